@@ -1,0 +1,61 @@
+#include "platform/ado/connection.h"
+
+#include <strings.h>
+
+#include "platform/ado/provider.h"
+
+namespace ado {
+
+int Recordset::fieldIndex(std::string_view name) const {
+  const int n = fieldCount();
+  for (int i = 0; i < n; ++i) {
+    const std::string& f = fieldName(i);
+    if (f.size() == name.size() && strncasecmp(f.data(), name.data(), f.size()) == 0) return i;
+  }
+  return -1;
+}
+
+const Variant& Recordset::value(std::string_view name) const {
+  int i = fieldIndex(name);
+  if (i < 0) throw DatabaseError("Item cannot be found: no column named " + std::string(name));
+  return value(i);
+}
+
+Connection::~Connection() = default;
+
+void Connection::setConnectionString(std::string connectionString) {
+  if (connectionString == connectionString_) return;
+  close();
+  connectionString_ = std::move(connectionString);
+}
+
+void Connection::open() {
+  if (session_) return;
+  session_ = OpenProviderSession(connectionString_);
+}
+
+void Connection::close() { session_.reset(); }
+
+void Connection::attach(std::unique_ptr<Session> session) { session_ = std::move(session); }
+
+Session& Connection::session() {
+  if (!session_) throw DatabaseError("Operation is not allowed when the connection is closed.");
+  return *session_;
+}
+
+void Connection::execute(const std::string& sql) { session().execute(sql); }
+
+std::unique_ptr<Recordset> Connection::openQuery(const std::string& sql) {
+  return session().openQuery(sql);
+}
+
+std::unique_ptr<Recordset> Connection::openSchema(SchemaRowset rowset,
+                                                  const std::vector<Variant>& restrictions) {
+  return session().openSchema(rowset, restrictions);
+}
+
+std::unique_ptr<TableDataset> Connection::openTable(const std::string& name) {
+  return session().openTable(name);
+}
+
+}  // namespace ado

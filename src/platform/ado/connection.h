@@ -1,0 +1,124 @@
+// The data-access layer: what Quillmark needs of ActiveX Data Objects over OLE DB,
+// on Linux. A Connection is opened from an OLE DB connection string; its Provider
+// value picks the provider (ODBC for MSDASQL/SQLOLEDB/SQLNCLI, libmdb for Jet/ACE).
+#pragma once
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/ado/variant.h"
+
+namespace ado {
+
+// The one database-error base class: the provider's or the server's own message,
+// with its native code and SQLSTATE when the provider gives them.
+class DatabaseError : public std::runtime_error {
+ public:
+  explicit DatabaseError(const std::string& message, int nativeCode = 0, std::string sqlState = {})
+      : std::runtime_error(message), nativeCode_(nativeCode), sqlState_(std::move(sqlState)) {}
+  int nativeCode() const { return nativeCode_; }
+  const std::string& sqlState() const { return sqlState_; }
+
+ private:
+  int nativeCode_;
+  std::string sqlState_;
+};
+
+enum class SchemaRowset { Tables, Columns, Indexes, Views };
+
+// A forward-reading set of rows: a query result or a schema rowset.
+// Queries stream; nothing obliges a provider to hold all rows in memory.
+class Recordset {
+ public:
+  virtual ~Recordset() = default;
+
+  // Goes back to the first row. A streaming query re-executes when it has moved on.
+  virtual void first() = 0;
+  virtual bool eof() const = 0;
+  virtual void next() = 0;
+
+  virtual int fieldCount() const = 0;
+  virtual const std::string& fieldName(int index) const = 0;
+  // The current row's value; null past the end.
+  virtual const Variant& value(int index) const = 0;
+
+  // -1 when the provider cannot tell before reading to the end.
+  virtual long long recordCount() const = 0;
+
+  // A filter of the form NAME='value' (quotes inside doubled); empty text removes it.
+  // Leaves the record set on its first matching row.
+  virtual void setFilter(const std::string& filter) = 0;
+
+  virtual void close() = 0;
+
+  // Index of a column by name, ignoring case; -1 when there is none.
+  int fieldIndex(std::string_view name) const;
+  // Value by column name; throws DatabaseError naming the column when there is none.
+  const Variant& value(std::string_view name) const;
+};
+
+// A table opened for appending rows. One prepared INSERT per open table, parameters
+// bound per row, each post committed on its own.
+class TableDataset {
+ public:
+  virtual ~TableDataset() = default;
+  virtual void append() = 0;
+  // Throws DatabaseError when the table has no such field.
+  virtual void setField(std::string_view name, const Variant& value) = 0;
+  // Throws DatabaseError with the provider's message; the row is discarded either way.
+  virtual void post() = 0;
+  virtual void close() = 0;
+};
+
+// What a provider implements behind a Connection.
+class Session {
+ public:
+  virtual ~Session() = default;
+  virtual void execute(const std::string& sql) = 0;
+  virtual std::unique_ptr<Recordset> openQuery(const std::string& sql) = 0;
+  virtual std::unique_ptr<Recordset> openSchema(SchemaRowset rowset,
+                                                const std::vector<Variant>& restrictions) = 0;
+  // A name that already stands in quotes is used as it is; a bare name is quoted
+  // with the database's own identifier quote.
+  virtual std::unique_ptr<TableDataset> openTable(const std::string& name) = 0;
+};
+
+class Connection {
+ public:
+  Connection() = default;
+  explicit Connection(std::string connectionString)
+      : connectionString_(std::move(connectionString)) {}
+  ~Connection();
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  const std::string& connectionString() const { return connectionString_; }
+  // Changing the string of an open connection closes it.
+  void setConnectionString(std::string connectionString);
+
+  // Throws DatabaseError with the provider's message.
+  void open();
+  void close();
+  bool isOpen() const { return session_ != nullptr; }
+
+  // Uses a session made elsewhere (the null destination of a script-only job, tests).
+  void attach(std::unique_ptr<Session> session);
+
+  // Each throws DatabaseError; on a closed connection with a message that says so.
+  void execute(const std::string& sql);
+  std::unique_ptr<Recordset> openQuery(const std::string& sql);
+  std::unique_ptr<Recordset> openSchema(SchemaRowset rowset,
+                                        const std::vector<Variant>& restrictions = {});
+  std::unique_ptr<TableDataset> openTable(const std::string& name);
+
+ private:
+  Session& session();
+
+  std::string connectionString_;
+  std::unique_ptr<Session> session_;
+};
+
+}  // namespace ado

@@ -1,0 +1,263 @@
+#include "sqlgen/quoting.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cmath>
+
+#include "sqlgen/source_row.h"
+#include "sqlgen/type_mapping.h"
+
+namespace {
+
+constexpr std::string_view kPlaceholderHead = "*_*Value";
+constexpr std::string_view kPlaceholderTail = "T_T";
+
+std::string_view TrimView(std::string_view s) {
+  auto isSpace = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+  while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
+  while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+std::string UpperTrim(std::string_view s) {
+  std::string out(TrimView(s));
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+bool InList(std::string_view name, std::initializer_list<std::string_view> list) {
+  const std::string n = UpperTrim(name);
+  return std::find(list.begin(), list.end(), n) != list.end();
+}
+
+// Text as it goes between single quotes in the destination dialect.
+std::string EscapeText(std::string_view text, TDatabaseKind destKind) {
+  std::string out;
+  out.reserve(text.size() + 8);
+  const bool mysql = IsMySQLDialect(destKind);
+  for (char c : text) {
+    if (c == '\'') {
+      out += "''";
+    } else if (mysql && c == '\\') {
+      out += "\\\\";
+    } else if (mysql && c == '\0') {
+      out += "\\0";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// A bare text value is written bare only when it reads as a plain number.
+bool IsPlainNumber(std::string_view s) {
+  std::size_t i = 0;
+  auto digits = [&] {
+    std::size_t start = i;
+    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i;
+    return i > start;
+  };
+  if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
+  bool intPart = digits();
+  bool fracPart = false;
+  if (i < s.size() && s[i] == '.') {
+    ++i;
+    fracPart = digits();
+  }
+  if (!intPart && !fracPart) return false;
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    ++i;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
+    if (!digits()) return false;
+  }
+  return i == s.size();
+}
+
+std::string HexLiteral(const std::string& bytes, TDatabaseKind destKind) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out = IsMySQLDialect(destKind) ? "X'" : "0x";
+  out.reserve(bytes.size() * 2 + 3);
+  for (unsigned char c : bytes) {
+    out += kHex[c >> 4];
+    out += kHex[c & 15];
+  }
+  if (IsMySQLDialect(destKind)) out += '\'';
+  return out;
+}
+
+}  // namespace
+
+void GetQuoteChars(TDatabaseKind kind, std::string& identifierQuote, std::string& textQuote) {
+  if (IsAccessDialect(kind) || IsMySQLDialect(kind)) {
+    identifierQuote = "`";
+    textQuote = "'";
+  } else if (IsSQLServerDialect(kind)) {
+    identifierQuote = "\"";
+    textQuote = "'";
+  }
+}
+
+std::string Enclose(std::string_view text, std::string_view quote) {
+  std::string_view t = TrimView(text);
+  if (t.empty()) return {};
+  std::string out(quote);
+  if (quote.empty()) {
+    out += t;
+  } else {
+    for (std::size_t pos = 0;;) {
+      std::size_t hit = t.find(quote, pos);
+      out += t.substr(pos, hit == std::string_view::npos ? std::string_view::npos : hit - pos);
+      if (hit == std::string_view::npos) break;
+      out += quote;
+      out += quote;
+      pos = hit + quote.size();
+    }
+  }
+  out += quote;
+  return out;
+}
+
+std::string AdjustObjectName(std::string_view name, const TProjectSettings& settings) {
+  std::string_view t = TrimView(name);
+  if (settings.DestKind != dkMySQL) return std::string(t);
+  std::string out;
+  out.reserve(t.size());
+  for (char c : t) {
+    if (c == ' ')
+      out += settings.ReplaceChar;
+    else
+      out += c;
+  }
+  return out;
+}
+
+bool IsQuotedTypeName(std::string_view destTypeName) {
+  return InList(destTypeName, {"CHAR", "NCHAR", "VARCHAR", "NVARCHAR", "TEXT", "MEMO", "DATE",
+                               "TIME", "DATETIME", "TINYTEXT", "MEDIUMTEXT", "LONGTEXT",
+                               "TIMESTAMP"});
+}
+
+bool IsBinaryTypeName(std::string_view destTypeName) {
+  return InList(destTypeName, {"IMAGE", "BLOB", "TINYBLOB", "LONGBLOB", "OLEDBOBJECT",
+                               "OLEOBJECT", "MEDIUMBLOB"});
+}
+
+bool IsQuotedType(const TCorvaneField& field, TDatabaseKind destKind) {
+  return IsQuotedTypeName(DestTypeName(field, destKind));
+}
+
+bool IsBinaryType(const TCorvaneField& field, TDatabaseKind destKind) {
+  return IsBinaryTypeName(DestTypeName(field, destKind));
+}
+
+std::string ValuePlaceholder(const TCorvaneField& field) {
+  std::string out(kPlaceholderHead);
+  out += UpperTrim(field.FieldName);
+  out += kPlaceholderTail;
+  return out;
+}
+
+TValueLiteral ValueLiteral(const ado::Variant& value, bool quoted, TDatabaseKind destKind) {
+  using ado::VariantKind;
+  auto inQuotes = [&](std::string text) {
+    return quoted ? TValueLiteral{std::move(text), false} : TValueLiteral{"'" + text + "'", false};
+  };
+  switch (value.kind()) {
+    case VariantKind::Null:
+      return {"NULL", true};
+    case VariantKind::Bool:
+      if (IsSQLServerDialect(destKind)) return {value.asBool() ? "1" : "0", false};
+      return {value.asBool() ? "True" : "False", false};
+    case VariantKind::Double:
+      // No destination stores an infinity or a NaN.
+      if (!std::isfinite(value.asDouble())) return {"NULL", true};
+      return {ado::VariantToText(value), false};
+    case VariantKind::Int:
+    case VariantKind::UInt:
+    case VariantKind::Decimal:
+      return {ado::VariantToText(value), false};
+    case VariantKind::Text: {
+      const std::string& text = value.asText();
+      if (!quoted && IsPlainNumber(text)) return {text, false};
+      return inQuotes(EscapeText(text, destKind));
+    }
+    case VariantKind::Bytes:
+      return {HexLiteral(value.asBytes().data, destKind), true};
+    case VariantKind::Date:
+    case VariantKind::Time:
+    case VariantKind::DateTime:
+      return inQuotes(ado::VariantToText(value));
+  }
+  return {"NULL", true};
+}
+
+namespace {
+
+struct Slot {
+  std::string placeholder;
+  const TCorvaneField* field;
+  bool quoted;
+  const ado::Variant* value;
+};
+
+std::string FillSlots(std::string_view statement, std::vector<Slot>& slots,
+                      TDatabaseKind destKind) {
+  // Longer placeholders first, so a field name that is a prefix of another never
+  // takes the other's place.
+  std::sort(slots.begin(), slots.end(), [](const Slot& a, const Slot& b) {
+    return a.placeholder.size() > b.placeholder.size();
+  });
+  std::string out;
+  out.reserve(statement.size() + 64);
+  std::size_t pos = 0;
+  while (pos < statement.size()) {
+    std::size_t hit = statement.find(kPlaceholderHead, pos);
+    if (hit == std::string_view::npos) {
+      out.append(statement.substr(pos));
+      break;
+    }
+    out.append(statement.substr(pos, hit - pos));
+    Slot* slot = nullptr;
+    for (Slot& s : slots) {
+      if (statement.compare(hit, s.placeholder.size(), s.placeholder) == 0) {
+        slot = &s;
+        break;
+      }
+    }
+    if (!slot) {
+      out.append(kPlaceholderHead);
+      pos = hit + kPlaceholderHead.size();
+      continue;
+    }
+    std::size_t after = hit + slot->placeholder.size();
+    const bool betweenQuotes = slot->quoted && hit > 0 && statement[hit - 1] == '\'' &&
+                               after < statement.size() && statement[after] == '\'';
+    TValueLiteral literal = ValueLiteral(*slot->value, betweenQuotes, destKind);
+    if (betweenQuotes && literal.replacesQuotes) {
+      out.pop_back();  // the opening quote
+      ++after;         // the closing quote
+    }
+    out.append(literal.text);
+    pos = after;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string FillPlaceholder(std::string_view statement, const TCorvaneField& field,
+                            const ado::Variant& value, bool quoted, TDatabaseKind destKind) {
+  std::vector<Slot> slots{{ValuePlaceholder(field), &field, quoted, &value}};
+  return FillSlots(statement, slots, destKind);
+}
+
+std::string FillPlaceholders(std::string_view statement,
+                             const std::vector<const TCorvaneField*>& fields,
+                             const TSourceRow& row, TDatabaseKind destKind) {
+  std::vector<Slot> slots;
+  slots.reserve(fields.size());
+  for (const TCorvaneField* f : fields)
+    slots.push_back({ValuePlaceholder(*f), f, IsQuotedType(*f, destKind), &row.FieldValue(f->FieldName)});
+  return FillSlots(statement, slots, destKind);
+}

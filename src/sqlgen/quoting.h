@@ -1,0 +1,56 @@
+// The rules every statement builder shares: quote characters per dialect, enclosing
+// and adjusting names, the type classes, value placeholders and value literals.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/project_settings.h"
+#include "catalog/corvane.h"
+#include "platform/ado/variant.h"
+
+class TSourceRow;
+
+// Sets the identifier and text quote of a kind; leaves both unchanged for a kind
+// without a dialect.
+void GetQuoteChars(TDatabaseKind kind, std::string& identifierQuote, std::string& textQuote);
+
+// The trimmed text between two quotes; a quote inside it is doubled. Empty for
+// blank text.
+std::string Enclose(std::string_view text, std::string_view quote);
+
+// Trims a name; for a MySQL destination every blank becomes the settings' ReplaceChar.
+std::string AdjustObjectName(std::string_view name, const TProjectSettings& settings);
+
+// Type classes of the destination type name.
+bool IsQuotedTypeName(std::string_view destTypeName);
+bool IsBinaryTypeName(std::string_view destTypeName);
+bool IsQuotedType(const TCorvaneField& field, TDatabaseKind destKind);
+bool IsBinaryType(const TCorvaneField& field, TDatabaseKind destKind);
+
+// "*_*Value" + trimmed, upper-cased field name + "T_T".
+std::string ValuePlaceholder(const TCorvaneField& field);
+
+// The literal of a value for a destination dialect, for a placeholder that stands
+// between text quotes (quoted) or bare. For a quoted place the text goes between the
+// template's quotes; for a bare place it is a whole literal. Dates, times and text in a
+// bare place get their own quotes, and bytes become a hex literal, so no value can end
+// its literal early or be read as SQL.
+struct TValueLiteral {
+  std::string text;
+  // The literal replaces the template's surrounding quotes too (NULL, hex bytes).
+  bool replacesQuotes = false;
+};
+TValueLiteral ValueLiteral(const ado::Variant& value, bool quoted, TDatabaseKind destKind);
+
+// Replaces every placeholder of the field in a statement with the value's literal, or
+// with NULL (taking the template's quotes with it when the place is quoted).
+std::string FillPlaceholder(std::string_view statement, const TCorvaneField& field,
+                            const ado::Variant& value, bool quoted, TDatabaseKind destKind);
+
+// Fills the placeholders of all the given fields in one pass over the template, so a
+// value that happens to contain a placeholder's text is never substituted again.
+std::string FillPlaceholders(std::string_view statement,
+                             const std::vector<const TCorvaneField*>& fields,
+                             const TSourceRow& row, TDatabaseKind destKind);

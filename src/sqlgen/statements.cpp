@@ -1,0 +1,186 @@
+#include "sqlgen/statements.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "sqlgen/quoting.h"
+#include "sqlgen/source_row.h"
+#include "sqlgen/type_mapping.h"
+
+namespace {
+
+struct Quotes {
+  std::string id;
+  std::string text;
+};
+
+Quotes DestQuotes(const TProjectSettings& settings) {
+  Quotes q;
+  GetQuoteChars(settings.DestKind, q.id, q.text);
+  return q;
+}
+
+std::string QuotedPlaceholder(const TCorvaneField& f, const Quotes& q) {
+  return q.text + ValuePlaceholder(f) + q.text;
+}
+
+std::string Placeholder(const TCorvaneField& f, const Quotes& q, TDatabaseKind kind) {
+  return IsQuotedType(f, kind) ? QuotedPlaceholder(f, q) : ValuePlaceholder(f);
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+std::vector<const TCorvaneField*> AllFields(const TCorvaneObject& object) {
+  std::vector<const TCorvaneField*> out;
+  out.reserve(object.Fields.size());
+  for (const auto& f : object.Fields) out.push_back(&f);
+  return out;
+}
+
+std::vector<std::string> IndexColumns(const TCorvaneObject& object) {
+  std::vector<std::string> out;
+  for (const auto& i : object.Indexes)
+    for (const auto& c : i.Columns) out.push_back(c);
+  return out;
+}
+
+bool Contains(const std::vector<std::string>& names, const std::string& name) {
+  return std::any_of(names.begin(), names.end(),
+                     [&](const std::string& n) { return SameName(n, name); });
+}
+
+}  // namespace
+
+std::string DestTableName(const TCorvaneObject& object, const TProjectSettings& settings) {
+  return AdjustObjectName(Enclose(object.ObjectName, DestQuotes(settings).id), settings);
+}
+
+std::string DropStatement(const TCorvaneObject& object, const TProjectSettings& settings) {
+  return "DROP TABLE " + DestTableName(object, settings) + ";";
+}
+
+std::pair<bool, std::string> CreateStatement(const TCorvaneObject& object,
+                                             const TProjectSettings& settings) {
+  if (!object.Selected) return {false, {}};
+  const Quotes q = DestQuotes(settings);
+  const TDatabaseKind dest = settings.DestKind;
+  const bool asTable =
+      object.ObjectKind == 0 || (object.ObjectKind == 1 && settings.SourceKind != dest);
+  if (!asTable) {
+    if (dest != object.DBKind) return {true, {}};
+    if (IsSQLServerDialect(dest)) return {true, object.ViewDefinition};
+    return {true, "CREATE VIEW " + Enclose(object.ObjectName, q.id) + " AS " + object.ViewDefinition};
+  }
+
+  std::string text = "CREATE TABLE " + DestTableName(object, settings) + " (";
+  bool firstColumn = true;
+  for (const auto& f : object.Fields) {
+    if (!f.Selected) continue;
+    if (!firstColumn) text += ", ";
+    firstColumn = false;
+    text += Enclose(f.FieldName, q.id) + " " + ColumnTypeText(f, dest);
+  }
+
+  std::string constraints;
+  int uniqueNumber = 0;
+  for (const auto& index : object.Indexes) {
+    if (!index.Selected || !(index.IsPrimaryKey || index.IsUnique)) continue;
+    std::string clause;
+    if (IsSQLServerDialect(dest)) {
+      std::string name = index.IsPrimaryKey ? object.ObjectName + "_PK0"
+                                            : object.ObjectName + "_UQ" + std::to_string(uniqueNumber++);
+      clause = " CONSTRAINT " + Enclose(name, q.id) + (index.IsPrimaryKey ? " PRIMARY KEY" : " UNIQUE");
+    } else if (IsMySQLDialect(dest)) {
+      clause = (index.IsPrimaryKey ? " PRIMARY KEY " : " UNIQUE KEY ") + Enclose(index.IndexName, q.id);
+    } else {
+      clause = " CONSTRAINT " + Enclose(index.IndexName, q.id) +
+               (index.IsPrimaryKey ? " PRIMARY KEY" : " UNIQUE");
+    }
+    clause += "(";
+    for (std::size_t c = 0; c < index.Columns.size(); ++c) {
+      if (c) clause += ", ";
+      clause += Enclose(index.Columns[c], q.id);
+    }
+    clause += ")";
+    if (constraints.empty()) {
+      constraints = clause;
+    } else {
+      constraints += ", " + clause.substr(1);
+    }
+  }
+  if (!constraints.empty()) text += ", " + constraints;
+  text += ");";
+  return {true, text};
+}
+
+std::string InsertTemplate(const TCorvaneObject& object, const TProjectSettings& settings) {
+  const Quotes q = DestQuotes(settings);
+  std::string columns, values;
+  for (const auto& f : object.Fields) {
+    if (!columns.empty()) {
+      columns += ", ";
+      values += ", ";
+    }
+    columns += Enclose(f.FieldName, q.id);
+    values += IsBinaryType(f, settings.DestKind) ? "NULL" : Placeholder(f, q, settings.DestKind);
+  }
+  return "INSERT INTO " + DestTableName(object, settings) + "(" + columns + ") VALUES(" + values + ");";
+}
+
+std::string InsertStatement(const TCorvaneObject& object, const std::string& insertTemplate,
+                            const TSourceRow& row, const TProjectSettings& settings) {
+  return FillPlaceholders(insertTemplate, AllFields(object), row, settings.DestKind);
+}
+
+TUpdateGap CheckUpdateTemplate(const TCorvaneObject& object, const TProjectSettings& settings) {
+  if (!object.HasPrimaryKey()) return TUpdateGap::NoPrimaryKey;
+  for (const auto& index : object.Indexes) {
+    if (!index.IsPrimaryKey) continue;
+    for (const auto& c : index.Columns) {
+      const TCorvaneField* f = object.FindField(c);
+      if (f && IsBinaryType(*f, settings.DestKind)) return TUpdateGap::BinaryKeyColumn;
+    }
+  }
+  const std::vector<std::string> indexed = IndexColumns(object);
+  for (const auto& f : object.Fields)
+    if (!IsBinaryType(f, settings.DestKind) && !Contains(indexed, f.FieldName))
+      return TUpdateGap::None;
+  return TUpdateGap::NothingToSet;
+}
+
+std::string UpdateTemplate(const TCorvaneObject& object, const TProjectSettings& settings) {
+  if (CheckUpdateTemplate(object, settings) != TUpdateGap::None) return {};
+  const Quotes q = DestQuotes(settings);
+  const TDatabaseKind dest = settings.DestKind;
+  const std::vector<std::string> indexed = IndexColumns(object);
+
+  std::string set;
+  for (const auto& f : object.Fields) {
+    if (IsBinaryType(f, dest) || Contains(indexed, f.FieldName)) continue;
+    if (!set.empty()) set += ", ";
+    set += Enclose(f.FieldName, q.id) + " = " + Placeholder(f, q, dest);
+  }
+
+  std::string where;
+  for (const auto& index : object.Indexes) {
+    if (!index.IsPrimaryKey) continue;
+    for (const auto& c : index.Columns) {
+      where += where.empty() ? "(" : ") AND (";
+      where += Enclose(c, q.id) + "=";
+      // A key column the catalogue does not list has no placeholder to fill.
+      const TCorvaneField* f = object.FindField(c);
+      if (f) where += IsQuotedType(*f, dest) ? QuotedPlaceholder(*f, q) : " " + ValuePlaceholder(*f);
+    }
+  }
+  if (!where.empty()) where += ")";
+  return "UPDATE " + DestTableName(object, settings) + " SET " + set + " WHERE " + where;
+}
+
+std::string UpdateStatement(const TCorvaneObject& object, const std::string& updateTemplate,
+                            const TSourceRow& row, const TProjectSettings& settings) {
+  return FillPlaceholders(updateTemplate, AllFields(object), row, settings.DestKind);
+}

@@ -1,0 +1,40 @@
+// The text of every statement a job writes: DROP, CREATE TABLE/VIEW, and the INSERT
+// and UPDATE row statements built from a per-object template and filled per row.
+#pragma once
+
+#include <string>
+#include <utility>
+
+#include "app/project_settings.h"
+#include "catalog/corvane.h"
+
+class TSourceRow;
+
+// "DROP TABLE " + destination table name + ";".
+std::string DropStatement(const TCorvaneObject& object, const TProjectSettings& settings);
+
+// {false, ""} for an object that is not selected; otherwise true and the text, which
+// is empty when the object can be created neither as a table nor as a view.
+std::pair<bool, std::string> CreateStatement(const TCorvaneObject& object,
+                                             const TProjectSettings& settings);
+
+std::string InsertTemplate(const TCorvaneObject& object, const TProjectSettings& settings);
+std::string InsertStatement(const TCorvaneObject& object, const std::string& insertTemplate,
+                            const TSourceRow& row, const TProjectSettings& settings);
+
+// Why an object gets no update template.
+enum class TUpdateGap {
+  None,
+  NoPrimaryKey,
+  BinaryKeyColumn,  // a key column has no literal form, so no WHERE could name the row
+  NothingToSet,     // every non-binary column belongs to an index
+};
+TUpdateGap CheckUpdateTemplate(const TCorvaneObject& object, const TProjectSettings& settings);
+
+// Empty when CheckUpdateTemplate finds a gap.
+std::string UpdateTemplate(const TCorvaneObject& object, const TProjectSettings& settings);
+std::string UpdateStatement(const TCorvaneObject& object, const std::string& updateTemplate,
+                            const TSourceRow& row, const TProjectSettings& settings);
+
+// The destination table name: the enclosed object name, adjusted for the destination.
+std::string DestTableName(const TCorvaneObject& object, const TProjectSettings& settings);

@@ -1,0 +1,214 @@
+#include "sqlgen/statements.h"
+
+#include <gtest/gtest.h>
+
+#include "sqlgen/fixtures.h"
+
+namespace {
+
+using ado::Variant;
+
+// Table T from Access: id (Long), name (Text 50), photo (OLE Object), with a primary
+// key on id and a unique index on name.
+std::unique_ptr<TCorvaneObject> AccessTable() {
+  auto o = MakeObject("T", dkAccess);
+  AddField(*o, {"id", 3});
+  AddField(*o, {"name", 130, 106, 50});
+  AddField(*o, {"photo", 128});
+  AddIndex(*o, "PrimaryKey", {"id"}, true, true);
+  AddIndex(*o, "ByName", {"name"}, false, true);
+  return o;
+}
+
+TEST(DropStatement, NamesTheAdjustedTableInEveryDialect) {
+  auto o = MakeObject("Order Details", dkAccess);
+  EXPECT_EQ(DropStatement(*o, Settings(dkAccess, dkMySQL, "_")), "DROP TABLE `Order_Details`;");
+  EXPECT_EQ(DropStatement(*o, Settings(dkAccess, dkSQLServer, "_")), "DROP TABLE \"Order Details\";");
+  EXPECT_EQ(DropStatement(*o, Settings(dkMySQL, dkAccess, "_")), "DROP TABLE `Order Details`;");
+}
+
+TEST(CreateStatement, TableWithKeysPerDestination) {
+  auto o = AccessTable();
+  o->Fields[2].Selected = false;  // keep the expected texts short
+  struct Case {
+    TDatabaseKind dest;
+    const char* text;
+  } cases[] = {
+      {dkAccess,
+       "CREATE TABLE `T` (`id` INT, `name` TEXT(50),  CONSTRAINT `PrimaryKey` PRIMARY KEY(`id`), "
+       "CONSTRAINT `ByName` UNIQUE(`name`));"},
+      {dkSQLServer,
+       "CREATE TABLE \"T\" (\"id\" INT, \"name\" VARCHAR(50),  CONSTRAINT \"T_PK0\" PRIMARY "
+       "KEY(\"id\"), CONSTRAINT \"T_UQ0\" UNIQUE(\"name\"));"},
+      {dkMySQL,
+       "CREATE TABLE `T` (`id` INT, `name` VARCHAR(50),  PRIMARY KEY `PrimaryKey`(`id`), UNIQUE KEY "
+       "`ByName`(`name`));"},
+  };
+  for (const auto& c : cases) {
+    auto [ok, text] = CreateStatement(*o, Settings(dkAccess, c.dest));
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(text, c.text) << int(c.dest);
+  }
+}
+
+TEST(CreateStatement, ConstraintRules) {
+  auto settings = Settings(dkMySQL, dkSQLServer);
+  {
+    auto o = MakeObject("T", dkMySQL);
+    AddField(*o, {"id", 3});
+    EXPECT_EQ(CreateStatement(*o, settings).second, "CREATE TABLE \"T\" (\"id\" INT);");
+    AddIndex(*o, "plain", {"id"}, false, false);
+    EXPECT_EQ(CreateStatement(*o, settings).second, "CREATE TABLE \"T\" (\"id\" INT);");
+  }
+  {
+    auto o = MakeObject("T", dkMySQL);
+    AddField(*o, {"a", 3});
+    AddField(*o, {"b", 3});
+    AddIndex(*o, "u1", {"a"}, false, true);
+    AddIndex(*o, "PRIMARY", {"a", "b"}, true, true);
+    AddIndex(*o, "u2", {"b"}, false, true);
+    EXPECT_EQ(CreateStatement(*o, settings).second,
+              "CREATE TABLE \"T\" (\"a\" INT, \"b\" INT,  CONSTRAINT \"T_UQ0\" UNIQUE(\"a\"), "
+              "CONSTRAINT \"T_PK0\" PRIMARY KEY(\"a\", \"b\"), CONSTRAINT \"T_UQ1\" UNIQUE(\"b\"));");
+  }
+}
+
+TEST(CreateStatement, BlanksBecomeReplaceCharInTableNameOnly) {
+  auto o = MakeObject("Order Details", dkAccess);
+  AddField(*o, {"Unit Price", 6});
+  EXPECT_EQ(CreateStatement(*o, Settings(dkAccess, dkMySQL, "_")).second,
+            "CREATE TABLE `Order_Details` (`Unit Price` DECIMAL(19,4));");
+}
+
+TEST(CreateStatement, Views) {
+  auto mysqlView = MakeObject("v", dkMySQL, 1);
+  mysqlView->ViewDefinition = "select `a` from `t`";
+  AddField(*mysqlView, {"a", 3});
+  EXPECT_EQ(CreateStatement(*mysqlView, Settings(dkMySQL, dkMySQL)).second,
+            "CREATE VIEW `v` AS select `a` from `t`");
+  EXPECT_EQ(CreateStatement(*mysqlView, Settings(dkMySQL, dkSQLServer)).second,
+            "CREATE TABLE \"v\" (\"a\" INT);");
+
+  auto sqlView = MakeObject("v", dkSQLServer, 1);
+  sqlView->ViewDefinition = "CREATE VIEW v AS SELECT 1 AS x";
+  EXPECT_EQ(CreateStatement(*sqlView, Settings(dkSQLServer, dkSQLServer)).second,
+            "CREATE VIEW v AS SELECT 1 AS x");
+
+  // Same kinds in the settings but a catalogue of another kind: nothing to create.
+  EXPECT_EQ(CreateStatement(*sqlView, Settings(dkMySQL, dkMySQL)), std::make_pair(true, std::string()));
+}
+
+TEST(CreateStatement, UnselectedObjectGivesNothing) {
+  auto o = AccessTable();
+  o->Selected = false;
+  EXPECT_EQ(CreateStatement(*o, Settings(dkAccess, dkMySQL)), std::make_pair(false, std::string()));
+}
+
+TEST(RowStatements, InsertAndUpdateOfOneRow) {
+  auto o = AccessTable();
+  o->Indexes[1].IsUnique = false;  // name may be updated
+  auto settings = Settings(dkAccess, dkSQLServer);
+  const std::string insert = InsertTemplate(*o, settings);
+  EXPECT_EQ(insert,
+            "INSERT INTO \"T\"(\"id\", \"name\", \"photo\") VALUES(*_*ValueIDT_T, "
+            "'*_*ValueNAMET_T', NULL);");
+  o->Indexes.clear();
+  AddIndex(*o, "PrimaryKey", {"id"}, true, true);
+  const std::string update = UpdateTemplate(*o, settings);
+  EXPECT_EQ(update, "UPDATE \"T\" SET \"name\" = '*_*ValueNAMET_T' WHERE (\"id\"= *_*ValueIDT_T)");
+
+  MapRow smith{{"id", Variant(7)}, {"name", Variant("Smith")}, {"photo", Variant(ado::Bytes{"x"})}};
+  EXPECT_EQ(InsertStatement(*o, insert, smith, settings),
+            "INSERT INTO \"T\"(\"id\", \"name\", \"photo\") VALUES(7, 'Smith', NULL);");
+  EXPECT_EQ(UpdateStatement(*o, update, smith, settings),
+            "UPDATE \"T\" SET \"name\" = 'Smith' WHERE (\"id\"= 7)");
+
+  MapRow nameless{{"id", Variant(8)}, {"name", Variant()}};
+  EXPECT_EQ(InsertStatement(*o, insert, nameless, settings),
+            "INSERT INTO \"T\"(\"id\", \"name\", \"photo\") VALUES(8, NULL, NULL);");
+  EXPECT_EQ(UpdateStatement(*o, update, nameless, settings),
+            "UPDATE \"T\" SET \"name\" = NULL WHERE (\"id\"= 8)");
+}
+
+TEST(RowStatements, CompositeKeyAndIndexedColumnsLeftOutOfSet) {
+  auto o = MakeObject("Order Lines", dkMySQL);
+  AddField(*o, {"order", 3});
+  AddField(*o, {"code", 129, 104, 10});
+  AddField(*o, {"sku", 129, 104, 10});
+  AddField(*o, {"qty", 3});
+  AddIndex(*o, "PRIMARY", {"order", "code"}, true, true);
+  AddIndex(*o, "bysku", {"SKU"}, false, true);
+  auto settings = Settings(dkMySQL, dkMySQL, "_");
+  const std::string update = UpdateTemplate(*o, settings);
+  EXPECT_EQ(update,
+            "UPDATE `Order_Lines` SET `qty` = *_*ValueQTYT_T WHERE (`order`= *_*ValueORDERT_T) AND "
+            "(`code`='*_*ValueCODET_T')");
+  MapRow row{{"order", Variant(1)}, {"code", Variant("it's")}, {"sku", Variant("s")}, {"qty", Variant(3)}};
+  EXPECT_EQ(UpdateStatement(*o, update, row, settings),
+            "UPDATE `Order_Lines` SET `qty` = 3 WHERE (`order`= 1) AND (`code`='it''s')");
+}
+
+TEST(RowStatements, ObjectsThatGetNoUpdate) {
+  auto settings = Settings(dkMySQL, dkMySQL);
+  struct Case {
+    const char* what;
+    std::unique_ptr<TCorvaneObject> object;
+    TUpdateGap gap;
+  };
+  std::vector<Case> cases;
+  {
+    auto o = MakeObject("nokey", dkMySQL);
+    AddField(*o, {"a", 3});
+    AddIndex(*o, "u", {"a"}, false, true);
+    cases.push_back({"no primary key", std::move(o), TUpdateGap::NoPrimaryKey});
+  }
+  {
+    auto o = MakeObject("blobkey", dkMySQL);
+    AddField(*o, {"k", 128, 232, 65535});
+    AddField(*o, {"v", 3});
+    AddIndex(*o, "PRIMARY", {"k"}, true, true);
+    cases.push_back({"binary key column", std::move(o), TUpdateGap::BinaryKeyColumn});
+  }
+  {
+    auto o = MakeObject("allkeys", dkMySQL);
+    AddField(*o, {"k", 3});
+    AddField(*o, {"u", 3});
+    AddField(*o, {"data", 128, 232, -1});
+    AddIndex(*o, "PRIMARY", {"k"}, true, true);
+    AddIndex(*o, "other", {"u"}, false, false);
+    cases.push_back({"nothing to set", std::move(o), TUpdateGap::NothingToSet});
+  }
+  for (const auto& c : cases) {
+    EXPECT_EQ(CheckUpdateTemplate(*c.object, settings), c.gap) << c.what;
+    EXPECT_EQ(UpdateTemplate(*c.object, settings), "") << c.what;
+  }
+}
+
+TEST(RowStatements, NamesWithQuotesCannotEndTheirQuotes) {
+  auto o = MakeObject("we`ird", dkMySQL);
+  AddField(*o, {"a`b", 3});
+  EXPECT_EQ(InsertTemplate(*o, Settings(dkMySQL, dkMySQL)),
+            "INSERT INTO `we``ird`(`a``b`) VALUES(*_*ValueA`BT_T);");
+}
+
+TEST(RowStatements, ValuesKeepTheirFormInTheDestinationDialect) {
+  auto o = MakeObject("t", dkMySQL);
+  AddField(*o, {"flag", 16, 120});
+  AddField(*o, {"price", 131, 0, 0, 10, 2});
+  AddField(*o, {"at", 135, 104});
+  AddField(*o, {"ratio", 5});
+  MapRow row{{"flag", Variant(true)},
+             {"price", Variant(ado::Decimal{"1.50"})},
+             {"at", Variant(ado::DateTime{{2020, 5, 6}, {false, 7, 8, 9, 0}})},
+             {"ratio", Variant(0.30000000000000004)}};
+  auto sqlServer = Settings(dkMySQL, dkSQLServer);
+  EXPECT_EQ(InsertStatement(*o, InsertTemplate(*o, sqlServer), row, sqlServer),
+            "INSERT INTO \"t\"(\"flag\", \"price\", \"at\", \"ratio\") VALUES(1, 1.50, "
+            "'2020-05-06 07:08:09', 0.30000000000000004);");
+  auto access = Settings(dkMySQL, dkAccess);
+  EXPECT_EQ(InsertStatement(*o, InsertTemplate(*o, access), row, access),
+            "INSERT INTO `t`(`flag`, `price`, `at`, `ratio`) VALUES(True, 1.50, "
+            "'2020-05-06 07:08:09', 0.30000000000000004);");
+}
+
+}  // namespace
