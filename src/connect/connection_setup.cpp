@@ -219,6 +219,14 @@ void TfrmConnectionSetup::FormShow() {
       FillODBCSourceList();
       break;
   }
+  // Only the page in front counts for the dialog's size, so short pages get no gap.
+  for (int i = 0; i < pgcConnection->count(); ++i) {
+    QWidget* page = pgcConnection->widget(i);
+    const bool front = page == pgcConnection->currentWidget();
+    page->setSizePolicy(front ? QSizePolicy::Preferred : QSizePolicy::Ignored,
+                        front ? QSizePolicy::Preferred : QSizePolicy::Ignored);
+  }
+  adjustSize();
 }
 
 TConnectionEntries TfrmConnectionSetup::Entries() const {
