@@ -1,0 +1,26 @@
+// The script file: a five-line banner, then every line of the generated-scripts pane,
+// each ended by CR LF, in UTF-8.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "job/line_model.h"
+
+namespace job {
+
+// Line 1 is empty; lines 2 to 4 name the maker, its developer team and the product
+// home page; line 5 is 49 "=".
+const std::vector<std::string>& ScriptBannerLines();
+
+// Writes the banner and the lines to path, creating or replacing the file, streaming
+// line by line. Throws std::runtime_error with the system's reason (naming the path)
+// when the file cannot be created or written.
+void WriteScriptFile(const std::string& path, const TLineModel& scripts);
+
+// WriteScriptFile followed by its message through ui: "Created scripts have saved to "
+// + path + "." (information), or "Cannot save generated scripts.", a line break and
+// the reason (error). Returns true when the file was written. Never throws.
+bool SaveScriptFile(const std::string& path, const TLineModel& scripts);
+
+}  // namespace job
