@@ -34,16 +34,22 @@ void Connection::open() {
   session_ = OpenProviderSession(connectionString_);
 }
 
-void Connection::close() { session_.reset(); }
+void Connection::close() {
+  session_.reset();
+}
 
-void Connection::attach(std::unique_ptr<Session> session) { session_ = std::move(session); }
+void Connection::attach(std::unique_ptr<Session> session) {
+  session_ = std::move(session);
+}
 
 Session& Connection::session() {
   if (!session_) throw DatabaseError("Operation is not allowed when the connection is closed.");
   return *session_;
 }
 
-void Connection::execute(const std::string& sql) { session().execute(sql); }
+void Connection::execute(const std::string& sql) {
+  session().execute(sql);
+}
 
 std::unique_ptr<Recordset> Connection::openQuery(const std::string& sql) {
   return session().openQuery(sql);

@@ -45,42 +45,27 @@ std::string FormatDateTime(const DateTime& dt) {
 
 std::string VariantToText(const Variant& value) {
   switch (value.kind()) {
-    case VariantKind::Null:
-      return {};
-    case VariantKind::Bool:
-      return value.asBool() ? "True" : "False";
-    case VariantKind::Int:
-      return NumberText(value.asInt());
-    case VariantKind::UInt:
-      return NumberText(value.asUInt());
-    case VariantKind::Double:
-      return NumberText(value.asDouble());
-    case VariantKind::Decimal:
-      return value.asDecimal().text;
-    case VariantKind::Text:
-      return value.asText();
-    case VariantKind::Bytes:
-      return value.asBytes().data;
-    case VariantKind::Date:
-      return FormatDate(value.asDate());
-    case VariantKind::Time:
-      return FormatTime(value.asTime());
-    case VariantKind::DateTime:
-      return FormatDateTime(value.asDateTime());
+    case VariantKind::Null: return {};
+    case VariantKind::Bool: return value.asBool() ? "True" : "False";
+    case VariantKind::Int: return NumberText(value.asInt());
+    case VariantKind::UInt: return NumberText(value.asUInt());
+    case VariantKind::Double: return NumberText(value.asDouble());
+    case VariantKind::Decimal: return value.asDecimal().text;
+    case VariantKind::Text: return value.asText();
+    case VariantKind::Bytes: return value.asBytes().data;
+    case VariantKind::Date: return FormatDate(value.asDate());
+    case VariantKind::Time: return FormatTime(value.asTime());
+    case VariantKind::DateTime: return FormatDateTime(value.asDateTime());
   }
   return {};
 }
 
 std::int64_t Variant::toInt() const {
   switch (kind()) {
-    case VariantKind::Bool:
-      return asBool() ? 1 : 0;
-    case VariantKind::Int:
-      return asInt();
-    case VariantKind::UInt:
-      return static_cast<std::int64_t>(asUInt());
-    case VariantKind::Double:
-      return static_cast<std::int64_t>(asDouble());
+    case VariantKind::Bool: return asBool() ? 1 : 0;
+    case VariantKind::Int: return asInt();
+    case VariantKind::UInt: return static_cast<std::int64_t>(asUInt());
+    case VariantKind::Double: return static_cast<std::int64_t>(asDouble());
     case VariantKind::Decimal:
     case VariantKind::Text: {
       const std::string& s = kind() == VariantKind::Text ? asText() : asDecimal().text;
@@ -89,8 +74,7 @@ std::int64_t Variant::toInt() const {
       if (res.ec != std::errc()) throw std::invalid_argument("not a whole number: " + s);
       return v;
     }
-    default:
-      throw std::invalid_argument("value has no whole-number reading");
+    default: throw std::invalid_argument("value has no whole-number reading");
   }
 }
 

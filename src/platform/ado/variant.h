@@ -43,7 +43,19 @@ struct Bytes {
   friend bool operator==(const Bytes&, const Bytes&) = default;
 };
 
-enum class VariantKind { Null, Bool, Int, UInt, Double, Decimal, Text, Bytes, Date, Time, DateTime };
+enum class VariantKind {
+  Null,
+  Bool,
+  Int,
+  UInt,
+  Double,
+  Decimal,
+  Text,
+  Bytes,
+  Date,
+  Time,
+  DateTime
+};
 
 class Variant {
  public:
@@ -79,6 +91,14 @@ class Variant {
   const Time& asTime() const { return std::get<Time>(value_); }
   const DateTime& asDateTime() const { return std::get<DateTime>(value_); }
 
+  // In-place writers for row readers: each makes the value that kind and hands back
+  // its storage, reusing the buffer when the value already was of that kind, so
+  // reading a row allocates nothing once the buffers have grown.
+  std::string& mutableText() { return storage<std::string>(); }
+  std::string& mutableBytes() { return storage<Bytes>().data; }
+  std::string& mutableDecimal() { return storage<Decimal>().text; }
+  void setNull() { value_.emplace<std::monostate>(); }
+
   // Lenient readers for catalogue columns that providers report with differing
   // integer widths or as text. Throw std::invalid_argument when there is no such reading.
   std::int64_t toInt() const;
@@ -87,6 +107,12 @@ class Variant {
   friend bool operator==(const Variant&, const Variant&) = default;
 
  private:
+  template <typename T>
+  T& storage() {
+    if (T* p = std::get_if<T>(&value_)) return *p;
+    return value_.emplace<T>();
+  }
+
   std::variant<std::monostate, bool, std::int64_t, std::uint64_t, double, Decimal, std::string,
                Bytes, Date, Time, DateTime>
       value_;

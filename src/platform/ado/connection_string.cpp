@@ -1,0 +1,115 @@
+#include "platform/ado/connection_string.h"
+
+#include <strings.h>
+
+#include <cctype>
+
+namespace ado {
+
+namespace {
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+  return s;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+}  // namespace
+
+ConnectionString::ConnectionString(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    // Key: up to the first "=" that is not doubled ("==" stands for "=" in a key).
+    std::string key;
+    bool haveEquals = false;
+    while (i < text.size()) {
+      char c = text[i];
+      if (c == '=') {
+        if (i + 1 < text.size() && text[i + 1] == '=') {
+          key += '=';
+          i += 2;
+          continue;
+        }
+        haveEquals = true;
+        ++i;
+        break;
+      }
+      if (c == ';') break;
+      key += c;
+      ++i;
+    }
+    if (!haveEquals) {
+      ++i;  // a segment without "=": skip it with its ";"
+      continue;
+    }
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    std::string value;
+    if (i < text.size() && (text[i] == '"' || text[i] == '\'')) {
+      const char quote = text[i++];
+      while (i < text.size()) {
+        if (text[i] == quote) {
+          if (i + 1 < text.size() && text[i + 1] == quote) {
+            value += quote;
+            i += 2;
+            continue;
+          }
+          ++i;
+          break;
+        }
+        value += text[i++];
+      }
+      while (i < text.size() && text[i] != ';') ++i;  // blanks after the closing quote
+    } else {
+      std::size_t end = text.find(';', i);
+      if (end == std::string_view::npos) end = text.size();
+      value = std::string(Trim(text.substr(i, end - i)));
+      i = end;
+    }
+    if (i < text.size()) ++i;  // the ";"
+    std::string k(Trim(key));
+    if (k.empty()) continue;
+    pairs_.emplace_back(std::move(k), std::move(value));
+  }
+}
+
+std::optional<std::string> ConnectionString::get(std::string_view key) const {
+  for (auto it = pairs_.rbegin(); it != pairs_.rend(); ++it)
+    if (EqualNoCase(it->first, key)) return it->second;
+  return std::nullopt;
+}
+
+std::string ProviderBaseName(std::string_view provider) {
+  std::string_view p = Trim(provider);
+  // Strip trailing ".<digits>" parts: the version suffix.
+  for (;;) {
+    std::size_t dot = p.rfind('.');
+    if (dot == std::string_view::npos || dot + 1 == p.size()) break;
+    std::string_view tail = p.substr(dot + 1);
+    bool digits = true;
+    for (char c : tail) digits = digits && std::isdigit(static_cast<unsigned char>(c));
+    if (!digits) break;
+    p = p.substr(0, dot);
+  }
+  std::string out(p);
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string OdbcAttributeValue(std::string_view value) {
+  bool plain = !value.empty() && value.front() != ' ' && value.back() != ' ';
+  for (char c : value) plain = plain && c != ';' && c != '{' && c != '}' && c != '=';
+  if (plain) return std::string(value);
+  std::string out = "{";
+  for (char c : value) {
+    out += c;
+    if (c == '}') out += '}';
+  }
+  out += '}';
+  return out;
+}
+
+}  // namespace ado

@@ -1,0 +1,35 @@
+#include "platform/ado/null_session.h"
+
+#include "platform/ado/memory_recordset.h"
+#include "platform/ado/odbc/odbc_schema.h"
+
+namespace ado {
+
+namespace {
+
+class NullTable : public TableDataset {
+ public:
+  void append() override {}
+  void setField(std::string_view, const Variant&) override {}
+  void post() override {}
+  void close() override {}
+};
+
+}  // namespace
+
+void NullSession::execute(const std::string&) {}
+
+std::unique_ptr<Recordset> NullSession::openQuery(const std::string&) {
+  return std::make_unique<MemoryRecordset>(std::vector<std::string>{});
+}
+
+std::unique_ptr<Recordset> NullSession::openSchema(SchemaRowset rowset,
+                                                   const std::vector<Variant>&) {
+  return std::make_unique<MemoryRecordset>(odbc::SchemaColumns(rowset));
+}
+
+std::unique_ptr<TableDataset> NullSession::openTable(const std::string&) {
+  return std::make_unique<NullTable>();
+}
+
+}  // namespace ado

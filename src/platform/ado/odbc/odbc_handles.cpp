@@ -1,0 +1,52 @@
+#include "platform/ado/odbc/odbc_handles.h"
+
+namespace ado::odbc {
+
+SQLHENV Environment() {
+  static SQLHENV env = [] {
+    SQLHENV h = SQL_NULL_HENV;
+    if (!Succeeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &h)))
+      throw DatabaseError("Cannot initialise the ODBC driver manager.");
+    SQLSetEnvAttr(h, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    return h;
+  }();
+  return env;
+}
+
+DatabaseError Diagnostics(SQLSMALLINT handleType, SQLHANDLE handle, const std::string& fallback) {
+  std::string message;
+  std::string firstState;
+  int firstNative = 0;
+  for (SQLSMALLINT rec = 1;; ++rec) {
+    SQLCHAR state[6] = {};
+    SQLINTEGER native = 0;
+    SQLCHAR text[2048];
+    SQLSMALLINT len = 0;
+    SQLRETURN rc = SQLGetDiagRec(handleType, handle, rec, state, &native, text, sizeof text, &len);
+    if (!Succeeded(rc)) break;
+    std::string line(
+        reinterpret_cast<char*>(text),
+        static_cast<std::size_t>(
+            len < 0 ? 0 : (len >= static_cast<SQLSMALLINT>(sizeof text) ? sizeof text - 1 : len)));
+    if (rec == 1) {
+      firstState = reinterpret_cast<char*>(state);
+      firstNative = native;
+    }
+    if (line.empty()) continue;
+    if (!message.empty()) message += '\n';
+    message += line;
+  }
+  if (message.empty()) message = fallback;
+  return DatabaseError(message, firstNative, firstState);
+}
+
+Statement::Statement(SQLHDBC dbc) {
+  Check(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h_), SQL_HANDLE_DBC, dbc,
+        "Cannot create a statement");
+}
+
+Statement::~Statement() {
+  if (h_ != SQL_NULL_HSTMT) SQLFreeHandle(SQL_HANDLE_STMT, h_);
+}
+
+}  // namespace ado::odbc

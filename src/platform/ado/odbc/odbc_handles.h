@@ -1,0 +1,44 @@
+// unixODBC handles and diagnostics shared by the ODBC provider.
+#pragma once
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <string>
+
+#include "platform/ado/connection.h"
+
+namespace ado::odbc {
+
+// The process's one ODBC environment (ODBC 3), made on first use.
+SQLHENV Environment();
+
+// The diagnostic records of a handle as one message: the driver's texts, one per line.
+// Fills native code and SQLSTATE from the first record.
+DatabaseError Diagnostics(SQLSMALLINT handleType, SQLHANDLE handle, const std::string& fallback);
+
+inline bool Succeeded(SQLRETURN rc) {
+  return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
+}
+
+// Throws the handle's diagnostics unless rc is a success.
+inline void Check(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, const char* what) {
+  if (!Succeeded(rc)) throw Diagnostics(handleType, handle, what);
+}
+
+// A statement handle freed with its owner.
+class Statement {
+ public:
+  explicit Statement(SQLHDBC dbc);
+  ~Statement();
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+  SQLHSTMT get() const { return h_; }
+  // Throws the statement's diagnostics unless rc is a success.
+  void check(SQLRETURN rc, const char* what) const { Check(rc, SQL_HANDLE_STMT, h_, what); }
+
+ private:
+  SQLHSTMT h_ = SQL_NULL_HSTMT;
+};
+
+}  // namespace ado::odbc

@@ -1,0 +1,284 @@
+#include "platform/ado/odbc/odbc_query.h"
+
+#include <charconv>
+#include <cstring>
+
+#include "platform/ado/memory_recordset.h"
+
+namespace ado::odbc {
+
+namespace {
+
+constexpr std::size_t kChunk = 64 * 1024;
+const Variant kNull;
+
+// SQL Server types the ODBC headers of unixODBC do not name.
+constexpr SQLSMALLINT kSsTime2 = -154;
+
+}  // namespace
+
+ReadAs ReadAsFor(SQLSMALLINT sqlType, bool isUnsigned) {
+  switch (sqlType) {
+    case SQL_BIT: return ReadAs::Bool;
+    case SQL_TINYINT:
+    case SQL_SMALLINT:
+    case SQL_INTEGER: return ReadAs::Int;
+    case SQL_BIGINT: return isUnsigned ? ReadAs::UInt : ReadAs::Int;
+    case SQL_REAL: return ReadAs::Float;
+    case SQL_FLOAT:
+    case SQL_DOUBLE: return ReadAs::Double;
+    case SQL_DECIMAL:
+    case SQL_NUMERIC: return ReadAs::Decimal;
+    case SQL_BINARY:
+    case SQL_VARBINARY:
+    case SQL_LONGVARBINARY: return ReadAs::Bytes;
+    case SQL_TYPE_DATE:
+    case SQL_DATE: return ReadAs::Date;
+    case SQL_TYPE_TIME:
+    case SQL_TIME:
+    case kSsTime2: return ReadAs::Time;
+    case SQL_TYPE_TIMESTAMP:
+    case SQL_TIMESTAMP: return ReadAs::DateTime;
+    default:
+      // Character types, GUIDs, intervals and driver-specific types read as text.
+      return ReadAs::Text;
+  }
+}
+
+bool ParseTimeText(std::string_view s, Time& out) {
+  Time t;
+  std::size_t i = 0;
+  if (i < s.size() && s[i] == '-') {
+    t.negative = true;
+    ++i;
+  }
+  auto number = [&](int& v, std::size_t minDigits, std::size_t maxDigits) {
+    std::size_t start = i;
+    v = 0;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9' && i - start < maxDigits)
+      v = v * 10 + (s[i++] - '0');
+    return i - start >= minDigits;
+  };
+  if (!number(t.hour, 1, 4) || i >= s.size() || s[i++] != ':') return false;
+  if (!number(t.minute, 2, 2) || i >= s.size() || s[i++] != ':') return false;
+  if (!number(t.second, 2, 2)) return false;
+  if (i < s.size() && s[i] == '.') {
+    ++i;
+    std::uint32_t ns = 0;
+    int digits = 0;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+      if (digits < 9) {
+        ns = ns * 10 + static_cast<std::uint32_t>(s[i] - '0');
+        ++digits;
+      }
+      ++i;
+    }
+    for (; digits < 9; ++digits) ns *= 10;
+    t.nanosecond = ns;
+  }
+  if (i != s.size()) return false;
+  out = t;
+  return true;
+}
+
+OdbcQuery::OdbcQuery(SQLHDBC dbc, std::string sql, std::vector<std::string> params)
+    : sql_(std::move(sql)), params_(std::move(params)), chunk_(kChunk) {
+  stmt_ = std::make_unique<Statement>(dbc);
+  paramLengths_.resize(params_.size());
+  for (std::size_t i = 0; i < params_.size(); ++i) {
+    paramLengths_[i] = static_cast<SQLLEN>(params_[i].size());
+    stmt_->check(SQLBindParameter(stmt_->get(), static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT,
+                                  SQL_C_CHAR, SQL_VARCHAR, std::max<SQLULEN>(params_[i].size(), 1),
+                                  0, params_[i].data(), paramLengths_[i], &paramLengths_[i]),
+                 "SQLBindParameter");
+  }
+  run();
+  SQLSMALLINT count = 0;
+  stmt_->check(SQLNumResultCols(stmt_->get(), &count), "SQLNumResultCols");
+  columns_.resize(static_cast<std::size_t>(count));
+  values_.resize(columns_.size());
+  for (SQLUSMALLINT i = 1; i <= count; ++i) {
+    SQLCHAR name[512];
+    SQLSMALLINT nameLen = 0, type = 0, digits = 0, nullable = 0;
+    SQLULEN size = 0;
+    stmt_->check(SQLDescribeCol(stmt_->get(), i, name, sizeof name, &nameLen, &type, &size, &digits,
+                                &nullable),
+                 "SQLDescribeCol");
+    SQLLEN isUnsigned = SQL_FALSE;
+    SQLColAttribute(stmt_->get(), i, SQL_DESC_UNSIGNED, nullptr, 0, nullptr, &isUnsigned);
+    Column& c = columns_[i - 1];
+    c.name.assign(reinterpret_cast<char*>(name),
+                  static_cast<std::size_t>(std::min<SQLSMALLINT>(nameLen, sizeof name - 1)));
+    c.readAs = ReadAsFor(type, isUnsigned == SQL_TRUE);
+  }
+  fetch();
+}
+
+OdbcQuery::~OdbcQuery() = default;
+
+void OdbcQuery::run() {
+  SQLRETURN rc = SQLExecDirect(stmt_->get(), reinterpret_cast<SQLCHAR*>(sql_.data()),
+                               static_cast<SQLINTEGER>(sql_.size()));
+  if (rc != SQL_NO_DATA) stmt_->check(rc, "SQLExecDirect");
+  position_ = 0;
+  eof_ = false;
+}
+
+void OdbcQuery::fetch() {
+  for (;;) {
+    SQLRETURN rc = SQLFetch(stmt_->get());
+    if (rc == SQL_NO_DATA) {
+      eof_ = true;
+      for (auto& v : values_) v.setNull();
+      return;
+    }
+    stmt_->check(rc, "SQLFetch");
+    readRow();
+    if (filter_.passes(values_)) return;
+    ++position_;
+  }
+}
+
+void OdbcQuery::readLong(int column, SQLSMALLINT cType, std::string& out, Variant& v) {
+  const SQLUSMALLINT col = static_cast<SQLUSMALLINT>(column + 1);
+  const std::size_t room = cType == SQL_C_CHAR ? kChunk - 1 : kChunk;  // text chunks end in NUL
+  out.clear();
+  for (bool firstCall = true;; firstCall = false) {
+    SQLLEN ind = 0;
+    SQLRETURN rc = SQLGetData(stmt_->get(), col, cType, chunk_.data(),
+                              static_cast<SQLLEN>(chunk_.size()), &ind);
+    if (rc == SQL_NO_DATA) return;  // every chunk has been read
+    stmt_->check(rc, "SQLGetData");
+    if (ind == SQL_NULL_DATA) {
+      v.setNull();
+      return;
+    }
+    std::size_t got;
+    if (ind == SQL_NO_TOTAL || static_cast<std::size_t>(ind) > room) {
+      got = room;
+      if (firstCall && ind != SQL_NO_TOTAL) out.reserve(static_cast<std::size_t>(ind));
+    } else {
+      got = static_cast<std::size_t>(ind);
+    }
+    out.append(chunk_.data(), got);
+    if (got < room || rc == SQL_SUCCESS) return;
+  }
+}
+
+// Reads a fixed-size value; false when it is null (the value is then set null).
+template <typename T>
+bool OdbcQuery::readFixed(SQLUSMALLINT column, SQLSMALLINT cType, T& out, Variant& v) {
+  SQLLEN ind = 0;
+  stmt_->check(SQLGetData(stmt_->get(), column, cType, &out, sizeof out, &ind), "SQLGetData");
+  if (ind != SQL_NULL_DATA) return true;
+  v.setNull();
+  return false;
+}
+
+void OdbcQuery::readRow() {
+  for (std::size_t i = 0; i < columns_.size(); ++i) {
+    Variant& v = values_[i];
+    const SQLUSMALLINT col = static_cast<SQLUSMALLINT>(i + 1);
+    switch (columns_[i].readAs) {
+      case ReadAs::Bool: {
+        unsigned char b = 0;
+        if (readFixed(col, SQL_C_BIT, b, v)) v = Variant(b != 0);
+        break;
+      }
+      case ReadAs::Int: {
+        SQLBIGINT n = 0;
+        if (readFixed(col, SQL_C_SBIGINT, n, v)) v = Variant(static_cast<long long>(n));
+        break;
+      }
+      case ReadAs::UInt: {
+        SQLUBIGINT n = 0;
+        if (readFixed(col, SQL_C_UBIGINT, n, v)) v = Variant(static_cast<unsigned long long>(n));
+        break;
+      }
+      case ReadAs::Float: {
+        // Through the float's shortest text, so 1.2f arrives as 1.2 and not as
+        // 1.2000000476837158; the value stored back into a float column is the same.
+        float f = 0;
+        if (readFixed(col, SQL_C_FLOAT, f, v)) {
+          char buf[32];
+          auto res = std::to_chars(buf, buf + sizeof buf, f);
+          double d = f;
+          std::from_chars(buf, res.ptr, d);
+          v = Variant(d);
+        }
+        break;
+      }
+      case ReadAs::Double: {
+        double d = 0;
+        if (readFixed(col, SQL_C_DOUBLE, d, v)) v = Variant(d);
+        break;
+      }
+      case ReadAs::Decimal: readLong(static_cast<int>(i), SQL_C_CHAR, v.mutableDecimal(), v); break;
+      case ReadAs::Text: readLong(static_cast<int>(i), SQL_C_CHAR, v.mutableText(), v); break;
+      case ReadAs::Bytes: readLong(static_cast<int>(i), SQL_C_BINARY, v.mutableBytes(), v); break;
+      case ReadAs::Date: {
+        SQL_DATE_STRUCT d{};
+        if (readFixed(col, SQL_C_TYPE_DATE, d, v)) v = Variant(Date{d.year, d.month, d.day});
+        break;
+      }
+      case ReadAs::Time: {
+        // As text: MySQL times run past 24 hours and below zero, with fractions.
+        char buf[64] = {};
+        if (readFixed(col, SQL_C_CHAR, buf, v)) {
+          std::string_view text(buf, strnlen(buf, sizeof buf));
+          Time t;
+          if (ParseTimeText(text, t))
+            v = Variant(t);
+          else
+            v = Variant(text);
+        }
+        break;
+      }
+      case ReadAs::DateTime: {
+        SQL_TIMESTAMP_STRUCT ts{};
+        if (readFixed(col, SQL_C_TYPE_TIMESTAMP, ts, v))
+          v = Variant(DateTime{Date{ts.year, ts.month, ts.day},
+                               Time{false, ts.hour, ts.minute, ts.second, ts.fraction}});
+        break;
+      }
+    }
+  }
+}
+
+void OdbcQuery::first() {
+  if (position_ == 0 && !eof_) return;
+  if (!stmt_) throw DatabaseError("Operation is not allowed when the object is closed.");
+  SQLFreeStmt(stmt_->get(), SQL_CLOSE);
+  run();
+  fetch();
+}
+
+void OdbcQuery::next() {
+  if (eof_) return;
+  ++position_;
+  fetch();
+}
+
+const std::string& OdbcQuery::fieldName(int index) const {
+  return columns_.at(static_cast<std::size_t>(index)).name;
+}
+
+const Variant& OdbcQuery::value(int index) const {
+  if (index < 0 || index >= fieldCount())
+    throw DatabaseError("Item cannot be found: column " + std::to_string(index));
+  return eof_ ? kNull : values_[static_cast<std::size_t>(index)];
+}
+
+void OdbcQuery::setFilter(const std::string& filter) {
+  filter_ = BindFilter(*this, filter);
+  position_ = 1;  // always run again: rows before the filter was set have been passed
+  first();
+}
+
+void OdbcQuery::close() {
+  stmt_.reset();
+  eof_ = true;
+  for (auto& v : values_) v.setNull();
+}
+
+}  // namespace ado::odbc

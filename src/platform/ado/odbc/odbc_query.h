@@ -1,0 +1,66 @@
+// A query result read forward from an ODBC statement, one row at a time.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/ado/connection.h"
+#include "platform/ado/memory_recordset.h"
+#include "platform/ado/odbc/odbc_handles.h"
+
+namespace ado::odbc {
+
+// How a column's value is read: the Variant kind it arrives as.
+enum class ReadAs { Bool, Int, UInt, Float, Double, Decimal, Text, Bytes, Date, Time, DateTime };
+
+// The kind of an ODBC SQL type (SQLDescribeCol), unsigned when the driver says so.
+ReadAs ReadAsFor(SQLSMALLINT sqlType, bool isUnsigned);
+
+// Parses "[-]H+:MM:SS[.fraction]" as the drivers give TIME values; false otherwise.
+bool ParseTimeText(std::string_view text, Time& out);
+
+class OdbcQuery : public Recordset {
+ public:
+  // Executes sql on a new statement of dbc, with each "?" bound to the text of
+  // params in order; throws the driver's message.
+  OdbcQuery(SQLHDBC dbc, std::string sql, std::vector<std::string> params = {});
+  ~OdbcQuery() override;
+
+  void first() override;
+  bool eof() const override { return eof_; }
+  void next() override;
+  int fieldCount() const override { return static_cast<int>(columns_.size()); }
+  const std::string& fieldName(int index) const override;
+  const Variant& value(int index) const override;
+  using Recordset::value;
+  long long recordCount() const override { return -1; }
+  void setFilter(const std::string& filter) override;
+  void close() override;
+
+ private:
+  struct Column {
+    std::string name;
+    ReadAs readAs = ReadAs::Text;
+  };
+
+  void run();
+  void fetch();  // the next row that passes the filter, or the end
+  void readRow();
+  template <typename T>
+  bool readFixed(SQLUSMALLINT column, SQLSMALLINT cType, T& out, Variant& v);
+  void readLong(int column, SQLSMALLINT cType, std::string& out, Variant& v);
+
+  std::string sql_;
+  std::vector<std::string> params_;
+  std::vector<SQLLEN> paramLengths_;
+  std::unique_ptr<Statement> stmt_;
+  std::vector<Column> columns_;
+  std::vector<Variant> values_;
+  std::vector<char> chunk_;
+  bool eof_ = true;
+  long long position_ = 0;  // rows moved past since the statement ran
+  BoundFilter filter_;
+};
+
+}  // namespace ado::odbc

@@ -1,0 +1,113 @@
+#include "platform/ado/odbc/odbc_session.h"
+
+#include <cctype>
+
+#include "platform/ado/odbc/odbc_query.h"
+#include "platform/ado/odbc/odbc_schema.h"
+#include "platform/ado/odbc/odbc_table.h"
+
+namespace ado::odbc {
+
+namespace {
+
+std::string InfoText(SQLHDBC dbc, SQLUSMALLINT item) {
+  SQLCHAR buf[256] = {};
+  SQLSMALLINT len = 0;
+  if (!Succeeded(SQLGetInfo(dbc, item, buf, sizeof buf, &len))) return {};
+  return reinterpret_cast<char*>(buf);
+}
+
+bool Contains(std::string haystack, std::string needle) {
+  for (char& c : haystack) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : needle) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return haystack.find(needle) != std::string::npos;
+}
+
+}  // namespace
+
+OdbcSession::OdbcSession(const std::string& odbcConnectionString) {
+  Check(SQLAllocHandle(SQL_HANDLE_DBC, Environment(), &dbc_), SQL_HANDLE_ENV, Environment(),
+        "Cannot create an ODBC connection");
+  SQLSetConnectAttr(dbc_, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(15), 0);
+  std::string in = odbcConnectionString;
+  SQLCHAR out[2048];
+  SQLSMALLINT outLen = 0;
+  SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, reinterpret_cast<SQLCHAR*>(in.data()),
+                                  static_cast<SQLSMALLINT>(in.size()), out, sizeof out, &outLen,
+                                  SQL_DRIVER_NOPROMPT);
+  if (!Succeeded(rc)) {
+    DatabaseError error =
+        Diagnostics(SQL_HANDLE_DBC, dbc_, "The ODBC connection could not be opened.");
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+    dbc_ = SQL_NULL_HDBC;
+    throw error;
+  }
+  connected_ = true;
+  const std::string dbms = InfoText(dbc_, SQL_DBMS_NAME);
+  if (Contains(dbms, "MySQL") || Contains(dbms, "MariaDB"))
+    dialect_ = Dialect::MySQL;
+  else if (Contains(dbms, "SQL Server"))
+    dialect_ = Dialect::SQLServer;
+  std::string quote = InfoText(dbc_, SQL_IDENTIFIER_QUOTE_CHAR);
+  if (quote == " ") quote.clear();  // the driver's way of saying it has none
+  quote_ = quote;
+  exec_ = std::make_unique<Statement>(dbc_);
+}
+
+OdbcSession::~OdbcSession() {
+  exec_.reset();
+  if (connected_) SQLDisconnect(dbc_);
+  if (dbc_ != SQL_NULL_HDBC) SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+}
+
+std::string OdbcSession::quoteName(const std::string& name) const {
+  if (name.empty() || quote_.empty()) return name;
+  const char f = name.front();
+  if (name.size() >= 2 && (f == '`' || f == '"' || f == '[') && name.back() == (f == '[' ? ']' : f))
+    return name;
+  std::string out = quote_;
+  for (char c : name) {
+    out += c;
+    if (quote_.size() == 1 && c == quote_[0]) out += c;
+  }
+  out += quote_;
+  return out;
+}
+
+void OdbcSession::execute(const std::string& sql) {
+  SQLHSTMT h = exec_->get();
+  std::string text = sql;
+  SQLRETURN rc = SQLExecDirect(h, reinterpret_cast<SQLCHAR*>(text.data()),
+                               static_cast<SQLINTEGER>(text.size()));
+  if (rc != SQL_NO_DATA && !Succeeded(rc)) {
+    DatabaseError error = Diagnostics(SQL_HANDLE_STMT, h, "The statement could not be executed.");
+    SQLFreeStmt(h, SQL_CLOSE);
+    throw error;
+  }
+  // A batch reports the failure of a later statement on its own result.
+  for (;;) {
+    rc = SQLMoreResults(h);
+    if (rc == SQL_NO_DATA) break;
+    if (!Succeeded(rc)) {
+      DatabaseError error = Diagnostics(SQL_HANDLE_STMT, h, "The statement could not be executed.");
+      SQLFreeStmt(h, SQL_CLOSE);
+      throw error;
+    }
+  }
+  SQLFreeStmt(h, SQL_CLOSE);
+}
+
+std::unique_ptr<Recordset> OdbcSession::openQuery(const std::string& sql) {
+  return std::make_unique<OdbcQuery>(dbc_, sql);
+}
+
+std::unique_ptr<Recordset> OdbcSession::openSchema(SchemaRowset rowset,
+                                                   const std::vector<Variant>& restrictions) {
+  return OpenOdbcSchema(*this, rowset, restrictions);
+}
+
+std::unique_ptr<TableDataset> OdbcSession::openTable(const std::string& name) {
+  return std::make_unique<OdbcTable>(*this, name);
+}
+
+}  // namespace ado::odbc

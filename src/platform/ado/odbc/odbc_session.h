@@ -1,0 +1,46 @@
+// The ODBC provider: a session on one ODBC connection (unixODBC), for MySQL data
+// sources and for SQL Server through FreeTDS. Text travels as UTF-8 (the MariaDB
+// data sources carry CHARSET=utf8mb4, FreeTDS is given ClientCharset=UTF-8).
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/ado/connection.h"
+#include "platform/ado/odbc/odbc_handles.h"
+
+namespace ado::odbc {
+
+enum class Dialect { MySQL, SQLServer, Other };
+
+class OdbcSession : public Session {
+ public:
+  // Connects with an ODBC connection string; throws DatabaseError with the driver
+  // manager's or the driver's message.
+  explicit OdbcSession(const std::string& odbcConnectionString);
+  ~OdbcSession() override;
+  OdbcSession(const OdbcSession&) = delete;
+  OdbcSession& operator=(const OdbcSession&) = delete;
+
+  void execute(const std::string& sql) override;
+  std::unique_ptr<Recordset> openQuery(const std::string& sql) override;
+  std::unique_ptr<Recordset> openSchema(SchemaRowset rowset,
+                                        const std::vector<Variant>& restrictions) override;
+  std::unique_ptr<TableDataset> openTable(const std::string& name) override;
+
+  Dialect dialect() const { return dialect_; }
+  SQLHDBC handle() const { return dbc_; }
+  const std::string& identifierQuote() const { return quote_; }
+  // A bare name in the database's identifier quote; a name already in quotes as it is.
+  std::string quoteName(const std::string& name) const;
+
+ private:
+  SQLHDBC dbc_ = SQL_NULL_HDBC;
+  bool connected_ = false;
+  Dialect dialect_ = Dialect::Other;
+  std::string quote_ = "\"";
+  std::unique_ptr<Statement> exec_;  // reused by execute()
+};
+
+}  // namespace ado::odbc

@@ -1,0 +1,243 @@
+#include "platform/ado/odbc/odbc_table.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <cctype>
+
+#include "platform/ado/odbc/odbc_session.h"
+
+namespace ado::odbc {
+
+namespace {
+
+// Above these, SQL Server wants the long parameter types.
+constexpr std::size_t kLongText = 4000;
+constexpr std::size_t kLongBinary = 8000;
+
+void Lower(std::string_view in, std::string& out) {
+  out.assign(in);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
+
+}  // namespace
+
+OdbcTable::OdbcTable(OdbcSession& session, const std::string& name)
+    : session_(session), name_(session.quoteName(name)) {
+  wideText_ = session.dialect() == Dialect::SQLServer;
+  Statement probe(session.handle());
+  std::string sql = "SELECT * FROM " + name_ + " WHERE 1=0";
+  probe.check(SQLExecDirect(probe.get(), reinterpret_cast<SQLCHAR*>(sql.data()),
+                            static_cast<SQLINTEGER>(sql.size())),
+              "SQLExecDirect");
+  SQLSMALLINT count = 0;
+  probe.check(SQLNumResultCols(probe.get(), &count), "SQLNumResultCols");
+  const std::string& q = session.identifierQuote();
+  for (SQLUSMALLINT i = 1; i <= count; ++i) {
+    SQLCHAR buf[512];
+    SQLSMALLINT len = 0;
+    probe.check(SQLColAttribute(probe.get(), i, SQL_DESC_NAME, buf, sizeof buf, &len, nullptr),
+                "SQLColAttribute");
+    std::string column(reinterpret_cast<char*>(buf),
+                       static_cast<std::size_t>(std::clamp<SQLSMALLINT>(len, 0, sizeof buf - 1)));
+    std::string quoted = q;
+    for (char c : column) {
+      quoted += c;
+      if (q.size() == 1 && c == q[0]) quoted += c;
+    }
+    quoted += q;
+    Lower(column, key_);
+    byName_.emplace(key_, static_cast<int>(columns_.size()));
+    columns_.push_back(std::move(column));
+    quotedColumns_.push_back(std::move(quoted));
+  }
+  row_.resize(columns_.size());
+  set_.assign(columns_.size(), 0);
+  params_.resize(columns_.size());
+}
+
+OdbcTable::~OdbcTable() = default;
+
+void OdbcTable::append() {
+  std::fill(set_.begin(), set_.end(), 0);
+  appending_ = true;
+  hint_ = 0;
+}
+
+int OdbcTable::find(std::string_view name) {
+  // Rows are usually set in column order: try the column after the last one first.
+  if (hint_ < static_cast<int>(columns_.size())) {
+    const std::string& c = columns_[static_cast<std::size_t>(hint_)];
+    if (c.size() == name.size() && strncasecmp(c.data(), name.data(), c.size()) == 0) return hint_;
+  }
+  Lower(name, key_);
+  auto it = byName_.find(key_);
+  return it == byName_.end() ? -1 : it->second;
+}
+
+void OdbcTable::setField(std::string_view name, const Variant& value) {
+  if (!appending_) throw DatabaseError("Operation is not allowed: no row has been appended.");
+  int i = find(name);
+  if (i < 0) throw DatabaseError("Item cannot be found in the collection: " + std::string(name));
+  row_[static_cast<std::size_t>(i)] = value;
+  set_[static_cast<std::size_t>(i)] = 1;
+  hint_ = i + 1;
+}
+
+void OdbcTable::prepare() {
+  std::string sql = "INSERT INTO " + name_ + " (";
+  std::string values;
+  bool any = false;
+  for (std::size_t i = 0; i < columns_.size(); ++i) {
+    if (!set_[i]) continue;
+    if (any) {
+      sql += ", ";
+      values += ", ";
+    }
+    sql += quotedColumns_[i];
+    values += '?';
+    any = true;
+  }
+  // A row that sets nothing takes every column's default.
+  if (!any)
+    sql = "INSERT INTO " + name_ + " DEFAULT VALUES";
+  else
+    sql += ") VALUES (" + values + ")";
+  if (!any && session_.dialect() == Dialect::MySQL) sql = "INSERT INTO " + name_ + " () VALUES ()";
+  insert_.reset();
+  prepared_.clear();
+  auto stmt = std::make_unique<Statement>(session_.handle());
+  stmt->check(SQLPrepare(stmt->get(), reinterpret_cast<SQLCHAR*>(sql.data()),
+                         static_cast<SQLINTEGER>(sql.size())),
+              "SQLPrepare");
+  insert_ = std::move(stmt);
+  prepared_ = set_;
+}
+
+void OdbcTable::bind(std::size_t column, SQLUSMALLINT number) {
+  const Variant& v = row_[column];
+  Param& p = params_[column];
+  SQLSMALLINT cType = SQL_C_CHAR, sqlType = SQL_VARCHAR, digits = 0;
+  SQLULEN size = 1;
+  SQLPOINTER data = nullptr;
+  SQLLEN length = 0;
+  auto textual = [&](const std::string& s, bool binary) {
+    cType = binary ? SQL_C_BINARY : SQL_C_CHAR;
+    if (binary)
+      sqlType = s.size() > kLongBinary ? SQL_LONGVARBINARY : SQL_VARBINARY;
+    else if (wideText_)
+      sqlType = s.size() > kLongText ? SQL_WLONGVARCHAR : SQL_WVARCHAR;
+    else
+      sqlType = s.size() > kLongText ? SQL_LONGVARCHAR : SQL_VARCHAR;
+    size = std::max<SQLULEN>(s.size(), 1);
+    data = const_cast<char*>(s.data());
+    length = static_cast<SQLLEN>(s.size());
+  };
+  switch (v.kind()) {
+    case VariantKind::Null:
+      length = SQL_NULL_DATA;
+      data = &p.scratch;
+      break;
+    case VariantKind::Bool:
+      p.scratch.b = v.asBool() ? 1 : 0;
+      cType = SQL_C_BIT;
+      sqlType = SQL_BIT;
+      data = &p.scratch.b;
+      break;
+    case VariantKind::Int:
+      p.scratch.i = v.asInt();
+      cType = SQL_C_SBIGINT;
+      sqlType = SQL_BIGINT;
+      size = 19;
+      data = &p.scratch.i;
+      break;
+    case VariantKind::UInt:
+      p.scratch.u = v.asUInt();
+      cType = SQL_C_UBIGINT;
+      sqlType = SQL_BIGINT;
+      size = 20;
+      data = &p.scratch.u;
+      break;
+    case VariantKind::Double:
+      p.scratch.d = v.asDouble();
+      cType = SQL_C_DOUBLE;
+      sqlType = SQL_DOUBLE;
+      size = 15;
+      data = &p.scratch.d;
+      break;
+    case VariantKind::Decimal:
+      // As text, which the server reads exactly; a bound numeric would be rounded
+      // to the driver's idea of precision and scale.
+      textual(v.asDecimal().text, false);
+      sqlType = SQL_VARCHAR;
+      break;
+    case VariantKind::Text: textual(v.asText(), false); break;
+    case VariantKind::Bytes: textual(v.asBytes().data, true); break;
+    case VariantKind::Date: {
+      const Date& d = v.asDate();
+      p.scratch.date =
+          SQL_DATE_STRUCT{static_cast<SQLSMALLINT>(d.year), static_cast<SQLUSMALLINT>(d.month),
+                          static_cast<SQLUSMALLINT>(d.day)};
+      cType = SQL_C_TYPE_DATE;
+      sqlType = SQL_TYPE_DATE;
+      size = 10;
+      data = &p.scratch.date;
+      break;
+    }
+    case VariantKind::Time:
+      // As text: a MySQL time may lie beyond 24 hours or below zero.
+      p.text = FormatTime(v.asTime());
+      textual(p.text, false);
+      sqlType = SQL_VARCHAR;
+      break;
+    case VariantKind::DateTime: {
+      const DateTime& dt = v.asDateTime();
+      auto& ts = p.scratch.ts;
+      ts.year = static_cast<SQLSMALLINT>(dt.date.year);
+      ts.month = static_cast<SQLUSMALLINT>(dt.date.month);
+      ts.day = static_cast<SQLUSMALLINT>(dt.date.day);
+      ts.hour = static_cast<SQLUSMALLINT>(dt.time.hour);
+      ts.minute = static_cast<SQLUSMALLINT>(dt.time.minute);
+      ts.second = static_cast<SQLUSMALLINT>(dt.time.second);
+      ts.fraction = dt.time.nanosecond;
+      const std::uint32_t ns = dt.time.nanosecond;
+      digits = ns == 0 ? 0 : ns % 1000000 == 0 ? 3 : ns % 1000 == 0 ? 6 : 9;
+      if (session_.dialect() == Dialect::SQLServer && digits > 3) digits = 3;  // datetime
+      cType = SQL_C_TYPE_TIMESTAMP;
+      sqlType = SQL_TYPE_TIMESTAMP;
+      size = static_cast<SQLULEN>(19 + (digits ? digits + 1 : 0));
+      data = &p.scratch.ts;
+      break;
+    }
+  }
+  p.ind = length;
+  if (cType != SQL_C_CHAR && cType != SQL_C_BINARY && length != SQL_NULL_DATA) p.ind = 0;
+  insert_->check(SQLBindParameter(insert_->get(), number, SQL_PARAM_INPUT, cType, sqlType, size,
+                                  digits, data, length > 0 ? length : 0, &p.ind),
+                 "SQLBindParameter");
+}
+
+void OdbcTable::post() {
+  if (!appending_) throw DatabaseError("Operation is not allowed: no row has been appended.");
+  appending_ = false;  // the row is gone whether it posts or not
+  if (!insert_ || prepared_ != set_) prepare();
+  SQLUSMALLINT number = 0;
+  for (std::size_t i = 0; i < columns_.size(); ++i)
+    if (set_[i]) bind(i, ++number);
+  SQLRETURN rc = SQLExecute(insert_->get());
+  if (rc != SQL_NO_DATA && !Succeeded(rc)) {
+    DatabaseError error =
+        Diagnostics(SQL_HANDLE_STMT, insert_->get(), "The row could not be posted.");
+    SQLFreeStmt(insert_->get(), SQL_CLOSE);
+    throw error;
+  }
+  SQLFreeStmt(insert_->get(), SQL_CLOSE);
+}
+
+void OdbcTable::close() {
+  insert_.reset();
+  prepared_.clear();
+  appending_ = false;
+}
+
+}  // namespace ado::odbc

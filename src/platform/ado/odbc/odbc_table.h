@@ -1,0 +1,65 @@
+// A table opened for appending rows through one prepared INSERT with bound parameters.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/ado/connection.h"
+#include "platform/ado/odbc/odbc_handles.h"
+
+namespace ado::odbc {
+
+class OdbcSession;
+
+class OdbcTable : public TableDataset {
+ public:
+  // Reads the table's columns; throws the driver's message when there is no such table.
+  OdbcTable(OdbcSession& session, const std::string& name);
+  ~OdbcTable() override;
+
+  void append() override;
+  void setField(std::string_view name, const Variant& value) override;
+  void post() override;
+  void close() override;
+
+  const std::string& quotedName() const { return name_; }
+
+ private:
+  struct Param {
+    // Scratch for values bound by address.
+    union {
+      SQLBIGINT i;
+      SQLUBIGINT u;
+      double d;
+      unsigned char b;
+      SQL_DATE_STRUCT date;
+      SQL_TIMESTAMP_STRUCT ts;
+    } scratch{};
+    std::string text;  // times, bound as text
+    SQLLEN ind = 0;
+  };
+
+  int find(std::string_view name);
+  void prepare();
+  void bind(std::size_t column, SQLUSMALLINT number);
+
+  OdbcSession& session_;
+  std::string name_;
+  std::vector<std::string> columns_;
+  std::vector<std::string> quotedColumns_;
+  std::unordered_map<std::string, int> byName_;  // lower-cased name -> column
+  std::string key_;                              // scratch for lookups
+  int hint_ = 0;                                 // where the next field is likely to be
+  std::vector<Variant> row_;
+  std::vector<std::uint8_t> set_;       // set_[i]: the row gives column i a value
+  std::vector<std::uint8_t> prepared_;  // the columns of the prepared INSERT
+  std::vector<Param> params_;
+  std::unique_ptr<Statement> insert_;
+  bool appending_ = false;
+  bool wideText_ = false;
+};
+
+}  // namespace ado::odbc
