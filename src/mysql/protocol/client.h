@@ -1,0 +1,252 @@
+// TMysqlClient: one session with a MySQL server over the built-in protocol stack:
+// greeting and login, the simple commands, reconnecting, queries and streamed results.
+// No operation throws: each returns a status and leaves the error number and text on
+// the session.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "mysql/protocol/net.h"
+
+namespace mysql {
+
+enum ClientFlag : uint32_t {
+  CLIENT_LONG_PASSWORD = 0x1,
+  CLIENT_LONG_FLAG = 0x4,
+  CLIENT_CONNECT_WITH_DB = 0x8,
+  CLIENT_COMPRESS = 0x20,
+  CLIENT_LOCAL_FILES = 0x80,
+  CLIENT_PROTOCOL_41 = 0x200,
+  CLIENT_SSL = 0x800,
+  CLIENT_TRANSACTIONS = 0x2000,
+  CLIENT_SECURE_CONNECTION = 0x8000,
+  CLIENT_MULTI_STATEMENTS = 0x10000,
+  CLIENT_MULTI_RESULTS = 0x20000,
+};
+constexpr uint32_t kDefaultClientFlags = 0xA285;
+
+enum ServerStatus : uint16_t { SERVER_STATUS_IN_TRANS = 0x1, SERVER_STATUS_AUTOCOMMIT = 0x2 };
+
+enum Command : uint8_t {
+  COM_QUIT = 1,
+  COM_INIT_DB = 2,
+  COM_QUERY = 3,
+  COM_CREATE_DB = 5,
+  COM_DROP_DB = 6,
+  COM_PROCESS_KILL = 12,
+  COM_PING = 14,
+};
+
+// Column flags and types the descriptor rules use.
+constexpr uint32_t BLOB_FLAG = 0x10;
+constexpr uint32_t NUM_FLAG = 0x8000;
+
+// One column of a result. An empty text means none.
+struct TMysqlField {
+  std::string name, org_name, table, org_table, db, catalog, def;
+  uint32_t length = 0;
+  uint32_t max_length = 0;
+  uint32_t flags = 0;
+  uint32_t decimals = 0;
+  uint32_t charsetnr = 0;
+  uint8_t type = 0;
+};
+
+class TMysqlResult;
+
+class TMysqlClient {
+ public:
+  // Status of the session while a query result is read.
+  enum : uint8_t { kReady = 0, kResultHeader = 1, kStreaming = 2 };
+
+  // A socket transport unless another is given (tests, fuzzing).
+  explicit TMysqlClient(std::unique_ptr<TMysqlVio> vio = nullptr);
+  virtual ~TMysqlClient();
+  TMysqlClient(const TMysqlClient&) = delete;
+  TMysqlClient& operator=(const TMysqlClient&) = delete;
+
+  bool Connect(const std::string& host, const std::string& user, const std::string& password,
+               const std::string& database, uint32_t port, const std::string& pipe,
+               bool tcpFallback, uint32_t flags);
+  bool Reconnect();
+  void Close();
+  bool SelectDb(const std::string& name);
+  bool CreateDb(const std::string& name);
+  bool DropDb(const std::string& name);
+  bool Kill(uint32_t threadId);
+  bool Ping();
+
+  // 0 on success. A result set leaves the session at kResultHeader for UseResult.
+  int Query(const std::string& statement);
+  int ReadQueryResult();
+  // The pending result set, streamed; none without one (or with 2014 out of order).
+  std::unique_ptr<TMysqlResult> UseResult();
+
+  void SetCompress(bool on);
+  void SetNamedPipe(bool on);
+  void SetTcpFallback(bool on) { tcpFallback_ = on; }
+
+  int ErrorNumber() const { return net_.ErrorNumber(); }
+  const std::string& ErrorText() const { return net_.ErrorText(); }
+  const std::string& ServerVersion() const { return serverVersion_; }
+  uint32_t ThreadId() const { return threadId_; }
+  uint64_t AffectedRows() const { return affectedRows_; }
+  uint64_t InsertId() const { return insertId_; }
+  const std::string& Info() const { return info_; }
+  uint32_t ProtocolVersion() const { return net_.ProtocolVersion(); }
+  uint32_t ConnectTimeout() const { return connectTimeout_; }
+  void SetConnectTimeout(uint32_t seconds) { connectTimeout_ = seconds; }
+  bool ReconnectAllowed() const { return reconnect_; }
+  void SetReconnectAllowed(bool on) { reconnect_ = on; }
+  bool CompressWanted() const { return compressWanted_; }
+  bool NamedPipe() const { return namedPipe_; }
+  uint8_t Status() const { return status_; }
+  uint32_t ServerCapabilities() const { return serverCaps_; }
+  uint32_t ClientFlags() const { return clientFlags_; }
+  uint16_t ServerStatusFlags() const { return serverStatus_; }
+  uint8_t ServerLanguage() const { return serverLanguage_; }
+  uint64_t ExtraInfo() const { return extraInfo_; }
+  const std::string& Host() const { return host_; }
+  const std::string& PipeName() const { return pipe_; }
+  const std::string& Database() const { return database_; }
+  uint32_t FieldCount() const { return static_cast<uint32_t>(fields_.size()); }
+  bool IsConnected() const { return net_.IsConnected(); }
+  TMysqlNet& Net() { return net_; }
+
+ protected:
+  // The result object for UseResult; the direct client makes its own kind.
+  virtual std::unique_ptr<TMysqlResult> NewResult(std::vector<TMysqlField> fields);
+
+ private:
+  friend class TMysqlResult;
+
+  bool ConnectLocked(const std::string& host, const std::string& user, const std::string& password,
+                     const std::string& database, uint32_t port, const std::string& pipe,
+                     bool tcpFallback, uint32_t flags);
+  bool Handshake(const std::string& password);
+  bool ParseGreeting(int length);
+  std::string LoginPacket(const std::string& password) const;
+  bool ReconnectRule();
+  int SimpleCommand(uint8_t code, const void* arg, size_t length, bool skipReply, bool retry);
+  bool DbCommand(uint8_t code, const std::string& name);
+  void CloseLocked();
+  // 2027: the reply cannot be trusted, so the connection goes.
+  int Malformed();
+  void ClientError(int number);
+  int ReadOk(const uint8_t* p, int length);
+  int ReadColumns(uint64_t count);
+  int SendLocalFile(const std::string& name);
+  void FinishStreaming(TMysqlResult* result, uint64_t rows);
+
+  TMysqlNet net_;
+  std::recursive_mutex lock_;
+  std::string host_, user_, password_, pipe_, database_;
+  uint32_t port_ = 3306;
+  std::string scramble_;
+  uint32_t threadId_ = 0;
+  uint64_t affectedRows_ = 0;
+  uint64_t insertId_ = 0;
+  uint8_t status_ = kReady;
+  bool namedPipe_ = false;
+  bool tcpFallback_ = false;
+  uint32_t connectTimeout_;
+  bool secureAuthRequested_ = false;
+  uint32_t clientFlags_ = kDefaultClientFlags;
+  std::string serverVersion_;
+  uint32_t serverCaps_ = 0;
+  uint16_t serverStatus_ = SERVER_STATUS_AUTOCOMMIT;
+  uint8_t serverLanguage_ = 0;
+  uint64_t extraInfo_ = 0;
+  std::string info_;
+  std::vector<TMysqlField> fields_;
+  bool haveFields_ = false;
+  TMysqlResult* current_ = nullptr;
+  // The file that the statement just sent asks to upload, if it is such a statement.
+  std::optional<std::string> localInfile_;
+
+ protected:
+  bool reconnect_ = true;
+  bool compressWanted_ = true;
+};
+
+// One streamed result set. Rows are read one ahead; the values of the current row live
+// in one block owned by the result and reused for the next row.
+class TMysqlResult {
+ public:
+  TMysqlResult(TMysqlClient* session, std::vector<TMysqlField> fields);
+  // Drains what the server still sends for this result, so the session can go on.
+  virtual ~TMysqlResult();
+  TMysqlResult(const TMysqlResult&) = delete;
+  TMysqlResult& operator=(const TMysqlResult&) = delete;
+
+  // The next row's values (nullptr for NULL), valid until the next call; nullptr at the
+  // end or on an error (the session's error number tells which).
+  const char* const* FetchRow();
+  // Byte lengths of the current row's values (0 for NULL).
+  const uint32_t* FetchLengths() const { return lengths_.data(); }
+  uint32_t NumFields() const { return static_cast<uint32_t>(fields_.size()); }
+  uint64_t NumRows() const { return rowCount_; }
+  const TMysqlField& Field(uint32_t i) const { return fields_[i]; }
+  const std::vector<TMysqlField>& Fields() const { return fields_; }
+  int64_t CurrentRowIndex() const { return currentRow_; }
+  bool AtEnd() const { return atEnd_; }
+  // 0 a row, 1 end of rows, -1 error.
+  int LastReadResult() const { return lastRead_; }
+  bool Attached() const { return session_ != nullptr; }
+
+ private:
+  friend class TMysqlClient;
+  void ReadRow();
+  void End(int result);
+  void Detach() {
+    if (!atEnd_) {
+      atEnd_ = true;
+      lastRead_ = -1;
+    }
+    session_ = nullptr;
+  }
+
+  TMysqlClient* session_;
+  std::vector<TMysqlField> fields_;
+  uint64_t rowCount_ = 0;
+  std::vector<uint32_t> lengths_;
+  std::vector<const char*> row_;
+  std::vector<char> block_;
+  int64_t currentRow_ = -1;
+  bool atEnd_ = false;
+  bool pending_ = false;
+  int lastRead_ = 0;
+};
+
+// Drains what is left and frees the result.
+void FreeResult(std::unique_ptr<TMysqlResult>& result);
+
+class TMySQLDirectResult : public TMysqlResult {
+ public:
+  using TMysqlResult::TMysqlResult;
+  // The next column's descriptor, or nullptr past the last.
+  const TMysqlField* FetchField();
+  int32_t FieldCursor() const { return cursor_; }
+
+ private:
+  int32_t cursor_ = -1;
+};
+
+// The session of the direct driver: no reconnecting and no compression unless asked.
+class TMySQLDirectClient : public TMysqlClient {
+ public:
+  explicit TMySQLDirectClient(std::unique_ptr<TMysqlVio> vio = nullptr);
+
+ protected:
+  std::unique_ptr<TMysqlResult> NewResult(std::vector<TMysqlField> fields) override;
+};
+
+// The file a LOAD DATA LOCAL INFILE statement names, or none for any other statement.
+std::optional<std::string> LocalInfileName(const std::string& statement);
+
+}  // namespace mysql

@@ -1,0 +1,66 @@
+#include "mysql/protocol/memory_vio.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "mysql/protocol/client_errors.h"
+
+namespace mysql {
+
+MemoryVio::MemoryVio(std::string serverBytes, size_t chunk)
+    : input_(std::move(serverBytes)), chunk_(chunk == 0 ? 1 : chunk) {}
+
+int MemoryVio::Connect(int kind, const std::string& host, const std::string&, uint32_t,
+                       uint32_t timeout, bool) {
+  if (Kind() != kClosed) return -20;
+  SetTimeout(timeout == 0 ? DefaultTimeout() : timeout);
+  if (kind == kRequestSharedMemory) return -2;
+  ++connects_;
+  if (refuse_) {
+    RecordError(CR_CONN_HOST_ERROR, host.c_str(), ECONNREFUSED);
+    return -6;
+  }
+  SetKind(kind == kRequestPipe ? kPipe : kTcp);
+  SetErrorNumber(0);
+  SetErrorText("");
+  return 0;
+}
+
+int MemoryVio::Close() {
+  SetKind(kClosed);
+  return 0;
+}
+
+int MemoryVio::Read(void* buffer, size_t size) {
+  if (Kind() == kClosed) return -1;
+  ++readCalls_;
+  size_t n = std::min({size, chunk_, input_.size() - pos_});
+  if (n == 0) {
+    SetLastSystemError(0);
+    return 0;
+  }
+  std::memcpy(buffer, input_.data() + pos_, n);
+  pos_ += n;
+  return static_cast<int>(n);
+}
+
+int MemoryVio::Write(const void* buffer, size_t size) {
+  if (Kind() == kClosed) return -1;
+  if (failWrites_) {
+    SetLastSystemError(EPIPE);
+    return -1;
+  }
+  output_.append(static_cast<const char*>(buffer), size);
+  return static_cast<int>(size);
+}
+
+int MemoryVio::SetBlocking(bool) {
+  return Kind() == kClosed ? -1 : 0;
+}
+
+bool MemoryVio::WaitReadable(uint32_t) {
+  return Kind() != kClosed && pos_ < input_.size();
+}
+
+}  // namespace mysql

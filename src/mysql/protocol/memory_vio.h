@@ -1,0 +1,48 @@
+// An in-memory transport: the server's bytes come from a script, the client's bytes are
+// collected. For the scripted-peer tests and the fuzzer, which need replies no real
+// server sends.
+#pragma once
+
+#include <string>
+
+#include "mysql/protocol/vio.h"
+
+namespace mysql {
+
+class MemoryVio : public TMysqlVio {
+ public:
+  // `serverBytes` is everything the peer will send, in order; each Read hands out at
+  // most `chunk` bytes so that split reads are exercised.
+  explicit MemoryVio(std::string serverBytes = {}, size_t chunk = 1 << 20);
+
+  int Connect(int kind, const std::string& host, const std::string& pipe, uint32_t port,
+              uint32_t timeout, bool tcpFallback) override;
+  int Close() override;
+  int Read(void* buffer, size_t size) override;
+  int Write(const void* buffer, size_t size) override;
+  int SetBlocking(bool blocking) override;
+  bool WaitReadable(uint32_t seconds) override;
+
+  void AppendServerBytes(const std::string& bytes) { input_ += bytes; }
+  const std::string& Written() const { return output_; }
+  void ClearWritten() { output_.clear(); }
+  size_t ReadCalls() const { return readCalls_; }
+  size_t Remaining() const { return input_.size() - pos_; }
+  int Connects() const { return connects_; }
+  // Writes fail from now on (a peer that went away).
+  void FailWrites(bool fail) { failWrites_ = fail; }
+  // Connects fail with 2003 from now on.
+  void RefuseConnects(bool refuse) { refuse_ = refuse; }
+
+ private:
+  std::string input_;
+  size_t pos_ = 0;
+  size_t chunk_;
+  std::string output_;
+  size_t readCalls_ = 0;
+  int connects_ = 0;
+  bool failWrites_ = false;
+  bool refuse_ = false;
+};
+
+}  // namespace mysql

@@ -1,0 +1,303 @@
+#include "mysql/protocol/net.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "mysql/protocol/client_errors.h"
+
+namespace mysql {
+
+namespace {
+
+constexpr size_t kInitialBuffer = 8192;
+constexpr size_t kBufferStep = 4096;
+constexpr size_t kBufferLimit = 0x1000000;  // 16 MiB
+constexpr size_t kMinCompress = 50;
+
+inline uint32_t Get3(const uint8_t* p) {
+  return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16);
+}
+inline void Put3(uint8_t* p, size_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+  p[2] = static_cast<uint8_t>(v >> 16);
+}
+
+}  // namespace
+
+TMysqlNet::TMysqlNet(std::unique_ptr<TMysqlVio> vio)
+    : vio_(vio ? std::move(vio) : std::make_unique<TMysqlVio>()) {}
+
+TMysqlNet::~TMysqlNet() {
+  Close();
+}
+
+void TMysqlNet::SetClientError(int number) {
+  vio_->SetErrorNumber(number);
+  vio_->SetErrorText(FormatClientError(number));
+}
+
+int TMysqlNet::Connect(int kind, const std::string& host, bool tcpFallback, uint32_t timeout,
+                       uint32_t port, const std::string& pipe) {
+  if (IsConnected()) return 0;
+  int rc = vio_->Connect(kind, host, pipe, port, timeout, tcpFallback);
+  if (rc != 0) return rc;
+  readBuf_.assign(kInitialBuffer, 0);
+  writeBuf_.resize(kInitialBuffer);
+  writePos_ = 0;
+  readPos_ = pendingStart_ = pendingEnd_ = 0;
+  haveSaved_ = false;
+  seq_ = 0;
+  compress_ = false;
+  protocolVersion_ = 10;
+  return 0;
+}
+
+int TMysqlNet::Close() {
+  int rc = IsConnected() ? vio_->Close() : 0;
+  std::vector<uint8_t>().swap(readBuf_);
+  std::vector<uint8_t>().swap(writeBuf_);
+  writePos_ = readPos_ = pendingStart_ = pendingEnd_ = 0;
+  haveSaved_ = false;
+  return rc;
+}
+
+void TMysqlNet::Clear() {
+  seq_ = 0;
+  writePos_ = 0;
+}
+
+int TMysqlNet::BufferedAppend(const uint8_t* bytes, size_t count) {
+  if (writeBuf_.empty()) writeBuf_.resize(kInitialBuffer);
+  while (count > writeBuf_.size() - writePos_) {
+    size_t room = writeBuf_.size() - writePos_;
+    std::memcpy(writeBuf_.data() + writePos_, bytes, room);
+    bytes += room;
+    count -= room;
+    writePos_ = 0;
+    if (RealWrite(writeBuf_.data(), writeBuf_.size()) != 0) return 1;
+  }
+  if (count) std::memcpy(writeBuf_.data() + writePos_, bytes, count);
+  writePos_ += count;
+  return 0;
+}
+
+int TMysqlNet::WritePacket(const void* payload, size_t length) {
+  if (length >= 0xFFFFFF) {
+    vio_->SetErrorNumber(kErrPacketTooLarge);
+    return 1;
+  }
+  uint8_t header[4];
+  Put3(header, length);
+  header[3] = compress_ ? 0 : seq_++;
+  if (BufferedAppend(header, 4) != 0) return 1;
+  return length ? BufferedAppend(static_cast<const uint8_t*>(payload), length) : 0;
+}
+
+int TMysqlNet::WriteCommand(uint8_t command, const void* argument, size_t length) {
+  if (length >= 0xFFFFFF) {
+    vio_->SetErrorNumber(kErrPacketTooLarge);
+    return 1;
+  }
+  uint8_t head[5];
+  Put3(head, length + 1);
+  head[3] = compress_ ? 0 : seq_++;
+  head[4] = command;
+  if (BufferedAppend(head, 5) != 0) return 1;
+  if (length && BufferedAppend(static_cast<const uint8_t*>(argument), length) != 0) return 1;
+  return Flush() != 0 ? 1 : 0;
+}
+
+int TMysqlNet::Flush() {
+  if (writePos_ == 0) return 0;
+  size_t n = writePos_;
+  writePos_ = 0;
+  return RealWrite(writeBuf_.data(), n);
+}
+
+int TMysqlNet::RealWrite(const uint8_t* data, size_t length) {
+  if (!IsConnected()) return -1;
+  const bool wasBlocking = vio_->IsBlocking();
+  const uint8_t* out = data;
+  size_t outLen = length;
+  if (compress_) {
+    // 7-byte header, then the data compressed when that makes it shorter.
+    size_t bound = length * 120 / 100 + 12;
+    compressBlock_.resize(7 + std::max(bound, length));
+    uint8_t* block = compressBlock_.data();
+    size_t bodyLen = length;
+    size_t plainLen = 0;
+    bool packed = false;
+    if (length >= kMinCompress) {
+      uLongf zlen = static_cast<uLongf>(bound);
+      if (compress(block + 7, &zlen, data, static_cast<uLong>(length)) == Z_OK && zlen < length) {
+        bodyLen = zlen;
+        plainLen = length;
+        packed = true;
+      }
+    }
+    if (!packed) std::memcpy(block + 7, data, length);
+    Put3(block, bodyLen);
+    block[3] = seq_++;
+    Put3(block + 4, plainLen);
+    out = block;
+    outLen = bodyLen + 7;
+  }
+  size_t done = 0;
+  int retries = 0;
+  while (done < outLen) {
+    int n = vio_->Write(out + done, outLen - done);
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+      continue;
+    }
+    if (!vio_->IsBlocking()) {
+      vio_->SetBlocking(true);
+      if (++retries <= 2) continue;
+    } else if (vio_->ShouldRetry()) {
+      if (++retries <= 2) continue;
+    } else if (vio_->WasInterrupted()) {
+      continue;
+    }
+    break;
+  }
+  if (vio_->Kind() != TMysqlVio::kClosed) vio_->SetBlocking(wasBlocking);
+  return done == outLen ? 0 : 2;
+}
+
+bool TMysqlNet::ReadFully(uint8_t* dst, size_t count) {
+  int retries = 0;
+  while (count > 0) {
+    int n = vio_->Read(dst, count);
+    if (n > 0) {
+      dst += n;
+      count -= static_cast<size_t>(n);
+      continue;
+    }
+    if (vio_->ShouldRetry() && ++retries <= 2) continue;
+    if (vio_->WasInterrupted()) continue;
+    return false;
+  }
+  return true;
+}
+
+bool TMysqlNet::Reserve(size_t needed) {
+  if (needed < readBuf_.size()) return true;
+  if (needed + 1 >= kBufferLimit) {
+    vio_->SetErrorNumber(kErrPacketTooLarge);
+    return false;
+  }
+  size_t size = (needed + 1 + kBufferStep - 1) / kBufferStep * kBufferStep;
+  readBuf_.resize(size);
+  return true;
+}
+
+int TMysqlNet::ReadPlain() {
+  uint8_t header[4];
+  if (!IsConnected() || !ReadFully(header, 4)) return -1;
+  if (header[3] != seq_) return -1;
+  ++seq_;
+  size_t len = Get3(header);
+  if (!Reserve(len)) return -1;
+  if (len && !ReadFully(readBuf_.data(), len)) return -1;
+  readPos_ = 0;
+  readBuf_[len] = 0;
+  return static_cast<int>(len);
+}
+
+// One outer packet: its data, inflated when it says so, goes after the pending bytes.
+int TMysqlNet::ReadCompressedPacket() {
+  uint8_t header[7];
+  if (!IsConnected() || !ReadFully(header, 7)) return -1;
+  if (header[3] != seq_) return -1;
+  ++seq_;
+  size_t len = Get3(header);
+  size_t plain = Get3(header + 4);
+  if (!Reserve(pendingEnd_ + std::max(len, plain))) return -1;
+  if (plain == 0) {
+    if (len && !ReadFully(readBuf_.data() + pendingEnd_, len)) return -1;
+    pendingEnd_ += len;
+    return 0;
+  }
+  inflateSource_.resize(len);
+  if (len && !ReadFully(inflateSource_.data(), len)) return -1;
+  uLongf outLen = static_cast<uLongf>(plain);
+  int rc = uncompress(readBuf_.data() + pendingEnd_, &outLen, inflateSource_.data(),
+                      static_cast<uLong>(len));
+  if (rc == Z_BUF_ERROR || (rc == Z_OK && outLen != plain)) {
+    // The data inflates to another size than the header declares.
+    vio_->SetErrorNumber(CR_MALFORMED_PACKET);
+    return -1;
+  }
+  if (rc != Z_OK) return -1;
+  pendingEnd_ += plain;
+  return 0;
+}
+
+int TMysqlNet::ReadCompressed() {
+  if (haveSaved_) {
+    readBuf_[savedAt_] = savedByte_;
+    haveSaved_ = false;
+  }
+  for (;;) {
+    size_t avail = pendingEnd_ - pendingStart_;
+    if (avail >= 4) {
+      const uint8_t* p = readBuf_.data() + pendingStart_;
+      size_t len = Get3(p);
+      if (len <= avail - 4) {
+        readPos_ = pendingStart_ + 4;
+        pendingStart_ += len + 4;
+        // Reserve keeps one byte past the pending data, so this store stays inside.
+        savedAt_ = readPos_ + len;
+        savedByte_ = readBuf_[savedAt_];
+        haveSaved_ = true;
+        readBuf_[savedAt_] = 0;
+        return static_cast<int>(len);
+      }
+    }
+    if (pendingStart_ > 0) {
+      if (avail) std::memmove(readBuf_.data(), readBuf_.data() + pendingStart_, avail);
+      pendingStart_ = 0;
+      pendingEnd_ = avail;
+    }
+    if (ReadCompressedPacket() != 0) return -1;
+  }
+}
+
+int TMysqlNet::ReadPacket() {
+  if (!IsConnected()) return -1;
+  return compress_ ? ReadCompressed() : ReadPlain();
+}
+
+int TMysqlNet::SafeRead() {
+  vio_->SetErrorNumber(0);
+  int len = ReadPacket();
+  if (len <= 0) {
+    int number = vio_->ErrorNumber();
+    vio_->Close();
+    SetClientError(number == kErrPacketTooLarge    ? CR_NET_PACKET_TOO_LARGE
+                   : number == CR_MALFORMED_PACKET ? CR_MALFORMED_PACKET
+                                                   : CR_SERVER_LOST);
+    return -1;
+  }
+  const uint8_t* p = ReadPos();
+  if (p[0] != 0xFF) return len;
+  if (len <= 3) {
+    SetClientError(CR_UNKNOWN_ERROR);
+    return -1;
+  }
+  size_t textAt = 1;
+  if (protocolVersion_ >= 10) {
+    vio_->SetErrorNumber(p[1] | (p[2] << 8));
+    textAt = 3;
+  } else {
+    vio_->SetErrorNumber(CR_UNKNOWN_ERROR);
+  }
+  size_t textLen = std::min<size_t>(static_cast<size_t>(len) - textAt, 199);
+  vio_->SetErrorText(std::string(reinterpret_cast<const char*>(p + textAt), textLen));
+  return -1;
+}
+
+}  // namespace mysql

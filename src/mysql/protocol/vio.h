@@ -1,0 +1,81 @@
+// TMysqlVio: one byte channel to one server (TCP, or the server's Unix-domain socket
+// in place of a named pipe), with its time-outs and the connection's error state.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace mysql {
+
+class TMysqlVio {
+ public:
+  enum : uint8_t { kClosed = 0, kTcp = 1, kLocal = 2, kPipe = 3 };
+  enum : int { kRequestTcp = 1, kRequestPipe = 3, kRequestSharedMemory = 4 };
+
+  TMysqlVio();
+  virtual ~TMysqlVio();
+  TMysqlVio(const TMysqlVio&) = delete;
+  TMysqlVio& operator=(const TMysqlVio&) = delete;
+
+  // 0, or a negative code: -20 already open, -2 shared memory, -9 pipe failed without
+  // fall-back, -8 no socket, -7 unknown host or no greeting in time, -6 refused.
+  // The pipe kind uses `pipe` as the socket path when it holds a '/', else
+  // $MYSQL_UNIX_PORT, else /run/mysqld/mysqld.sock.
+  virtual int Connect(int kind, const std::string& host, const std::string& pipe, uint32_t port,
+                      uint32_t timeout, bool tcpFallback);
+  // 0, or -1 when shutting down or closing failed. The error state is kept.
+  virtual int Close();
+  // Bytes read (0: the peer closed), or -1 (also after the time-out).
+  virtual int Read(void* buffer, size_t size);
+  // Bytes written, or -1.
+  virtual int Write(const void* buffer, size_t size);
+  virtual int SetBlocking(bool blocking);
+  virtual bool WaitReadable(uint32_t seconds);
+
+  bool ShouldRetry() const;
+  bool WasInterrupted() const;
+  uint8_t Kind() const { return kind_; }
+  bool IsBlocking() const { return (modeFlags_ & 1) == 0; }
+  // The socket path the pipe kind opened.
+  const std::string& PipePath() const { return pipePath_; }
+
+  void SetErrorText(const std::string& text);
+  const std::string& ErrorText() const { return errorText_; }
+  int ErrorNumber() const { return errorNumber_; }
+  void SetErrorNumber(int number) { errorNumber_ = number; }
+  uint32_t Timeout() const { return timeout_; }
+
+  // Process-wide default time-out in seconds (30), used when a connect is given 0.
+  static uint32_t DefaultTimeout();
+  static void SetDefaultTimeout(uint32_t seconds);
+
+ protected:
+  // Sets the error number and the table text formatted with the arguments.
+  void RecordError(int number, ...);
+  void SetKind(uint8_t kind) { kind_ = kind; }
+  void SetTimeout(uint32_t seconds) { timeout_ = seconds; }
+  void SetLastSystemError(int err) { lastErrno_ = err; }
+
+ private:
+  int ConnectPipe(const std::string& pipe);
+  int ConnectTcp(const std::string& host, uint32_t port);
+  int ReceiveInto(char* dst, size_t size);
+  bool PollFor(short events, uint32_t seconds);
+
+  int fd_ = -1;
+  uint32_t modeFlags_ = 0;
+  uint8_t kind_ = kClosed;
+  std::string errorText_;
+  int errorNumber_ = 0;
+  uint32_t timeout_ = 0;
+  int lastErrno_ = 0;
+  std::string pipePath_;
+  // Bytes received ahead of the reader: one system call brings many small packets.
+  std::vector<char> recvBuf_;
+  size_t recvPos_ = 0;
+  size_t recvEnd_ = 0;
+};
+
+}  // namespace mysql
