@@ -5,14 +5,10 @@ TDatabaseKind CurrentDestKind = dkNone;
 
 TDatabaseKind KindFromListIndex(int index) {
   switch (index) {
-    case 0:
-      return dkAccess;
-    case 1:
-      return dkSQLServer;
-    case 2:
-      return dkMySQL;
-    default:
-      return dkNone;
+    case 0: return dkAccess;
+    case 1: return dkSQLServer;
+    case 2: return dkMySQL;
+    default: return dkNone;
   }
 }
 

@@ -8,10 +8,18 @@
 // helpers below, never by comparing with the names.
 enum TDatabaseKind : std::uint8_t { dkAccess = 0, dkSQLServer = 2, dkMySQL = 4, dkNone = 5 };
 
-inline bool IsAccessDialect(TDatabaseKind k) { return k < 2; }
-inline bool IsSQLServerDialect(TDatabaseKind k) { return k == 2 || k == 3; }
-inline bool IsMySQLDialect(TDatabaseKind k) { return k == 4; }
-inline bool HasDialect(TDatabaseKind k) { return k <= 4; }
+inline bool IsAccessDialect(TDatabaseKind k) {
+  return k < 2;
+}
+inline bool IsSQLServerDialect(TDatabaseKind k) {
+  return k == 2 || k == 3;
+}
+inline bool IsMySQLDialect(TDatabaseKind k) {
+  return k == 4;
+}
+inline bool HasDialect(TDatabaseKind k) {
+  return k <= 4;
+}
 // True when both kinds write the same SQL dialect.
 inline bool SameDialect(TDatabaseKind a, TDatabaseKind b) {
   return (IsAccessDialect(a) && IsAccessDialect(b)) ||
