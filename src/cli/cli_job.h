@@ -1,0 +1,31 @@
+// One job from the command line: connect, load the catalogue, choose the objects, run,
+// print the summary.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/cli_options.h"
+
+namespace cli {
+
+// Exit statuses.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitCannotStart = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitJobErrors = 3;
+inline constexpr int kExitStopped = 130;
+
+// Runs the job the options describe and returns the exit status. Log and summary go
+// to out, messages and the progress line to err. Colours and the progress line are
+// used only when out or err is a terminal.
+int RunJobFromOptions(const TCliOptions& options, std::FILE* out, std::FILE* err);
+
+// The whole program: parses the arguments after the program name, prints the usage for
+// --help or a bad command line, runs the job, and then writes the error log file named
+// after programPath (a job that did not start leaves an empty one).
+int RunCli(const std::vector<std::string>& args, const std::string& programPath, std::FILE* out,
+           std::FILE* err);
+
+}  // namespace cli

@@ -1,0 +1,192 @@
+#include "cli/cli_options.h"
+
+#include <charconv>
+#include <limits>
+
+#include "platform/ado/connection_string.h"
+
+namespace cli {
+
+namespace {
+
+TDatabaseKind ParseKind(const std::string& option, const std::string& value) {
+  if (value == "access") return dkAccess;
+  if (value == "sqlserver") return dkSQLServer;
+  if (value == "mysql") return dkMySQL;
+  throw TUsageError(option + " must be access, sqlserver or mysql, not \"" + value + "\"");
+}
+
+std::int32_t ParseLimit(const std::string& value) {
+  std::int32_t n = 0;
+  const char* end = value.data() + value.size();
+  auto [p, ec] = std::from_chars(value.data(), end, n);
+  if (value.empty() || ec != std::errc() || p != end || n < 0)
+    throw TUsageError("--limit needs a whole number of rows from 0 to " +
+                      std::to_string(std::numeric_limits<std::int32_t>::max()) + ", not \"" +
+                      value + "\"");
+  return n;
+}
+
+std::vector<std::string> SplitNames(const std::string& value) {
+  std::vector<std::string> names;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t comma = value.find(',', start);
+    std::string name = value.substr(start, comma == std::string::npos ? comma : comma - start);
+    if (name.empty()) throw TUsageError("--objects has an empty name in \"" + value + "\"");
+    names.push_back(std::move(name));
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return names;
+}
+
+}  // namespace
+
+TCliOptions ParseArguments(const std::vector<std::string>& args) {
+  TCliOptions o;
+  bool sourceGiven = false, destGiven = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string name = args[i];
+    std::optional<std::string> inlineValue;
+    if (name.rfind("--", 0) == 0) {
+      if (auto eq = name.find('='); eq != std::string::npos) {
+        inlineValue = name.substr(eq + 1);
+        name.resize(eq);
+      }
+    }
+    auto value = [&]() -> std::string {
+      if (inlineValue) return *inlineValue;
+      if (i + 1 >= args.size()) throw TUsageError(name + " needs a value");
+      return args[++i];
+    };
+    auto flag = [&](bool& target, bool setTo) {
+      if (inlineValue) throw TUsageError(name + " takes no value");
+      target = setTo;
+    };
+    if (name == "--source") {
+      o.source = value();
+      sourceGiven = true;
+    } else if (name == "--dest") {
+      o.dest = value();
+      destGiven = true;
+    } else if (name == "--source-kind") {
+      o.sourceKind = ParseKind(name, value());
+    } else if (name == "--dest-kind") {
+      o.destKind = ParseKind(name, value());
+    } else if (name == "--objects") {
+      for (auto& n : SplitNames(value())) o.objects.push_back(std::move(n));
+    } else if (name == "--no-drop") {
+      flag(o.drop, false);
+    } else if (name == "--no-create") {
+      flag(o.create, false);
+    } else if (name == "--no-transfer") {
+      flag(o.transfer, false);
+    } else if (name == "--no-update") {
+      flag(o.update, false);
+    } else if (name == "--limit") {
+      o.limit = ParseLimit(value());
+    } else if (name == "--replace-char") {
+      o.replaceChar = value();
+    } else if (name == "--script") {
+      o.script = value();
+      if (o.script.empty()) throw TUsageError("--script needs a file name");
+    } else if (name == "--script-only") {
+      flag(o.scriptOnly, true);
+    } else if (name == "--quiet") {
+      flag(o.quiet, true);
+    } else if (name == "--help" || name == "-h") {
+      flag(o.help, true);
+    } else {
+      throw TUsageError("unknown argument \"" + args[i] + "\"");
+    }
+  }
+  if (o.help) return o;
+  if (!sourceGiven || o.source.empty()) throw TUsageError("--source is required");
+  if (o.scriptOnly) {
+    if (o.script.empty()) throw TUsageError("--script-only needs --script FILE");
+  } else if (!destGiven || o.dest.empty()) {
+    throw TUsageError("--dest is required (or --script-only with --script FILE)");
+  }
+  SourceKindOf(o);
+  DestKindOf(o);
+  return o;
+}
+
+std::optional<TDatabaseKind> KindFromConnectionString(const std::string& connectionString) {
+  const std::string provider =
+      ado::ProviderBaseName(ado::ConnectionString(connectionString).value("Provider"));
+  if (provider == "MICROSOFT.JET.OLEDB" || provider == "MICROSOFT.ACE.OLEDB") return dkAccess;
+  if (provider == "SQLOLEDB" || provider == "SQLNCLI") return dkSQLServer;
+  if (provider == "MSDASQL") return dkMySQL;
+  return std::nullopt;
+}
+
+TDatabaseKind SourceKindOf(const TCliOptions& options) {
+  if (options.sourceKind) return *options.sourceKind;
+  if (auto k = KindFromConnectionString(options.source)) return *k;
+  throw TUsageError("the source connection string names no known Provider; give --source-kind");
+}
+
+TDatabaseKind DestKindOf(const TCliOptions& options) {
+  if (options.destKind) return *options.destKind;
+  if (auto k = KindFromConnectionString(options.dest)) return *k;
+  throw TUsageError(options.dest.empty()
+                        ? "--script-only without --dest needs --dest-kind"
+                        : "the destination connection string names no known Provider; give "
+                          "--dest-kind");
+}
+
+TProjectSettings SettingsFor(const TCliOptions& options) {
+  TProjectSettings s;
+  s.RecordLimit = options.limit;
+  s.DropIfExist = options.drop;
+  s.CreateObject = options.create;
+  s.TransferData = options.transfer;
+  s.UpdateData = options.update;
+  s.SaveScripts = !options.script.empty();
+  s.ReplaceChar = options.replaceChar;
+  s.SourceKind = SourceKindOf(options);
+  s.DestKind = DestKindOf(options);
+  s.ScriptFileName = options.script;
+  return s;
+}
+
+const std::string& UsageText() {
+  static const std::string text =
+      "Usage: quillmark-cli --source CONNSTR --dest CONNSTR\n"
+      "                     [--source-kind access|sqlserver|mysql] [--dest-kind "
+      "access|sqlserver|mysql]\n"
+      "                     [--objects NAME[,NAME...]] [--no-drop] [--no-create] [--no-transfer]\n"
+      "                     [--no-update] [--limit N] [--replace-char TEXT] [--script FILE]\n"
+      "                     [--script-only] [--quiet]\n"
+      "\n"
+      "Copies the tables and views of the source into the destination: drops each one there,\n"
+      "creates it, transfers its rows and updates them by primary key, with a process log on\n"
+      "standard output.\n"
+      "\n"
+      "  --source CONNSTR     source connection string, for example\n"
+      "                         Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/path/file.mdb\n"
+      "                         Provider=MSDASQL.1;Data Source=mydsn;User ID=me;Password=secret\n"
+      "                         Provider=SQLOLEDB.1;Data Source=host;Initial Catalog=db;User "
+      "ID=me;Password=secret\n"
+      "  --dest CONNSTR       destination connection string\n"
+      "  --source-kind KIND   source kind, when the Provider does not say it\n"
+      "  --dest-kind KIND     destination kind, when the Provider does not say it\n"
+      "  --objects NAMES      only these objects (comma-separated) of those chosen\n"
+      "  --no-drop, --no-create, --no-transfer, --no-update\n"
+      "                       leave out a phase\n"
+      "  --limit N            at most N rows per object and pass (0: all rows)\n"
+      "  --replace-char TEXT  replaces blanks in table names for a MySQL destination (default _)\n"
+      "  --script FILE        save every generated statement to FILE\n"
+      "  --script-only        execute nothing: write the script a real job would generate for\n"
+      "                       the destination kind (needs --script; --dest may be left out)\n"
+      "  --quiet              print only error lines and the summary\n"
+      "  --help               print this text\n"
+      "\n"
+      "Exit status: 0 the job ran without errors, 3 it ran with errors, 1 it could not start,\n"
+      "2 bad arguments, 130 stopped by Ctrl-C.\n";
+  return text;
+}
+
+}  // namespace cli
