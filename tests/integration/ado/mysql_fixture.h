@@ -1,9 +1,10 @@
-// A connection to the private server's qm_test database through its ODBC data
-// source, with helpers to run set-up statements.
+// A connection to the private server through its qm_test ODBC data source, moved
+// into a fresh database of the test's own (tests run in parallel processes).
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <initializer_list>
 #include <string>
 
@@ -18,11 +19,24 @@ class MySQLTest : public ::testing::Test {
  protected:
   void SetUp() override {
     TestServer::Get().UseOdbc();
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    database = "qm_t_" + std::string(info->test_suite_name()) + "_" + info->name();
+    for (char& c : database)
+      c = std::isalnum(static_cast<unsigned char>(c))
+              ? static_cast<char>(std::tolower(static_cast<unsigned char>(c)))
+              : '_';
+    database = database.substr(0, 64);
     db.setConnectionString(DsnConnectionString("qm_test"));
     db.open();
+    Run({"DROP DATABASE IF EXISTS " + database,
+         "CREATE DATABASE " + database + " CHARACTER SET utf8mb4", "USE " + database});
   }
-  void Run(std::initializer_list<const char*> statements) {
-    for (const char* s : statements) db.execute(s);
+  void TearDown() override {
+    if (db.isOpen() && !HasFailure()) db.execute("DROP DATABASE IF EXISTS " + database);
+  }
+  void Run(std::initializer_list<std::string> statements) {
+    for (const std::string& s : statements) db.execute(s);
   }
   ado::Connection db;
+  std::string database;
 };

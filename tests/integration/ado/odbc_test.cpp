@@ -203,3 +203,55 @@ TEST_F(MySQLTest, StatementErrorsCarryTheServersMessage) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MySQLTest, SchemaRowsetsTakeRestrictionsInOleDbOrder) {
+  Run({"CREATE TABLE t1 (a INT, b INT, PRIMARY KEY (b, a), KEY k (a))", "CREATE TABLE t2 (c INT)",
+       "CREATE VIEW v1 AS SELECT a FROM t1", "CREATE DATABASE IF NOT EXISTS " + database + "_x",
+       "CREATE TABLE IF NOT EXISTS " + database + "_x.elsewhere (z INT)"});
+  auto names = [](ado::Recordset& rs, const char* column) {
+    std::vector<std::string> out;
+    for (rs.first(); !rs.eof(); rs.next()) out.push_back(ado::VariantToText(rs.value(column)));
+    return out;
+  };
+  using V = std::vector<Variant>;
+  using S = std::vector<std::string>;
+  auto all = db.openSchema(ado::SchemaRowset::Tables);
+  EXPECT_EQ(names(*all, "TABLE_NAME"), (S{"t1", "t2", "v1"}));  // this database only
+  EXPECT_EQ(names(*all, "TABLE_TYPE"), (S{"TABLE", "TABLE", "VIEW"}));
+  EXPECT_EQ(all->recordCount(), 3);
+  EXPECT_EQ(
+      names(*db.openSchema(ado::SchemaRowset::Tables, V{Variant(), Variant(), "t2"}), "TABLE_NAME"),
+      S{"t2"});
+  EXPECT_EQ(
+      names(*db.openSchema(ado::SchemaRowset::Tables, V{Variant(), Variant(), Variant(), "VIEW"}),
+            "TABLE_NAME"),
+      S{"v1"});
+  EXPECT_EQ(names(*db.openSchema(ado::SchemaRowset::Tables, V{database + "_x"}), "TABLE_NAME"),
+            S{"elsewhere"});
+  EXPECT_EQ(names(*db.openSchema(ado::SchemaRowset::Columns, V{Variant(), Variant(), "t1", "b"}),
+                  "COLUMN_NAME"),
+            S{"b"});
+  auto indexes = db.openSchema(ado::SchemaRowset::Indexes,
+                               V{Variant(), Variant(), Variant(), Variant(), "t1"});
+  EXPECT_EQ(names(*indexes, "COLUMN_NAME"), (S{"b", "a", "a"}));
+  indexes->setFilter("INDEX_NAME='k'");
+  EXPECT_EQ(indexes->recordCount(), 1);
+  EXPECT_EQ(indexes->value("PRIMARY_KEY"), Variant(false));
+  indexes->setFilter("INDEX_NAME = 'PRIMARY'");
+  EXPECT_EQ(names(*indexes, "ORDINAL_POSITION"), (S{"1", "2"}));
+  EXPECT_THROW(indexes->setFilter("INDEX_NAME='a'b'"), ado::DatabaseError);
+  EXPECT_EQ(names(*db.openSchema(ado::SchemaRowset::Indexes,
+                                 V{Variant(), Variant(), "k", Variant(), "t1"}),
+                  "INDEX_NAME"),
+            S{"k"});
+  auto views = db.openSchema(ado::SchemaRowset::Views, V{Variant(), Variant(), "v1"});
+  ASSERT_FALSE(views->eof());
+  EXPECT_NE(ado::VariantToText(views->value("VIEW_DEFINITION")).find("`t1`"), std::string::npos);
+  // MySQL has no schemas inside a database: a schema restriction matches nothing.
+  EXPECT_TRUE(db.openSchema(ado::SchemaRowset::Columns, V{Variant(), "dbo", "t1"})->eof());
+  db.execute("DROP DATABASE " + database + "_x");
+}
+
+}  // namespace
