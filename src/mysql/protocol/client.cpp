@@ -205,6 +205,10 @@ bool TMysqlClient::Handshake(const std::string& password) {
   flags = (flags & ~negotiated) | (flags & negotiated & serverCaps_);
   // This client speaks no TLS: announcing it would make the server wait for a handshake.
   flags &= ~uint32_t{CLIENT_SSL};
+  // Local files only when the caller asked for them: the default flags would otherwise
+  // switch them on for everyone.
+  localFilesAllowed_ = (asked & CLIENT_LOCAL_FILES) != 0;
+  if (!localFilesAllowed_) flags &= ~uint32_t{CLIENT_LOCAL_FILES};
   if ((serverCaps_ & CLIENT_COMPRESS) && (compressWanted_ || (asked & CLIENT_COMPRESS))) {
     flags |= CLIENT_COMPRESS;
   } else {
@@ -280,7 +284,11 @@ int TMysqlClient::SimpleCommand(uint8_t code, const void* arg, size_t length, bo
     // Keep the reason across the close, which clears the session's fields.
     int number = net_.ErrorNumber();
     std::string text = net_.ErrorText();
+    // The server rolled back the open transaction with the connection: keep the bit so
+    // the reconnect rule refuses to carry on as if nothing was lost.
+    const uint16_t inTransaction = serverStatus_ & SERVER_STATUS_IN_TRANS;
     CloseLocked();
+    serverStatus_ |= inTransaction;
     net_.SetErrorNumber(number);
     net_.SetErrorText(text);
   }

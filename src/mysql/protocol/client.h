@@ -156,6 +156,7 @@ class TMysqlClient {
   bool tcpFallback_ = false;
   uint32_t connectTimeout_;
   bool secureAuthRequested_ = false;
+  bool localFilesAllowed_ = false;
   uint32_t clientFlags_ = kDefaultClientFlags;
   std::string serverVersion_;
   uint32_t serverCaps_ = 0;

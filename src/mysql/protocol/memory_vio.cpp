@@ -35,7 +35,16 @@ int MemoryVio::Close() {
 int MemoryVio::Read(void* buffer, size_t size) {
   if (Kind() == kClosed) return -1;
   ++readCalls_;
-  size_t n = std::min({size, chunk_, input_.size() - pos_});
+  size_t end = input_.size();
+  if (!hangups_.empty()) {
+    if (hangups_.front() == pos_) {
+      hangups_.erase(hangups_.begin());
+      SetLastSystemError(0);
+      return 0;
+    }
+    end = hangups_.front();
+  }
+  size_t n = std::min({size, chunk_, end - pos_});
   if (n == 0) {
     SetLastSystemError(0);
     return 0;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "mysql/protocol/vio.h"
 
@@ -24,6 +25,9 @@ class MemoryVio : public TMysqlVio {
   bool WaitReadable(uint32_t seconds) override;
 
   void AppendServerBytes(const std::string& bytes) { input_ += bytes; }
+  // The peer closes the connection here: the read that reaches this point gets 0.
+  // What follows is what the server sends on the next connection.
+  void AppendHangup() { hangups_.push_back(input_.size()); }
   const std::string& Written() const { return output_; }
   void ClearWritten() { output_.clear(); }
   size_t ReadCalls() const { return readCalls_; }
@@ -37,6 +41,7 @@ class MemoryVio : public TMysqlVio {
  private:
   std::string input_;
   size_t pos_ = 0;
+  std::vector<size_t> hangups_;
   size_t chunk_;
   std::string output_;
   size_t readCalls_ = 0;

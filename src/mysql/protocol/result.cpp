@@ -131,7 +131,7 @@ int TMysqlClient::ReadOk(const uint8_t* p, int length) {
 int TMysqlClient::SendLocalFile(const std::string& name) {
   auto sendEmpty = [this] { return net_.WritePacket("", 0) == 0 && net_.Flush() == 0; };
   std::string refusal;
-  if (!(clientFlags_ & CLIENT_LOCAL_FILES)) {
+  if (!localFilesAllowed_ || !(clientFlags_ & CLIENT_LOCAL_FILES)) {
     refusal = "local files are not allowed ('" + name + "')";
   } else if (!localInfile_) {
     refusal = "the statement sent asks for no local file ('" + name + "')";

@@ -1,0 +1,140 @@
+// The socket transport against loopback listeners the test controls.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+
+#include "mysql/protocol/client_errors.h"
+#include "mysql/protocol/vio.h"
+
+using mysql::TMysqlVio;
+
+namespace {
+
+// A listening socket on 127.0.0.1 with a free port; closed with the object.
+struct Listener {
+  int fd = -1;
+  uint16_t port = 0;
+  Listener() {
+    fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a));
+    ::listen(fd, 4);
+    socklen_t len = sizeof(a);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    port = ntohs(a.sin_port);
+  }
+  ~Listener() { ::close(fd); }
+  // Accepts the pending connection (the kernel completed it already).
+  int Accept() { return ::accept(fd, nullptr, nullptr); }
+};
+
+uint16_t ClosedPort() {
+  Listener l;
+  return l.port;  // closed again when l goes
+}
+
+}  // namespace
+
+TEST(Transport, ConnectFailures) {
+  struct Case {
+    const char* what;
+    int kind;
+    std::string host;
+    std::string pipe;
+    bool fallback;
+    int rc;
+    int number;
+  };
+  const uint16_t closed = ClosedPort();
+  const Case cases[] = {
+      {"refused", 1, "127.0.0.1", "", false, -6, 2003},
+      {"shared memory", 4, "127.0.0.1", "", false, -2, 0},
+      {"missing local socket", 3, "127.0.0.1", "/nonexistent/mysqld.sock", false, -9, 2017},
+      {"missing local socket, TCP refused", 3, "127.0.0.1", "/nonexistent/mysqld.sock", true, -6,
+       2003},
+  };
+  for (const auto& c : cases) {
+    TMysqlVio vio;
+    EXPECT_EQ(vio.Connect(c.kind, c.host, c.pipe, closed, 2, c.fallback), c.rc) << c.what;
+    EXPECT_EQ(vio.ErrorNumber(), c.number) << c.what;
+    EXPECT_EQ(vio.Kind(), TMysqlVio::kClosed) << c.what;
+  }
+  TMysqlVio vio;
+  vio.Connect(1, "127.0.0.1", "", closed, 2, false);
+  EXPECT_EQ(vio.ErrorText(), "Can't connect to MySQL server on '127.0.0.1' (111)");
+  vio.Connect(3, "127.0.0.1", "/nonexistent/mysqld.sock", 0, 2, false);
+  EXPECT_EQ(vio.ErrorText(),
+            "Can't open named pipe to host: .  pipe: /nonexistent/mysqld.sock (2)");
+}
+
+TEST(Transport, LocalSocketFallsBackToTcp) {
+  Listener l;
+  TMysqlVio vio;
+  uint32_t saved = TMysqlVio::DefaultTimeout();
+  TMysqlVio::SetDefaultTimeout(0);  // the listener sends no greeting
+  ASSERT_EQ(vio.Connect(3, "127.0.0.1", "/nonexistent/mysqld.sock", l.port, 0, true), 0);
+  TMysqlVio::SetDefaultTimeout(saved);
+  EXPECT_EQ(vio.Kind(), TMysqlVio::kTcp);
+}
+
+TEST(Transport, SilentServerTimesOut) {
+  Listener l;
+  TMysqlVio vio;
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(vio.Connect(1, "127.0.0.1", "", l.port, 1, false), -7);
+  EXPECT_EQ(vio.ErrorNumber(), 2003);
+  EXPECT_EQ(vio.Kind(), TMysqlVio::kClosed);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+TEST(Transport, OpenConnection) {
+  Listener l;
+  TMysqlVio vio;
+  // Time-out 0 takes the default: set it to 0 so nothing waits for a greeting.
+  uint32_t saved = TMysqlVio::DefaultTimeout();
+  TMysqlVio::SetDefaultTimeout(0);
+  ASSERT_EQ(vio.Connect(1, "127.0.0.1", "", l.port, 0, false), 0);
+  TMysqlVio::SetDefaultTimeout(saved);
+  EXPECT_EQ(vio.Kind(), TMysqlVio::kTcp);
+  EXPECT_FALSE(vio.IsBlocking());
+  EXPECT_EQ(vio.Connect(1, "127.0.0.1", "", l.port, 0, false), -20);
+  EXPECT_EQ(vio.Kind(), TMysqlVio::kTcp) << "a second connect leaves the first alone";
+
+  char buf[16];
+  EXPECT_EQ(vio.Read(buf, sizeof(buf)), -1) << "nothing waiting and no time-out: at once";
+  EXPECT_TRUE(vio.ShouldRetry());
+
+  int peer = l.Accept();
+  ASSERT_GE(peer, 0);
+  ASSERT_EQ(::send(peer, "greeting", 8, 0), 8);
+  EXPECT_TRUE(vio.WaitReadable(2));
+  EXPECT_EQ(vio.Read(buf, 3), 3);
+  EXPECT_EQ(vio.Read(buf + 3, 10), 5) << "the rest comes from what was received";
+  EXPECT_EQ(std::string(buf, 8), "greeting");
+  EXPECT_EQ(vio.Write("hello", 5), 5);
+  char in[5];
+  EXPECT_EQ(::recv(peer, in, 5, MSG_WAITALL), 5);
+
+  EXPECT_EQ(vio.SetBlocking(false), 0) << "already non-blocking";
+  EXPECT_EQ(vio.SetBlocking(true), 0);
+  EXPECT_TRUE(vio.IsBlocking());
+  ::close(peer);
+  EXPECT_EQ(vio.Read(buf, sizeof(buf)), 0) << "the peer closed";
+  EXPECT_EQ(vio.Close(), 0);
+  EXPECT_EQ(vio.Kind(), TMysqlVio::kClosed);
+  EXPECT_EQ(vio.Read(buf, 1), -1);
+  EXPECT_EQ(vio.Write("x", 1), -1);
+  EXPECT_EQ(vio.SetBlocking(true), -1);
+}
+
+TEST(Transport, ErrorTextKeepsAtMost200Characters) {
+  TMysqlVio vio;
+  vio.SetErrorText(std::string(300, 'e'));
+  EXPECT_EQ(vio.ErrorText(), std::string(200, 'e'));
+}
