@@ -23,10 +23,19 @@ class TPaneModel : public QAbstractListModel {
   // The line model was emptied.
   void Reset();
   int Published() const { return published_; }
+  // The size of one character and of one line in the pane's fixed-pitch font, so the
+  // rows can be as wide as the longest line and the pane scrolls sideways.
+  void SetCharacterSize(int width, int lineHeight) {
+    charWidth_ = width;
+    lineHeight_ = lineHeight;
+  }
 
  private:
   const TLineModel& lines_;
   int published_ = 0;
+  std::size_t longest_ = 0;
+  int charWidth_ = 8;
+  int lineHeight_ = 16;
 };
 
 }  // namespace job

@@ -85,6 +85,10 @@ QListView* Pane(QAbstractItemModel* model, const QColor& background) {
   p.setColor(QPalette::Text, Qt::black);
   view->setPalette(p);
   view->setAutoFillBackground(true);
+  if (auto* lines = dynamic_cast<job::TPaneModel*>(model)) {
+    const QFontMetrics metrics(mono);
+    lines->SetCharacterSize(metrics.horizontalAdvance(QLatin1Char('M')), metrics.height() + 2);
+  }
   return view;
 }
 
@@ -139,7 +143,12 @@ TfrmSourceDataSelection::TfrmSourceDataSelection(QWidget* parent) : QDialog(pare
 
   logModel_ = std::make_unique<job::TPaneModel>(job::TPanesView::LogLines());
   scriptsModel_ = std::make_unique<job::TPaneModel>(job::TPanesView::ScriptLines());
-  mmoLog = Pane(logModel_.get(), palette().color(QPalette::Midlight));
+  // A light face colour: between the window's face and its lightest shade.
+  const QColor face = palette().color(QPalette::Window);
+  const QColor light = palette().color(QPalette::Light);
+  mmoLog = Pane(logModel_.get(),
+                QColor((face.red() + light.red()) / 2, (face.green() + light.green()) / 2,
+                       (face.blue() + light.blue()) / 2));
   mmoScripts = Pane(scriptsModel_.get(), QColor(255, 255, 196));
   splitter = new QSplitter(Qt::Horizontal);
   splitter->addWidget(PaneWithHeading(QStringLiteral("Process Log:"), mmoLog));

@@ -1,0 +1,336 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QListView>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "app/window_test_support.h"
+#include "job/line_model.h"
+#include "job/process_state.h"
+#include "job/source_data_selection.h"
+#include "platform/ui/messages.h"
+#include "platform/ui/qt_messages.h"
+#include "sqlgen/type_mapping.h"
+
+namespace {
+
+// Access columns: Long (3), Text(50) (130/106), and a Memo (130/234).
+TCorvaneField& AddField(TCorvaneObject& o, const char* name, int dataType, int flags, int len) {
+  auto f = std::make_unique<TCorvaneField>();
+  f->FieldName = name;
+  f->DataType = dataType;
+  f->ColumnFlags = flags;
+  f->CharMaxLength = len;
+  f->DBKind = o.DBKind;
+  return o.Fields.Add(std::move(f));
+}
+
+TCorvaneIndex& AddIndex(TCorvaneObject& o, const char* name, bool pk, bool unique, bool clustered) {
+  auto i = std::make_unique<TCorvaneIndex>();
+  i->IndexName = name;
+  i->IsPrimaryKey = pk;
+  i->IsUnique = unique;
+  i->IsClustered = clustered;
+  i->DBKind = o.DBKind;
+  return o.Indexes.Add(std::move(i));
+}
+
+TCorvaneObject& AddObject(TCorvane& c, const char* name, const char* type, std::uint8_t kind) {
+  auto o = std::make_unique<TCorvaneObject>();
+  o->ObjectName = name;
+  o->TableType = type;
+  o->ObjectKind = kind;
+  o->DBKind = c.DBKind;
+  return c.Objects.Add(std::move(o));
+}
+
+// Orders (two fields, three indexes), Plain (no index), a view, and two objects that
+// must be skipped: a system table and a type written in lower case.
+void FillCatalogue(TCorvane& c) {
+  c.DBKind = dkAccess;
+  TCorvaneObject& orders = AddObject(c, "Orders", "TABLE", 0);
+  AddField(orders, "OrderID", 3, 90, 0);
+  AddField(orders, "Customer", 130, 106, 50);
+  AddIndex(orders, "PrimaryKey", true, true, true);
+  AddIndex(orders, "ByCustomer", false, true, false);
+  AddIndex(orders, "Loose", false, false, false);
+  TCorvaneObject& plain = AddObject(c, "Plain", "TABLE", 0);
+  AddField(plain, "Note", 130, 234, 0);
+  TCorvaneObject& view = AddObject(c, "Big Orders", "VIEW", 1);
+  AddField(view, "OrderID", 3, 90, 0);
+  AddObject(c, "MSysObjects", "SYSTEM TABLE", 1);
+  AddObject(c, "lower", "table", 0);
+}
+
+QStringList Texts(QTreeWidgetItem* parent) {
+  QStringList out;
+  for (int i = 0; i < parent->childCount(); ++i) out << parent->child(i)->text(0);
+  return out;
+}
+
+QTreeWidgetItem* Child(QTreeWidgetItem* parent, const QString& text) {
+  for (int i = 0; i < parent->childCount(); ++i)
+    if (parent->child(i)->text(0) == text) return parent->child(i);
+  return nullptr;
+}
+
+bool AllChecked(QTreeWidgetItem* item) {
+  if (item->checkState(0) != Qt::Checked) return false;
+  for (int i = 0; i < item->childCount(); ++i)
+    if (!AllChecked(item->child(i))) return false;
+  return true;
+}
+
+// Clicks an item's check box with the mouse, as a user does.
+void ClickCheckBox(QTreeWidget* tree, QTreeWidgetItem* item) {
+  tree->scrollToItem(item);
+  const QModelIndex index = tree->indexFromItem(item);
+  QStyleOptionViewItem opt;
+  opt.initFrom(tree->viewport());
+  opt.rect = tree->visualRect(index);
+  opt.features |= QStyleOptionViewItem::HasCheckIndicator;
+  opt.state |= QStyle::State_Enabled;
+  const QRect box =
+      tree->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &opt, tree);
+  QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, box.center());
+}
+
+class SelectionWindow : public ::testing::Test {
+ protected:
+  void Build(TDatabaseKind source, TDatabaseKind dest) {
+    CurrentSourceKind = source;
+    CurrentDestKind = dest;
+    FillCatalogue(catalogue);
+    window.SetCatalogue(&catalogue);
+    ASSERT_TRUE(window.BuildSourceTree());
+    window.show();
+    QApplication::processEvents();
+    tables = window.tvSource->topLevelItem(0);
+    views = window.tvSource->topLevelItem(1);
+  }
+  TCorvaneObject& Object(const char* name) {
+    for (auto& o : catalogue.Objects)
+      if (o.ObjectName == name) return o;
+    throw std::runtime_error(name);
+  }
+  static bool WholeObject(const TCorvaneObject& o, bool selected) {
+    for (const auto& f : o.Fields)
+      if (f.Selected != selected) return false;
+    for (const auto& i : o.Indexes)
+      if (i.Selected != selected) return false;
+    return o.Selected == selected;
+  }
+
+  ui::RecordingMessages messages;
+  ui::ScopedMessages scope{messages};
+  TCorvane catalogue;
+  TfrmSourceDataSelection window;
+  QTreeWidgetItem* tables = nullptr;
+  QTreeWidgetItem* views = nullptr;
+};
+
+TEST_F(SelectionWindow, NoCatalogueBuildsNothingAndAnEmptyOneGivesTheTwoRoots) {
+  EXPECT_FALSE(window.BuildSourceTree());
+  EXPECT_EQ(window.tvSource->topLevelItemCount(), 0);
+  TCorvane empty;
+  window.SetCatalogue(&empty);
+  EXPECT_TRUE(window.BuildSourceTree());
+  ASSERT_EQ(window.tvSource->topLevelItemCount(), 2);
+  EXPECT_EQ(window.tvSource->topLevelItem(0)->text(0), "TABLES");
+  EXPECT_EQ(window.tvSource->topLevelItem(1)->text(0), "VIEWS");
+  EXPECT_EQ(window.tvSource->topLevelItem(0)->checkState(0), Qt::Checked);
+  EXPECT_EQ(window.tvSource->topLevelItem(1)->checkState(0), Qt::Checked);
+}
+
+TEST_F(SelectionWindow, SameKindTablesAndViewsApartSystemTablesSkipped) {
+  Build(dkAccess, dkAccess);
+  EXPECT_EQ(Texts(tables), QStringList({"Orders", "Plain"}));
+  EXPECT_EQ(Texts(views), QStringList({"Big Orders"}));
+  EXPECT_EQ(Child(views, "Big Orders")->childCount(), 0);
+  EXPECT_EQ(Texts(Child(tables, "Orders")), QStringList({"Fields", "Indexes"}));
+  EXPECT_EQ(Texts(Child(tables, "Plain")), QStringList({"Fields"}));
+  EXPECT_TRUE(AllChecked(tables));
+  EXPECT_TRUE(AllChecked(views));
+  EXPECT_TRUE(WholeObject(Object("Orders"), true));
+  EXPECT_TRUE(Object("Big Orders").Selected);
+  EXPECT_FALSE(Object("MSysObjects").Selected);
+  EXPECT_FALSE(Object("lower").Selected);
+}
+
+TEST_F(SelectionWindow, AcrossKindsViewsBecomeTablesWithBothListNodes) {
+  Build(dkAccess, dkMySQL);
+  EXPECT_EQ(Texts(tables), QStringList({"Orders", "Plain", "Big Orders"}));
+  EXPECT_EQ(views->childCount(), 0);
+  QTreeWidgetItem* view = Child(tables, "Big Orders");
+  EXPECT_EQ(Texts(view), QStringList({"Fields", "Indexes"}));
+  EXPECT_EQ(Child(view, "Indexes")->childCount(), 0);
+  EXPECT_EQ(Texts(Child(tables, "Plain")), QStringList({"Fields", "Indexes"}));
+  EXPECT_TRUE(AllChecked(tables));
+}
+
+TEST_F(SelectionWindow, FieldAndIndexTexts) {
+  Build(dkAccess, dkMySQL);
+  QTreeWidgetItem* orders = Child(tables, "Orders");
+  const TCorvaneObject& o = Object("Orders");
+  EXPECT_EQ(
+      Texts(Child(orders, "Fields")),
+      QStringList({QString::fromStdString("OrderID " + ColumnTypeText(o.Fields[0], dkAccess)),
+                   QString::fromStdString("Customer " + ColumnTypeText(o.Fields[1], dkAccess))}));
+  EXPECT_EQ(Texts(Child(orders, "Indexes")),
+            QStringList(
+                {"PrimaryKey (PRIMARY KEY, UNIQUE, CLUSTERED)", "ByCustomer (UNIQUE)", "Loose "}));
+}
+
+TEST_F(SelectionWindow, UnchecksBelowTheObjectAreRefused) {
+  Build(dkAccess, dkAccess);
+  QTreeWidgetItem* orders = Child(tables, "Orders");
+  QTreeWidgetItem* fields = Child(orders, "Fields");
+  QTreeWidgetItem* indexes = Child(orders, "Indexes");
+  for (QTreeWidgetItem* item : {fields, fields->child(0), indexes, indexes->child(2)}) {
+    ClickCheckBox(window.tvSource, item);
+    EXPECT_EQ(item->checkState(0), Qt::Checked) << item->text(0).toStdString();
+  }
+  EXPECT_TRUE(AllChecked(tables));
+  EXPECT_TRUE(WholeObject(Object("Orders"), true));
+}
+
+TEST_F(SelectionWindow, ObjectsAndRootsChooseWholeObjects) {
+  Build(dkAccess, dkAccess);
+  QTreeWidgetItem* orders = Child(tables, "Orders");
+  ClickCheckBox(window.tvSource, orders);
+  EXPECT_EQ(orders->checkState(0), Qt::Unchecked);
+  EXPECT_EQ(Child(orders, "Fields")->child(1)->checkState(0), Qt::Unchecked);
+  EXPECT_EQ(tables->checkState(0), Qt::PartiallyChecked);
+  EXPECT_TRUE(WholeObject(Object("Orders"), false));
+  EXPECT_TRUE(WholeObject(Object("Plain"), true));
+
+  ClickCheckBox(window.tvSource, orders);
+  EXPECT_TRUE(AllChecked(tables));
+  EXPECT_TRUE(WholeObject(Object("Orders"), true));
+
+  ClickCheckBox(window.tvSource, tables);
+  EXPECT_EQ(tables->checkState(0), Qt::Unchecked);
+  EXPECT_TRUE(WholeObject(Object("Orders"), false));
+  EXPECT_TRUE(WholeObject(Object("Plain"), false));
+  EXPECT_TRUE(Object("Big Orders").Selected) << "VIEWS is a root of its own";
+
+  // A partly checked root checks everything again.
+  ClickCheckBox(window.tvSource, orders);
+  EXPECT_EQ(tables->checkState(0), Qt::PartiallyChecked);
+  ClickCheckBox(window.tvSource, tables);
+  EXPECT_TRUE(AllChecked(tables));
+  EXPECT_TRUE(WholeObject(Object("Plain"), true));
+
+  ClickCheckBox(window.tvSource, views);
+  EXPECT_FALSE(Object("Big Orders").Selected);
+  EXPECT_EQ(Child(views, "Big Orders")->checkState(0), Qt::Unchecked);
+}
+
+TEST_F(SelectionWindow, LayoutStartsAsDesignedAndCollapsesTheScripts) {
+  Build(dkAccess, dkMySQL);
+  EXPECT_EQ(window.windowTitle(), "Source data selection");
+  EXPECT_EQ(window.size(), QSize(753, 623));
+  EXPECT_EQ(window.lblHeading->text(), "Setup your work");
+  EXPECT_EQ(window.btnExecute->text(), "GO");
+  EXPECT_EQ(window.btnCancel->text(), "Cancel Process");
+  EXPECT_EQ(window.btnClose->text(), "Close");
+  EXPECT_EQ(window.mmoScripts->palette().color(QPalette::Base), QColor(255, 255, 196));
+  EXPECT_EQ(window.mmoLog->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  const QList<int> sizes = window.splitter->sizes();
+  ASSERT_EQ(sizes.size(), 2);
+  const double share = double(sizes[0]) / (sizes[0] + sizes[1]);
+  EXPECT_NEAR(share, 0.37, 0.02);
+  EXPECT_NEAR(window.panelSize->height(), 406, 40);
+
+  TfrmSourceDataSelection collapsed;
+  TCorvane empty;
+  collapsed.SetCatalogue(&empty);
+  collapsed.BuildSourceTree();
+  collapsed.CollapseScripts();
+  collapsed.show();
+  QApplication::processEvents();
+  EXPECT_EQ(collapsed.splitter->sizes().value(1), 0);
+  EXPECT_GT(collapsed.splitter->sizes().value(0), 600);
+}
+
+TEST_F(SelectionWindow, PanesShowTheLinesWithTheirColours) {
+  Build(dkAccess, dkMySQL);
+  job::TJobView& view = window.View();
+  view.ClearPanes();
+  view.AddLogLine("", job::kDefaultColor);
+  view.AddLogLine("======================================", job::kDefaultColor);
+  view.AddLogLine("10.12.2026 11:00:00 : [Orders] dropped.", job::kDefaultColor);
+  view.AddLogLine("Post    : Duplicate entry '1' for key 'PRIMARY'", job::kRed);
+  view.AddLogLine("OrderID :1", job::kYellow);
+  view.AddLogLine("10.12.2026 11:00:01 : 24 inserted, 1 insert failed.", job::kNavy);
+  view.AddLogLine("", job::kDefaultColor);
+  view.AddLogLine("Process stoppe by USER", job::kBlue);
+  view.AddScriptLine("");
+  view.AddScriptLine("DROP TABLE `Orders`;");
+  view.SetProgressTotal(25);
+  view.SetProgressPosition(25);
+  QApplication::processEvents();
+  QTest::qWait(60);
+  view.ProcessEvents();
+
+  QAbstractItemModel* log = window.mmoLog->model();
+  ASSERT_EQ(log->rowCount(), 8);
+  EXPECT_EQ(log->index(0, 0).data().toString(), "");
+  EXPECT_EQ(log->index(3, 0).data(Qt::ForegroundRole).value<QColor>(), QColor(255, 0, 0));
+  EXPECT_EQ(log->index(4, 0).data(Qt::ForegroundRole).value<QColor>(), QColor(255, 255, 0));
+  EXPECT_EQ(log->index(5, 0).data(Qt::ForegroundRole).value<QColor>(), QColor(0, 0, 128));
+  EXPECT_EQ(log->index(7, 0).data(Qt::ForegroundRole).value<QColor>(), QColor(0, 0, 255));
+  EXPECT_FALSE(log->index(2, 0).data(Qt::ForegroundRole).isValid());
+  EXPECT_EQ(window.mmoScripts->model()->rowCount(), 2);
+  EXPECT_EQ(window.LogLines().text().substr(0, 42),
+            "\r\n======================================\r\n");
+  EXPECT_EQ(window.progress->value(), 25);
+  SaveScreenshot(&window, QStringLiteral("source_data_selection"));
+
+  view.ClearPanes();
+  view.ProcessEvents();
+  EXPECT_EQ(log->rowCount(), 0);
+}
+
+TEST_F(SelectionWindow, AMillionLogLinesStayResponsive) {
+  Build(dkAccess, dkMySQL);
+  // Qt's own event pumping, as in the program: every line lets pending events run.
+  ui::QtMessages qt;
+  ui::ScopedMessages useQt(qt);
+  int clicks = 0;
+  QObject::connect(window.btnCancel, &QPushButton::clicked, [&] { ++clicks; });
+  QTimer::singleShot(20, window.btnCancel, [&] { window.btnCancel->click(); });
+  job::TJobView& view = window.View();
+  QElapsedTimer clock;
+  clock.start();
+  for (int i = 0; i < 1000000; ++i)
+    view.AddLogLine("10.12.2026 11:00:00 : row", job::kDefaultColor);
+  view.ProcessEvents();
+  QTest::qWait(50);
+  view.ProcessEvents();
+  EXPECT_EQ(window.mmoLog->model()->rowCount(), 1000000);
+  EXPECT_EQ(clicks, 1) << "a click during the lines was not handled";
+  StopRequested = false;
+  // A loose bound that only a per-line repaint or copy would break, also under sanitizers.
+  EXPECT_LT(clock.elapsed(), 60000);
+}
+
+TEST_F(SelectionWindow, CancelSetsTheStopFlagAndCloseWaitsForTheJob) {
+  Build(dkAccess, dkMySQL);
+  StopRequested = false;
+  window.btnCancel->click();
+  EXPECT_TRUE(StopRequested);
+  StopRequested = false;
+  window.btnClose->click();
+  EXPECT_FALSE(window.isVisible());
+}
+
+}  // namespace
