@@ -1,0 +1,110 @@
+#include "platform/ado/connection_string.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "platform/ado/odbc/sqlserver.h"
+#include "platform/ado/provider.h"
+
+namespace {
+
+TEST(ConnectionString, ParsesOleDbPairs) {
+  struct Case {
+    const char* text;
+    const char* key;
+    std::optional<std::string> value;
+  } cases[] = {
+      {"Provider=MSDASQL.1;Persist Security Info=False;Data Source=qm_src", "data source",
+       "qm_src"},
+      {"Provider=MSDASQL.1;Data Source = qm src ;", "Data Source", "qm src"},
+      {"Password='a;b''c';User ID=sa", "password", "a;b'c"},
+      {"Password=\"x\"\"y\" ;User ID=sa", "PASSWORD", "x\"y"},
+      {"Password=;User ID=sa", "Password", ""},
+      {"a==b=1", "a=b", "1"},
+      {"Provider=A;provider=B", "Provider", "B"},  // the last one holds
+      {";;junk;Data Source=x", "Data Source", "x"},
+      {"Data Source=x", "Initial Catalog", std::nullopt},
+      {"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/tmp/a b.accdb;Persist Security Info=False",
+       "Data Source", "/tmp/a b.accdb"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ado::ConnectionString(c.text).get(c.key), c.value) << c.text;
+}
+
+TEST(ConnectionString, ProviderNamesLoseTheirVersion) {
+  struct Case {
+    const char* in;
+    const char* out;
+  } cases[] = {{"MSDASQL.1", "MSDASQL"},
+               {"msdasql", "MSDASQL"},
+               {"Microsoft.Jet.OLEDB.4.0", "MICROSOFT.JET.OLEDB"},
+               {" Microsoft.ACE.OLEDB.12.0 ", "MICROSOFT.ACE.OLEDB"},
+               {"SQLNCLI.1", "SQLNCLI"},
+               {"SQLOLEDB", "SQLOLEDB"}};
+  for (const Case& c : cases) EXPECT_EQ(ado::ProviderBaseName(c.in), c.out) << c.in;
+}
+
+TEST(ConnectionString, OdbcValuesAreBracedWhenTheyCouldEndTheAttribute) {
+  struct Case {
+    const char* in;
+    const char* out;
+  } cases[] = {{"qm_src", "qm_src"}, {"a;b", "{a;b}"}, {"a}b", "{a}}b}"},
+               {"", "{}"},           {" x", "{ x}"},   {"a=b", "{a=b}"}};
+  for (const Case& c : cases) EXPECT_EQ(ado::OdbcAttributeValue(c.in), c.out) << c.in;
+}
+
+TEST(ConnectionString, DataSourceNamesBecomeOdbcStrings) {
+  EXPECT_EQ(ado::MsdasqlOdbcConnectionString(ado::ConnectionString(
+                "Provider=MSDASQL.1;Persist Security Info=False;Data Source=qm_src")),
+            "DSN=qm_src;NO_CACHE=1;");
+  EXPECT_EQ(ado::MsdasqlOdbcConnectionString(ado::ConnectionString(
+                "Provider=MSDASQL.1;Data Source=my dsn;User ID=u;Password=p;w")),
+            "DSN=my dsn;UID=u;PWD=p;NO_CACHE=1;");
+}
+
+TEST(ConnectionString, SqlServerStringsBecomeDriverStrings) {
+  const std::string d = "Driver=/x/libtdsodbc.so;";
+  struct Case {
+    const char* oledb;
+    std::string odbc;
+  } cases[] = {
+      {"Provider=SQLOLEDB.1;Data Source=(local);Initial Catalog=shop;User ID=sa;Password= p w ;"
+       "Persist Security Info=True;",
+       d + "Server=localhost;Database=shop;UID=sa;PWD=p w;TDS_Version=7.1;ClientCharset=UTF-8;"},
+      {"Provider=SQLNCLI.1;Integrated Security=SSPI;Persist Security Info=False;Data Source=.;"
+       "Initial Catalog=shop;",
+       d + "Server=localhost;Database=shop;Trusted_Connection=Yes;TDS_Version=7.2;ClientCharset="
+           "UTF-8;"},
+      {"Provider=SQLOLEDB.1;Data Source=127.0.0.1,1433;Initial Catalog=a;b;User ID=sa;Password=;",
+       d + "Server=127.0.0.1;Port=1433;Database=a;UID=sa;PWD={};TDS_Version=7.1;ClientCharset=UTF-"
+           "8;"},
+      {"Provider=SQLNCLI.1;Data Source=(local)\\SQLEXPRESS;Initial Catalog=x y;User "
+       "ID=sa;Password=a;b;",
+       d + "Server=localhost\\SQLEXPRESS;Database=x "
+           "y;UID=sa;PWD=a;TDS_Version=7.2;ClientCharset=UTF-8;"},
+      {"Provider=SQLOLEDB.1;Data Source=db1\\INST,1500;Initial Catalog=x;User "
+       "ID=sa;Password='p;q';",
+       d + "Server=db1\\INST;Port=1500;Database=x;UID=sa;PWD={p;q};TDS_Version=7.1;ClientCharset="
+           "UTF-8;"},
+  };
+  for (const Case& c : cases) {
+    const ado::ConnectionString cs(c.oledb);
+    const bool native = ado::ProviderBaseName(cs.value("Provider")) == "SQLNCLI";
+    EXPECT_EQ(ado::odbc::SqlServerOdbcConnectionString(cs, native, "/x/libtdsodbc.so"), c.odbc)
+        << c.oledb;
+  }
+}
+
+TEST(ConnectionString, SqlServerDriverCanBeChosen) {
+  setenv("QUILLMARK_SQLSERVER_ODBC_DRIVER", "ODBC Driver 18 for SQL Server", 1);
+  EXPECT_EQ(ado::odbc::SqlServerDriver(), "ODBC Driver 18 for SQL Server");
+  unsetenv("QUILLMARK_SQLSERVER_ODBC_DRIVER");
+  EXPECT_NE(ado::odbc::SqlServerDriver().find("tds"), std::string::npos);
+  EXPECT_NE(ado::odbc::SqlServerOdbcConnectionString(ado::ConnectionString("Data Source=h"), false,
+                                                     "ODBC Driver 18 for SQL Server")
+                .find("Driver=ODBC Driver 18 for SQL Server;"),
+            std::string::npos);
+}
+
+}  // namespace

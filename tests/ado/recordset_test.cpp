@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include "ado/variant_print.h"
+#include "platform/ado/connection.h"
+#include "platform/ado/memory_recordset.h"
+#include "platform/ado/null_session.h"
+#include "platform/ado/odbc/odbc_query.h"
+
+using ado::Variant;
+
+namespace {
+
+TEST(RowFilter, ReadsNameEqualsQuotedValue) {
+  struct Case {
+    const char* text;
+    const char* column;
+    const char* value;
+  } cases[] = {{"INDEX_NAME='PRIMARY'", "INDEX_NAME", "PRIMARY"},
+               {" INDEX_NAME = 'o''key' ", "INDEX_NAME", "o'key"},
+               {"INDEX_NAME=''", "INDEX_NAME", ""},
+               {"A='x = ''y'''", "A", "x = 'y'"}};
+  for (const Case& c : cases) {
+    auto f = ado::RowFilter::Parse(c.text);
+    EXPECT_EQ(f.column, c.column) << c.text;
+    EXPECT_EQ(f.value, c.value) << c.text;
+  }
+  for (const char* bad : {"INDEX_NAME", "='x'", "A=x", "A='x", "A='a'b'", "A='x' OR B='y'"})
+    EXPECT_THROW(ado::RowFilter::Parse(bad), ado::DatabaseError) << bad;
+}
+
+TEST(MemoryRecordset, FilterSelectsRowsAndCountsThem) {
+  ado::MemoryRecordset rs({"INDEX_NAME", "COLUMN_NAME"});
+  rs.addRow({"PRIMARY", "a"});
+  rs.addRow({"ix", "b"});
+  rs.addRow({"PRIMARY", "c"});
+  rs.addRow({Variant(), "d"});
+  rs.addRow({"o'key"});  // missing values are null
+  rs.first();
+  EXPECT_EQ(rs.recordCount(), 5);
+  rs.setFilter("index_name='PRIMARY'");  // column names without regard to case
+  EXPECT_EQ(rs.recordCount(), 2);
+  std::string seen;
+  for (; !rs.eof(); rs.next()) seen += ado::VariantToText(rs.value("COLUMN_NAME"));
+  EXPECT_EQ(seen, "ac");
+  EXPECT_TRUE(rs.value(0).isNull());  // past the end
+  rs.setFilter("INDEX_NAME='o''key'");
+  ASSERT_FALSE(rs.eof());
+  EXPECT_TRUE(rs.value("COLUMN_NAME").isNull());
+  rs.setFilter("INDEX_NAME='none'");
+  EXPECT_TRUE(rs.eof());
+  EXPECT_EQ(rs.recordCount(), 0);
+  rs.setFilter("");
+  EXPECT_EQ(rs.recordCount(), 5);
+  EXPECT_THROW(rs.setFilter("NOSUCH='x'"), ado::DatabaseError);
+  EXPECT_THROW(rs.value("NOSUCH"), ado::DatabaseError);
+  EXPECT_THROW(rs.value(2), ado::DatabaseError);
+}
+
+TEST(OdbcText, TimeTextReadsIntervalsAndFractions) {
+  struct Case {
+    const char* text;
+    ado::Time time;
+  } cases[] = {{"12:30:05", {false, 12, 30, 5, 0}},
+               {"-838:59:59", {true, 838, 59, 59, 0}},
+               {"100:00:00.5", {false, 100, 0, 0, 500000000}},
+               {"00:00:00.000001", {false, 0, 0, 0, 1000}},
+               {"1:02:03.1234567891", {false, 1, 2, 3, 123456789}}};
+  for (const Case& c : cases) {
+    ado::Time t;
+    ASSERT_TRUE(ado::odbc::ParseTimeText(c.text, t)) << c.text;
+    EXPECT_EQ(t, c.time) << c.text;
+  }
+  ado::Time t;
+  for (const char* bad : {"", "12:3:00", "12:30", "x12:30:00", "12:30:00 ", "12:30:00.x"})
+    EXPECT_FALSE(ado::odbc::ParseTimeText(bad, t)) << bad;
+}
+
+TEST(NullSession, AcceptsEveryWriteAndReadsNothing) {
+  ado::Connection cn;
+  EXPECT_THROW(cn.execute("DROP TABLE x"), ado::DatabaseError);  // closed
+  cn.attach(std::make_unique<ado::NullSession>());
+  ASSERT_TRUE(cn.isOpen());
+  cn.execute("DROP TABLE `x`;");
+  auto table = cn.openTable("anything");
+  table->append();
+  table->setField("no such field", Variant(1));
+  table->post();
+  auto q = cn.openQuery("SELECT * FROM x");
+  EXPECT_TRUE(q->eof());
+  EXPECT_EQ(q->fieldCount(), 0);
+  auto indexes = cn.openSchema(ado::SchemaRowset::Indexes);
+  EXPECT_TRUE(indexes->eof());
+  EXPECT_EQ(indexes->recordCount(), 0);
+  EXPECT_GE(indexes->fieldIndex("INDEX_NAME"), 0);
+  indexes->setFilter("INDEX_NAME='x'");
+  EXPECT_TRUE(indexes->eof());
+}
+
+}  // namespace
