@@ -95,6 +95,7 @@ std::string StripDatabaseQualifier(std::string_view s, std::string_view database
       if (name == database && previous != '.' && j < s.size() && s[j] == '.' && j + 1 < s.size() &&
           s[j + 1] == '`') {
         i = j + 1;
+        previous = '.';  // what follows is the rest of this name, never a qualifier
         continue;
       }
       out.append(s.substr(i, j - i));
