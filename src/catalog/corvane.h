@@ -34,6 +34,8 @@ class TCorvaneField {
   // Of exact numerics; 0 when not reported.
   std::int32_t NumericPrecision = 0;
   std::int32_t NumericScale = 0;
+  // Digits of fractional seconds of a date/time column; 0 when none or not reported.
+  std::int32_t DateTimePrecision = 0;
 };
 
 class TCorvaneIndex {

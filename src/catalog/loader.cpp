@@ -173,6 +173,7 @@ bool TCorvaneObject::InitialADODBObject(ado::Connection* connection) {
     const int flagsAt = columns->fieldIndex("COLUMN_FLAGS");
     const int precisionAt = columns->fieldIndex("NUMERIC_PRECISION");
     const int scaleAt = columns->fieldIndex("NUMERIC_SCALE");
+    const int fractionAt = columns->fieldIndex("DATETIME_PRECISION");
     auto integer = [&](int at, std::int32_t& out) {
       if (at < 0) return;
       const ado::Variant& v = columns->value(at);
@@ -187,6 +188,7 @@ bool TCorvaneObject::InitialADODBObject(ado::Connection* connection) {
       integer(flagsAt, field->ColumnFlags);
       integer(precisionAt, field->NumericPrecision);
       integer(scaleAt, field->NumericScale);
+      integer(fractionAt, field->DateTimePrecision);
       field->DBKind = DBKind;
       Fields.Add(std::move(field));
     }

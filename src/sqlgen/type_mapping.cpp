@@ -329,6 +329,10 @@ std::string ColumnTypeText(const TCorvaneField& field, TDatabaseKind kind) {
       scale = 4;
     }
     if (precision > 0) name += "(" + std::to_string(precision) + "," + std::to_string(scale) + ")";
+  } else if (IsMySQLDialect(kind) && field.DateTimePrecision > 0 &&
+             (name == "DATETIME" || name == "TIME" || name == "TIMESTAMP")) {
+    // Without it MySQL keeps whole seconds and cuts the fraction off every value.
+    name += "(" + std::to_string(std::min(field.DateTimePrecision, 6)) + ")";
   }
   return name;
 }

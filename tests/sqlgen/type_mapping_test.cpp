@@ -93,6 +93,32 @@ TEST(TypeMapping, DestinationWithoutDialectGivesEmptyText) {
   EXPECT_EQ(ColumnTypeText(f, dkNone), "");
 }
 
+TEST(TypeMapping, FractionalSecondsKeepTheirDigitsInAMySQLDestination) {
+  const struct {
+    TDatabaseKind kind;
+    int dataType, flags, fraction;
+    const char* toMySQL;
+    const char* toSQLServer;
+  } cases[] = {
+      {dkMySQL, 135, 104, 6, "DATETIME(6)", "DATETIME"},
+      {dkMySQL, 135, 104, 0, "DATETIME", "DATETIME"},
+      {dkMySQL, 135, 24, 3, "TIMESTAMP(3)", "DATETIME"},
+      {dkMySQL, 134, 0, 6, "TIME(6)", "DATETIME"},
+      {dkSQLServer, 135, 0, 3, "DATETIME(3)", "DATETIME"},
+      {dkSQLServer, 135, 0, 7, "DATETIME(6)", "DATETIME"},  // MySQL stops at microseconds
+      {dkMySQL, 133, 0, 0, "DATE", "DATETIME"},
+  };
+  for (const auto& c : cases) {
+    TCorvaneField f;
+    f.DBKind = c.kind;
+    f.DataType = c.dataType;
+    f.ColumnFlags = c.flags;
+    f.DateTimePrecision = c.fraction;
+    EXPECT_EQ(ColumnTypeText(f, dkMySQL), c.toMySQL) << c.dataType << "/" << c.fraction;
+    EXPECT_EQ(ColumnTypeText(f, dkSQLServer), c.toSQLServer) << c.dataType << "/" << c.fraction;
+  }
+}
+
 TEST(TypeClasses, DecidedOnTheNameWithoutLength) {
   TCorvaneField text;
   text.DBKind = dkAccess;
