@@ -6,19 +6,15 @@
 
 namespace ado {
 
-namespace {
-
-std::string_view Trim(std::string_view s) {
+std::string_view TrimBlanks(std::string_view s) {
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
   return s;
 }
 
-bool EqualNoCase(std::string_view a, std::string_view b) {
+bool EqualsNoCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
 }
-
-}  // namespace
 
 ConnectionString::ConnectionString(std::string_view text) {
   std::size_t i = 0;
@@ -66,11 +62,11 @@ ConnectionString::ConnectionString(std::string_view text) {
     } else {
       std::size_t end = text.find(';', i);
       if (end == std::string_view::npos) end = text.size();
-      value = std::string(Trim(text.substr(i, end - i)));
+      value = std::string(TrimBlanks(text.substr(i, end - i)));
       i = end;
     }
     if (i < text.size()) ++i;  // the ";"
-    std::string k(Trim(key));
+    std::string k(TrimBlanks(key));
     if (k.empty()) continue;
     pairs_.emplace_back(std::move(k), std::move(value));
   }
@@ -78,12 +74,12 @@ ConnectionString::ConnectionString(std::string_view text) {
 
 std::optional<std::string> ConnectionString::get(std::string_view key) const {
   for (auto it = pairs_.rbegin(); it != pairs_.rend(); ++it)
-    if (EqualNoCase(it->first, key)) return it->second;
+    if (EqualsNoCase(it->first, key)) return it->second;
   return std::nullopt;
 }
 
 std::string ProviderBaseName(std::string_view provider) {
-  std::string_view p = Trim(provider);
+  std::string_view p = TrimBlanks(provider);
   // Strip trailing ".<digits>" parts: the version suffix.
   for (;;) {
     std::size_t dot = p.rfind('.');

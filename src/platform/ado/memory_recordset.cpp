@@ -2,17 +2,13 @@
 
 #include <cctype>
 
+#include "platform/ado/connection_string.h"
+
 namespace ado {
 
 namespace {
 
 const Variant kNull;
-
-std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-  return s;
-}
 
 }  // namespace
 
@@ -37,6 +33,14 @@ RowFilter RowFilter::Parse(std::string_view text) {
     f.value += rest[i];
   }
   return f;
+}
+
+std::optional<std::string> SchemaRestriction(const std::vector<Variant>& restrictions,
+                                             std::size_t i) {
+  if (i >= restrictions.size() || restrictions[i].isNull()) return std::nullopt;
+  std::string s = VariantToText(restrictions[i]);
+  if (s.empty()) return std::nullopt;
+  return s;
 }
 
 BoundFilter BindFilter(const Recordset& rs, const std::string& text) {

@@ -14,6 +14,7 @@
 #include <map>
 #include <optional>
 
+#include "platform/ado/connection_string.h"
 #include "platform/ado/memory_recordset.h"
 #include "platform/ado/odbc/odbc_schema.h"
 
@@ -23,16 +24,6 @@ namespace {
 
 constexpr std::size_t kHeaderSize = 2048;
 constexpr std::size_t kOleBuffer = 65536;  // above libmdb's default bind size
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-  return s;
-}
 
 // Checks the file before libmdb sees it: libmdb reports a bad file on standard error
 // only, and a cut-off file must not be read past its end.
@@ -134,7 +125,7 @@ struct JetFile {
   }
   MdbCatalogEntry* find(std::string_view name, int type) const {
     for (MdbCatalogEntry* e : entries())
-      if (e->object_type == type && EqualNoCase(e->object_name, name)) return e;
+      if (e->object_type == type && EqualsNoCase(e->object_name, name)) return e;
     return nullptr;
   }
 };
@@ -395,14 +386,11 @@ JetColumnType ColumnType(const MdbColumn* c, bool jet3) {
 }
 
 std::optional<std::string> Restriction(const std::vector<Variant>& r, std::size_t i) {
-  if (i >= r.size() || r[i].isNull()) return std::nullopt;
-  std::string s = VariantToText(r[i]);
-  if (s.empty()) return std::nullopt;
-  return s;
+  return SchemaRestriction(r, i);
 }
 
 bool IsSystemName(std::string_view name) {
-  return name.size() >= 4 && EqualNoCase(name.substr(0, 4), "MSys");
+  return name.size() >= 4 && EqualsNoCase(name.substr(0, 4), "MSys");
 }
 
 }  // namespace
@@ -411,19 +399,19 @@ std::string TableOfSelectAll(std::string_view sql) {
   const std::string bad =
       "The Access provider here reads whole tables only, with SELECT * FROM name: " +
       std::string(sql);
-  std::string_view s = Trim(sql);
-  if (!s.empty() && s.back() == ';') s = Trim(s.substr(0, s.size() - 1));
+  std::string_view s = TrimBlanks(sql);
+  if (!s.empty() && s.back() == ';') s = TrimBlanks(s.substr(0, s.size() - 1));
   auto word = [&](std::string_view w) {
-    if (s.size() < w.size() || !EqualNoCase(s.substr(0, w.size()), w)) return false;
+    if (s.size() < w.size() || !EqualsNoCase(s.substr(0, w.size()), w)) return false;
     s.remove_prefix(w.size());
     const bool separated = s.empty() || std::isspace(static_cast<unsigned char>(s.front())) ||
                            s.front() == '*' || s.front() == '[' || s.front() == '`';
-    s = Trim(s);
+    s = TrimBlanks(s);
     return separated;
   };
   if (!word("SELECT")) throw DatabaseError(bad);
   if (s.empty() || s.front() != '*') throw DatabaseError(bad);
-  s = Trim(s.substr(1));
+  s = TrimBlanks(s.substr(1));
   if (!word("FROM") || s.empty()) throw DatabaseError(bad);
   std::string name;
   if (s.front() == '[' || s.front() == '`') {
@@ -440,7 +428,7 @@ std::string TableOfSelectAll(std::string_view sql) {
       }
       name += s[i];
     }
-    if (i >= s.size() || !Trim(s.substr(i + 1)).empty()) throw DatabaseError(bad);
+    if (i >= s.size() || !TrimBlanks(s.substr(i + 1)).empty()) throw DatabaseError(bad);
   } else {
     for (char c : s)
       if (std::isspace(static_cast<unsigned char>(c)) || c == ',' || c == ';')
@@ -511,7 +499,7 @@ std::unique_ptr<Recordset> JetSession::openSchema(SchemaRowset rowset,
   const std::size_t nameAt = rowset == SchemaRowset::Indexes ? 4 : 2;
   const auto name = Restriction(r, nameAt);
   for (const Object& o : objects) {
-    if (name && !EqualNoCase(*name, o.entry->object_name)) continue;
+    if (name && !EqualsNoCase(*name, o.entry->object_name)) continue;
     const std::string table = o.entry->object_name;
     switch (rowset) {
       case SchemaRowset::Tables: {
@@ -527,7 +515,7 @@ std::unique_ptr<Recordset> JetSession::openSchema(SchemaRowset rowset,
         const auto column = Restriction(r, 3);
         for (guint i = 0; i < def.table->num_cols; ++i) {
           const MdbColumn* c = def.column(i);
-          if (column && !EqualNoCase(*column, c->name)) continue;
+          if (column && !EqualsNoCase(*column, c->name)) continue;
           const JetColumnType t = ColumnType(c, jet3);
           std::vector<Variant> row(width);
           row[2] = table;
@@ -554,7 +542,7 @@ std::unique_ptr<Recordset> JetSession::openSchema(SchemaRowset rowset,
           const auto* idx = static_cast<MdbIndex*>(g_ptr_array_index(indices, k));
           if (idx->index_type == 2)
             continue;  // the far side of a relationship, no index of its own
-          if (indexName && !EqualNoCase(*indexName, idx->name)) continue;
+          if (indexName && !EqualsNoCase(*indexName, idx->name)) continue;
           const bool primary = idx->index_type == 1;
           for (unsigned j = 0; j < idx->num_keys && j < MDB_MAX_IDX_COLS; ++j) {
             const int colNum = idx->key_col_num[j] - 1;

@@ -97,12 +97,8 @@ constexpr int kIndexTypeBtree = 1;  // DBPROPVAL_IT_BTREE
 constexpr int kIndexTypeHash = 2;
 constexpr int kIndexTypeOther = 4;
 
-// Restriction i as text; nullopt when absent, null or empty.
 std::optional<std::string> Restriction(const std::vector<Variant>& r, std::size_t i) {
-  if (i >= r.size() || r[i].isNull()) return std::nullopt;
-  std::string s = VariantToText(r[i]);
-  if (s.empty()) return std::nullopt;
-  return s;
+  return SchemaRestriction(r, i);
 }
 
 std::optional<std::int64_t> IntOf(const Variant& v) {

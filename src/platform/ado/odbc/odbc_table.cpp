@@ -133,6 +133,12 @@ void OdbcTable::bind(std::size_t column, SQLUSMALLINT number) {
     data = const_cast<char*>(s.data());
     length = static_cast<SQLLEN>(s.size());
   };
+  auto fixed = [&](void* at, SQLSMALLINT c, SQLSMALLINT sql, SQLULEN columnSize) {
+    data = at;
+    cType = c;
+    sqlType = sql;
+    size = columnSize;
+  };
   switch (v.kind()) {
     case VariantKind::Null:
       length = SQL_NULL_DATA;
@@ -140,30 +146,19 @@ void OdbcTable::bind(std::size_t column, SQLUSMALLINT number) {
       break;
     case VariantKind::Bool:
       p.scratch.b = v.asBool() ? 1 : 0;
-      cType = SQL_C_BIT;
-      sqlType = SQL_BIT;
-      data = &p.scratch.b;
+      fixed(&p.scratch.b, SQL_C_BIT, SQL_BIT, 1);
       break;
     case VariantKind::Int:
       p.scratch.i = v.asInt();
-      cType = SQL_C_SBIGINT;
-      sqlType = SQL_BIGINT;
-      size = 19;
-      data = &p.scratch.i;
+      fixed(&p.scratch.i, SQL_C_SBIGINT, SQL_BIGINT, 19);
       break;
     case VariantKind::UInt:
       p.scratch.u = v.asUInt();
-      cType = SQL_C_UBIGINT;
-      sqlType = SQL_BIGINT;
-      size = 20;
-      data = &p.scratch.u;
+      fixed(&p.scratch.u, SQL_C_UBIGINT, SQL_BIGINT, 20);
       break;
     case VariantKind::Double:
       p.scratch.d = v.asDouble();
-      cType = SQL_C_DOUBLE;
-      sqlType = SQL_DOUBLE;
-      size = 15;
-      data = &p.scratch.d;
+      fixed(&p.scratch.d, SQL_C_DOUBLE, SQL_DOUBLE, 15);
       break;
     case VariantKind::Decimal:
       // As text, which the server reads exactly; a bound numeric would be rounded
@@ -178,10 +173,7 @@ void OdbcTable::bind(std::size_t column, SQLUSMALLINT number) {
       p.scratch.date =
           SQL_DATE_STRUCT{static_cast<SQLSMALLINT>(d.year), static_cast<SQLUSMALLINT>(d.month),
                           static_cast<SQLUSMALLINT>(d.day)};
-      cType = SQL_C_TYPE_DATE;
-      sqlType = SQL_TYPE_DATE;
-      size = 10;
-      data = &p.scratch.date;
+      fixed(&p.scratch.date, SQL_C_TYPE_DATE, SQL_TYPE_DATE, 10);
       break;
     }
     case VariantKind::Time:
@@ -203,10 +195,8 @@ void OdbcTable::bind(std::size_t column, SQLUSMALLINT number) {
       const std::uint32_t ns = dt.time.nanosecond;
       digits = ns == 0 ? 0 : ns % 1000000 == 0 ? 3 : ns % 1000 == 0 ? 6 : 9;
       if (session_.dialect() == Dialect::SQLServer && digits > 3) digits = 3;  // datetime
-      cType = SQL_C_TYPE_TIMESTAMP;
-      sqlType = SQL_TYPE_TIMESTAMP;
-      size = static_cast<SQLULEN>(19 + (digits ? digits + 1 : 0));
-      data = &p.scratch.ts;
+      fixed(&p.scratch.ts, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP,
+            static_cast<SQLULEN>(19 + (digits ? digits + 1 : 0)));
       break;
     }
   }

@@ -2,9 +2,10 @@
 
 #include <sql.h>
 #include <sqlext.h>
-#include <strings.h>
 
 #include <string>
+
+#include "platform/ado/connection_string.h"
 
 namespace ado::odbc {
 
@@ -26,7 +27,7 @@ std::int64_t Clamp(std::int64_t n) {
 }
 
 bool Is(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+  return EqualsNoCase(a, b);
 }
 
 TypeSignature Fixed(int type, int flags) {
