@@ -38,7 +38,7 @@ void KeepNamedObjects(TCorvane& catalogue, const std::vector<std::string>& names
       o.SelectAllChildObject(false);
 }
 
-std::string Summary(const job::TJobTotals& t, double seconds) {
+std::string Summary(const job::TJobTotals& t, double seconds, bool scriptOnly) {
   const std::int64_t rows = t.inserted + t.updated + t.insertFailed + t.updateFailed;
   const double perSecond = seconds > 0 ? rows / seconds : 0;
   char text[320];
@@ -47,7 +47,7 @@ std::string Summary(const job::TJobTotals& t, double seconds) {
                 " failed, %.2f s, %.0f rows per second",
                 t.objects, t.inserted, t.updated, t.insertFailed + t.updateFailed, seconds,
                 perSecond);
-  return text;
+  return scriptOnly ? std::string(text) + " (script only: nothing was executed)" : text;
 }
 
 }  // namespace
@@ -117,7 +117,7 @@ int RunJobFromOptions(const TCliOptions& options, std::FILE* out, std::FILE* err
     view.Print(job::LogTimestamp() +
                    " : Script only: nothing was executed; the script holds what the job would run.",
                job::kDefaultColor);
-  view.Print(Summary(totals, seconds), job::kDefaultColor, true);
+  view.Print(Summary(totals, seconds, options.scriptOnly), job::kDefaultColor, true);
 
   if (status != kExitOk) return status;
   if (totals.stopped) return kExitStopped;

@@ -83,7 +83,12 @@ void TTerminalView::DrawProgress(bool force) {
   const auto now = std::chrono::steady_clock::now();
   if (!force && progressShown_ && now - lastDraw_ < std::chrono::milliseconds(100)) return;
   lastDraw_ = now;
-  std::fprintf(err_, "\r\033[K%" PRId64 " / %" PRId64 " rows", ProgressPosition(), ProgressTotal());
+  // A streaming source counts its total as it reads, so there is no total to show.
+  if (ProgressTotal() > ProgressPosition())
+    std::fprintf(err_, "\r\033[K%" PRId64 " / %" PRId64 " rows", ProgressPosition(),
+                 ProgressTotal());
+  else
+    std::fprintf(err_, "\r\033[K%" PRId64 " rows", ProgressPosition());
   std::fflush(err_);
   progressShown_ = true;
 }
