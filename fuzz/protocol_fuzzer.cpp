@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   mysql::TMySQLDirectClient c(std::move(vio));
   c.SetCompress((options & 1) != 0);
   uint32_t flags = mysql::kDefaultClientFlags;
-  if (options & 2) flags &= ~uint32_t{mysql::CLIENT_SECURE_CONNECTION};
+  if (options & 2) flags &= ~uint32_t{mysql::kClientSecureConnection};
   const std::string db = (options & 4) ? "fuzzdb" : "";
   if (!c.Connect("127.0.0.1", "fuzz", (options & 8) ? "" : "secret", db, 3306, "", false, flags)) {
     return 0;

@@ -48,7 +48,7 @@ Login ParseLogin(const std::string& p) {
   size_t z = p.find('\0', at);
   l.user = p.substr(at, z - at);
   at = z + 1;
-  if (l.flags & mysql::CLIENT_SECURE_CONNECTION) {
+  if (l.flags & mysql::kClientSecureConnection) {
     size_t n = static_cast<uint8_t>(p[at]);
     l.auth = p.substr(at + 1, n);
     at += 1 + n;
@@ -75,8 +75,8 @@ TEST(Session, SecureLoginPacket) {
   EXPECT_EQ(l.db, std::string(64, 'd')) << "the database name is cut at 64";
   EXPECT_EQ(l.charset, 45) << "utf8mb4 for a server of 5.5.3 or later";
   EXPECT_EQ(l.auth, mysql::ScrambleSecure("pw", g.scramble1 + g.scramble2));
-  EXPECT_EQ(l.flags & mysql::CLIENT_CONNECT_WITH_DB, mysql::CLIENT_CONNECT_WITH_DB);
-  EXPECT_EQ(l.flags & mysql::CLIENT_COMPRESS, 0u);
+  EXPECT_EQ(l.flags & mysql::kClientConnectWithDb, mysql::kClientConnectWithDb);
+  EXPECT_EQ(l.flags & mysql::kClientCompress, 0u);
   EXPECT_EQ(s.client->ThreadId(), 42u);
   EXPECT_EQ(s.client->ServerVersion(), "10.11.19-MariaDB");
   EXPECT_EQ(s.client->Net().Sequence(), 3) << "login went out as packet 1, its reply was 2";
@@ -108,9 +108,9 @@ TEST(Session, GreetingWithoutSecondScramblePartUsesOldToken) {
   auto s = Make(qmtest::LoginScript(g));
   ASSERT_TRUE(Connect(s, "qm", "pw", "", mysql::kDefaultClientFlags & ~0x8000u))
       << s.client->ErrorText();
-  EXPECT_EQ(s.client->ServerCapabilities() & mysql::CLIENT_SECURE_CONNECTION, 0u);
+  EXPECT_EQ(s.client->ServerCapabilities() & mysql::kClientSecureConnection, 0u);
   Login l = ParseLogin(qmtest::SplitPackets(s.vio->Written())[0]);
-  EXPECT_EQ(l.flags & mysql::CLIENT_SECURE_CONNECTION, 0u);
+  EXPECT_EQ(l.flags & mysql::kClientSecureConnection, 0u);
   EXPECT_EQ(l.auth, *mysql::ScrambleOld("pw", "abcdefgh"));
 }
 
@@ -221,7 +221,7 @@ TEST(Session, BrokenGreetingsAndLoginReplies) {
 
 TEST(Session, DatabaseSelectedAfterLoginWhenServerCannotTakeItInLogin) {
   GreetingSpec g;
-  g.caps &= ~mysql::CLIENT_CONNECT_WITH_DB;
+  g.caps &= ~mysql::kClientConnectWithDb;
   auto s = Make(qmtest::LoginScript(g) + Packet(1, qmtest::Ok()));
   ASSERT_TRUE(Connect(s, "qm", "pw", "shop")) << s.client->ErrorText();
   auto sent = qmtest::SplitPackets(s.vio->Written());
@@ -326,7 +326,7 @@ TEST(Session, NoReconnectInsideATransaction) {
   s.vio->AppendServerBytes(qmtest::LoginScript() + Packet(1, qmtest::Ok()));
   ASSERT_TRUE(Connect(s));
   ASSERT_EQ(s.client->Query("begin"), 0);
-  EXPECT_EQ(s.client->ServerStatusFlags() & mysql::SERVER_STATUS_IN_TRANS, 1);
+  EXPECT_EQ(s.client->ServerStatusFlags() & mysql::kServerInTransaction, 1);
   s.client->SetReconnectAllowed(true);
   EXPECT_FALSE(s.client->Ping()) << "the transaction's work is gone: say so";
   EXPECT_EQ(s.client->ErrorNumber(), mysql::CR_SERVER_LOST);

@@ -89,7 +89,7 @@ bool TMysqlClient::ConnectLocked(const std::string& host, const std::string& use
   pipe_ = pipe;
   clientFlags_ = flags;
   tcpFallback_ = tcpFallback;
-  secureAuthRequested_ = (flags & CLIENT_SECURE_CONNECTION) != 0;
+  secureAuthRequested_ = (flags & kClientSecureConnection) != 0;
 
   if (namedPipe_) {
     net_.Connect(TMysqlVio::kRequestPipe, host_, tcpFallback_, connectTimeout_, port_, pipe_);
@@ -148,15 +148,15 @@ bool TMysqlClient::ParseGreeting(int length) {
     PacketReader rest(capsAt + 18, left - 18);
     scramble_ += rest.RestAsText().substr(0, 12);
   } else {
-    serverCaps_ &= ~uint32_t{CLIENT_SECURE_CONNECTION};
+    serverCaps_ &= ~uint32_t{kClientSecureConnection};
   }
   return true;
 }
 
 std::string TMysqlClient::LoginPacket(const std::string& password) const {
   std::string out;
-  const bool withDb = !database_.empty() && (serverCaps_ & CLIENT_CONNECT_WITH_DB);
-  if (clientFlags_ & CLIENT_PROTOCOL_41) {
+  const bool withDb = !database_.empty() && (serverCaps_ & kClientConnectWithDb);
+  if (clientFlags_ & kClientProtocol41) {
     Put4(out, clientFlags_);
     Put4(out, 0x01000000);
     out.push_back(static_cast<char>(LoginCharset(serverVersion_)));
@@ -171,7 +171,7 @@ std::string TMysqlClient::LoginPacket(const std::string& password) const {
   out.push_back('\0');
   if (password.empty()) {
     out.push_back('\0');
-  } else if (clientFlags_ & CLIENT_SECURE_CONNECTION) {
+  } else if (clientFlags_ & kClientSecureConnection) {
     out.push_back(20);
     out += ScrambleSecure(password, scramble_);
   } else {
@@ -187,11 +187,11 @@ bool TMysqlClient::Handshake(const std::string& password) {
   int len = net_.SafeRead();
   if (len < 0) return false;
   if (!ParseGreeting(len)) return false;
-  if (secureAuthRequested_ && !password.empty() && !(serverCaps_ & CLIENT_SECURE_CONNECTION)) {
+  if (secureAuthRequested_ && !password.empty() && !(serverCaps_ & kClientSecureConnection)) {
     ClientError(CR_SECURE_AUTH);
     return false;
   }
-  if ((serverCaps_ & CLIENT_SECURE_CONNECTION) && !Sha1SelfTestPassed()) {
+  if ((serverCaps_ & kClientSecureConnection) && !Sha1SelfTestPassed()) {
     net_.SetErrorNumber(CR_UNKNOWN_ERROR);
     net_.SetErrorText("SHA-1 self-test failed: no secure login possible");
     return false;
@@ -199,20 +199,20 @@ bool TMysqlClient::Handshake(const std::string& password) {
 
   const uint32_t asked = clientFlags_;
   uint32_t flags = asked | kDefaultClientFlags;
-  if (flags & CLIENT_MULTI_STATEMENTS) flags |= CLIENT_MULTI_RESULTS;
-  if (!database_.empty()) flags |= CLIENT_CONNECT_WITH_DB;
-  const uint32_t negotiated = CLIENT_SECURE_CONNECTION | CLIENT_PROTOCOL_41 | CLIENT_COMPRESS;
+  if (flags & kClientMultiStatements) flags |= kClientMultiResults;
+  if (!database_.empty()) flags |= kClientConnectWithDb;
+  const uint32_t negotiated = kClientSecureConnection | kClientProtocol41 | kClientCompress;
   flags = (flags & ~negotiated) | (flags & negotiated & serverCaps_);
   // This client speaks no TLS: announcing it would make the server wait for a handshake.
-  flags &= ~uint32_t{CLIENT_SSL};
+  flags &= ~uint32_t{kClientSsl};
   // Local files only when the caller asked for them: the default flags would otherwise
   // switch them on for everyone.
-  localFilesAllowed_ = (asked & CLIENT_LOCAL_FILES) != 0;
-  if (!localFilesAllowed_) flags &= ~uint32_t{CLIENT_LOCAL_FILES};
-  if ((serverCaps_ & CLIENT_COMPRESS) && (compressWanted_ || (asked & CLIENT_COMPRESS))) {
-    flags |= CLIENT_COMPRESS;
+  localFilesAllowed_ = (asked & kClientLocalFiles) != 0;
+  if (!localFilesAllowed_) flags &= ~uint32_t{kClientLocalFiles};
+  if ((serverCaps_ & kClientCompress) && (compressWanted_ || (asked & kClientCompress))) {
+    flags |= kClientCompress;
   } else {
-    flags &= ~uint32_t{CLIENT_COMPRESS};
+    flags &= ~uint32_t{kClientCompress};
   }
   clientFlags_ = flags;
 
@@ -223,7 +223,7 @@ bool TMysqlClient::Handshake(const std::string& password) {
   }
   len = net_.SafeRead();
   if (len < 0) return false;
-  if (len == 1 && net_.ReadPos()[0] == 0xFE && (serverCaps_ & CLIENT_SECURE_CONNECTION)) {
+  if (len == 1 && net_.ReadPos()[0] == 0xFE && (serverCaps_ & kClientSecureConnection)) {
     // The account still has an old-style password: answer with the old token.
     std::string token = ScrambleOld(password, scramble_.substr(0, 8)).value_or("");
     token.push_back('\0');
@@ -235,17 +235,17 @@ bool TMysqlClient::Handshake(const std::string& password) {
     if (len < 0) return false;
   }
   if (net_.ReadPos()[0] != 0x00) return Malformed(), false;
-  net_.SetCompress((clientFlags_ & CLIENT_COMPRESS) != 0);
+  net_.SetCompress((clientFlags_ & kClientCompress) != 0);
   status_ = kReady;
-  if (!database_.empty() && !(serverCaps_ & CLIENT_CONNECT_WITH_DB)) {
+  if (!database_.empty() && !(serverCaps_ & kClientConnectWithDb)) {
     if (!SelectDb(database_)) return false;
   }
   return true;
 }
 
 bool TMysqlClient::ReconnectRule() {
-  if (!reconnect_ || (serverStatus_ & SERVER_STATUS_IN_TRANS)) {
-    serverStatus_ &= ~uint16_t{SERVER_STATUS_IN_TRANS};
+  if (!reconnect_ || (serverStatus_ & kServerInTransaction)) {
+    serverStatus_ &= ~uint16_t{kServerInTransaction};
     return false;
   }
   return Reconnect();
@@ -286,7 +286,7 @@ int TMysqlClient::SimpleCommand(uint8_t code, const void* arg, size_t length, bo
     std::string text = net_.ErrorText();
     // The server rolled back the open transaction with the connection: keep the bit so
     // the reconnect rule refuses to carry on as if nothing was lost.
-    const uint16_t inTransaction = serverStatus_ & SERVER_STATUS_IN_TRANS;
+    const uint16_t inTransaction = serverStatus_ & kServerInTransaction;
     CloseLocked();
     serverStatus_ |= inTransaction;
     net_.SetErrorNumber(number);
@@ -303,28 +303,28 @@ bool TMysqlClient::DbCommand(uint8_t code, const std::string& name) {
 }
 
 bool TMysqlClient::SelectDb(const std::string& name) {
-  if (!DbCommand(COM_INIT_DB, name)) return false;
+  if (!DbCommand(kComInitDb, name)) return false;
   database_ = name;
   return true;
 }
 
 bool TMysqlClient::CreateDb(const std::string& name) {
-  return DbCommand(COM_CREATE_DB, name);
+  return DbCommand(kComCreateDb, name);
 }
 bool TMysqlClient::DropDb(const std::string& name) {
-  return DbCommand(COM_DROP_DB, name);
+  return DbCommand(kComDropDb, name);
 }
 
 bool TMysqlClient::Kill(uint32_t threadId) {
   std::lock_guard guard(lock_);
   uint8_t arg[4] = {static_cast<uint8_t>(threadId), static_cast<uint8_t>(threadId >> 8),
                     static_cast<uint8_t>(threadId >> 16), static_cast<uint8_t>(threadId >> 24)};
-  return SimpleCommand(COM_PROCESS_KILL, arg, 4, false, reconnect_) == 0;
+  return SimpleCommand(kComProcessKill, arg, 4, false, reconnect_) == 0;
 }
 
 bool TMysqlClient::Ping() {
   std::lock_guard guard(lock_);
-  return SimpleCommand(COM_PING, nullptr, 0, false, reconnect_) == 0;
+  return SimpleCommand(kComPing, nullptr, 0, false, reconnect_) == 0;
 }
 
 void TMysqlClient::SetCompress(bool on) {
@@ -354,7 +354,7 @@ void TMysqlClient::CloseLocked() {
   serverCaps_ = 0;
   serverLanguage_ = 0;
   extraInfo_ = 0;
-  serverStatus_ = SERVER_STATUS_AUTOCOMMIT;
+  serverStatus_ = kServerAutocommit;
   info_.clear();
   if (net_.IsConnected()) {
     fields_.clear();
@@ -362,7 +362,7 @@ void TMysqlClient::CloseLocked() {
     status_ = kReady;
     bool saved = reconnect_;
     reconnect_ = false;
-    SimpleCommand(COM_QUIT, nullptr, 0, true, false);
+    SimpleCommand(kComQuit, nullptr, 0, true, false);
     reconnect_ = saved;
     net_.Close();
   }

@@ -16,35 +16,35 @@
 namespace mysql {
 
 enum ClientFlag : uint32_t {
-  CLIENT_LONG_PASSWORD = 0x1,
-  CLIENT_LONG_FLAG = 0x4,
-  CLIENT_CONNECT_WITH_DB = 0x8,
-  CLIENT_COMPRESS = 0x20,
-  CLIENT_LOCAL_FILES = 0x80,
-  CLIENT_PROTOCOL_41 = 0x200,
-  CLIENT_SSL = 0x800,
-  CLIENT_TRANSACTIONS = 0x2000,
-  CLIENT_SECURE_CONNECTION = 0x8000,
-  CLIENT_MULTI_STATEMENTS = 0x10000,
-  CLIENT_MULTI_RESULTS = 0x20000,
+  kClientLongPassword = 0x1,
+  kClientLongFlag = 0x4,
+  kClientConnectWithDb = 0x8,
+  kClientCompress = 0x20,
+  kClientLocalFiles = 0x80,
+  kClientProtocol41 = 0x200,
+  kClientSsl = 0x800,
+  kClientTransactions = 0x2000,
+  kClientSecureConnection = 0x8000,
+  kClientMultiStatements = 0x10000,
+  kClientMultiResults = 0x20000,
 };
 constexpr uint32_t kDefaultClientFlags = 0xA285;
 
-enum ServerStatus : uint16_t { SERVER_STATUS_IN_TRANS = 0x1, SERVER_STATUS_AUTOCOMMIT = 0x2 };
+enum ServerStatus : uint16_t { kServerInTransaction = 0x1, kServerAutocommit = 0x2 };
 
 enum Command : uint8_t {
-  COM_QUIT = 1,
-  COM_INIT_DB = 2,
-  COM_QUERY = 3,
-  COM_CREATE_DB = 5,
-  COM_DROP_DB = 6,
-  COM_PROCESS_KILL = 12,
-  COM_PING = 14,
+  kComQuit = 1,
+  kComInitDb = 2,
+  kComQuery = 3,
+  kComCreateDb = 5,
+  kComDropDb = 6,
+  kComProcessKill = 12,
+  kComPing = 14,
 };
 
 // Column flags and types the descriptor rules use.
-constexpr uint32_t BLOB_FLAG = 0x10;
-constexpr uint32_t NUM_FLAG = 0x8000;
+constexpr uint32_t kBlobFlag = 0x10;
+constexpr uint32_t kNumFlag = 0x8000;
 
 // One column of a result. An empty text means none.
 struct TMysqlField {
@@ -160,7 +160,7 @@ class TMysqlClient {
   uint32_t clientFlags_ = kDefaultClientFlags;
   std::string serverVersion_;
   uint32_t serverCaps_ = 0;
-  uint16_t serverStatus_ = SERVER_STATUS_AUTOCOMMIT;
+  uint16_t serverStatus_ = kServerAutocommit;
   uint8_t serverLanguage_ = 0;
   uint64_t extraInfo_ = 0;
   std::string info_;

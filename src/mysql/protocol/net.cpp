@@ -194,11 +194,15 @@ bool TMysqlNet::Reserve(size_t needed) {
   return true;
 }
 
+bool TMysqlNet::ReadHeader(uint8_t* header, size_t size) {
+  if (!IsConnected() || !ReadFully(header, size) || header[3] != seq_) return false;
+  ++seq_;
+  return true;
+}
+
 int TMysqlNet::ReadPlain() {
   uint8_t header[4];
-  if (!IsConnected() || !ReadFully(header, 4)) return -1;
-  if (header[3] != seq_) return -1;
-  ++seq_;
+  if (!ReadHeader(header, sizeof(header))) return -1;
   size_t len = Get3(header);
   if (!Reserve(len)) return -1;
   if (len && !ReadFully(readBuf_.data(), len)) return -1;
@@ -210,9 +214,7 @@ int TMysqlNet::ReadPlain() {
 // One outer packet: its data, inflated when it says so, goes after the pending bytes.
 int TMysqlNet::ReadCompressedPacket() {
   uint8_t header[7];
-  if (!IsConnected() || !ReadFully(header, 7)) return -1;
-  if (header[3] != seq_) return -1;
-  ++seq_;
+  if (!ReadHeader(header, sizeof(header))) return -1;
   size_t len = Get3(header);
   size_t plain = Get3(header + 4);
   if (!Reserve(pendingEnd_ + std::max(len, plain))) return -1;

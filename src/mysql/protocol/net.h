@@ -68,6 +68,8 @@ class TMysqlNet {
   int BufferedAppend(const uint8_t* bytes, size_t count);
   int RealWrite(const uint8_t* data, size_t length);
   bool ReadFully(uint8_t* dst, size_t count);
+  // Reads a header and checks its sequence number, which then advances.
+  bool ReadHeader(uint8_t* header, size_t size);
   bool Reserve(size_t needed);
   int ReadPlain();
   int ReadCompressed();

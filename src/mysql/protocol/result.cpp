@@ -95,7 +95,7 @@ std::optional<std::string> LocalInfileName(const std::string& statement) {
 int TMysqlClient::Query(const std::string& statement) {
   if (statement.empty()) return 0;
   if (reconnect_ && !Ping()) return 1;
-  if (SimpleCommand(COM_QUERY, statement.data(), statement.size(), true, reconnect_) != 0) {
+  if (SimpleCommand(kComQuery, statement.data(), statement.size(), true, reconnect_) != 0) {
     return 1;
   }
   localInfile_ = LocalInfileName(statement);
@@ -112,10 +112,10 @@ int TMysqlClient::ReadOk(const uint8_t* p, int length) {
   if (!in.LengthCoded(affected, isNull) || !in.LengthCoded(insertId, isNull)) return Malformed();
   affectedRows_ = affected;
   insertId_ = insertId;
-  const bool v41 = (clientFlags_ & CLIENT_PROTOCOL_41) != 0;
-  if ((v41 || (serverCaps_ & CLIENT_TRANSACTIONS)) && in.Remaining() >= 2) {
+  const bool v41 = (clientFlags_ & kClientProtocol41) != 0;
+  if ((v41 || (serverCaps_ & kClientTransactions)) && in.Remaining() >= 2) {
     in.Fixed(2, value);
-    if (serverCaps_ & CLIENT_TRANSACTIONS) serverStatus_ = static_cast<uint16_t>(value);
+    if (serverCaps_ & kClientTransactions) serverStatus_ = static_cast<uint16_t>(value);
   }
   // A 4.1 server puts the warning count before the message.
   if (v41 && in.Remaining() >= 2) in.Skip(2);
@@ -131,7 +131,7 @@ int TMysqlClient::ReadOk(const uint8_t* p, int length) {
 int TMysqlClient::SendLocalFile(const std::string& name) {
   auto sendEmpty = [this] { return net_.WritePacket("", 0) == 0 && net_.Flush() == 0; };
   std::string refusal;
-  if (!localFilesAllowed_ || !(clientFlags_ & CLIENT_LOCAL_FILES)) {
+  if (!localFilesAllowed_ || !(clientFlags_ & kClientLocalFiles)) {
     refusal = "local files are not allowed ('" + name + "')";
   } else if (!localInfile_) {
     refusal = "the statement sent asks for no local file ('" + name + "')";
@@ -220,7 +220,7 @@ int TMysqlClient::ReadQueryResult() {
     if (count == 0) return ReadOk(p, len);
     // Every column needs at least a byte of every row: more cannot fit in a packet.
     if (count > kMaxPayload) return Malformed();
-    if (!(serverStatus_ & SERVER_STATUS_AUTOCOMMIT)) serverStatus_ |= SERVER_STATUS_IN_TRANS;
+    if (!(serverStatus_ & kServerAutocommit)) serverStatus_ |= kServerInTransaction;
     uint64_t extra = 0;
     if (in.Remaining() > 0 && !in.LengthCoded(extra, isNull)) return Malformed();
     extraInfo_ = extra;
@@ -229,7 +229,7 @@ int TMysqlClient::ReadQueryResult() {
 }
 
 int TMysqlClient::ReadColumns(uint64_t count) {
-  const bool v41 = (serverCaps_ & CLIENT_PROTOCOL_41) != 0;
+  const bool v41 = (serverCaps_ & kClientProtocol41) != 0;
   std::vector<TMysqlField> fields;
   fields.reserve(static_cast<size_t>(std::min<uint64_t>(count, 4096)));
   for (;;) {
@@ -256,12 +256,12 @@ int TMysqlClient::ReadColumns(uint64_t count) {
       f.type = block[6];
       f.flags = block[7] | (block[8] << 8);
       f.decimals = block[9];
-      if (f.type >= 249 && f.type <= 252) f.flags |= BLOB_FLAG;
+      if (f.type >= 249 && f.type <= 252) f.flags |= kBlobFlag;
     } else {
       const uint8_t* lenBytes = nullptr;
       const uint8_t* typeBytes = nullptr;
       size_t lenLen = 0, typeLen = 0;
-      const size_t flagBytes = (serverCaps_ & CLIENT_LONG_FLAG) ? 3 : 2;
+      const size_t flagBytes = (serverCaps_ & kClientLongFlag) ? 3 : 2;
       if (!in.LengthCodedString(f.table) || !in.LengthCodedString(f.name) ||
           !in.LengthCodedText(lenBytes, lenLen, isNull) || lenLen < 3 ||
           !in.LengthCodedText(typeBytes, typeLen, isNull) || typeLen < 1 ||
@@ -282,7 +282,7 @@ int TMysqlClient::ReadColumns(uint64_t count) {
     f.max_length = 0;
     if ((f.type <= 9 && f.type != 7) || (f.type == 7 && (f.length == 14 || f.length == 8)) ||
         f.type == 13) {
-      f.flags |= NUM_FLAG;
+      f.flags |= kNumFlag;
     }
     fields.push_back(std::move(f));
   }

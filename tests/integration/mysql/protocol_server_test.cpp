@@ -129,7 +129,7 @@ TEST(ProtocolServer, SameResultsWithAndWithoutCompression) {
   {
     auto c = Open(Via::kTcp, false);
     plain = Select(*c, sql);
-    EXPECT_EQ(c->ClientFlags() & mysql::CLIENT_COMPRESS, 0u);
+    EXPECT_EQ(c->ClientFlags() & mysql::kClientCompress, 0u);
   }
   {
     auto c = Open(Via::kTcp, true);
@@ -225,9 +225,9 @@ TEST(ProtocolServer, StreamedValuesNullEmptyAndZeroBytes) {
   EXPECT_EQ(f->org_table, "proto_values");
   EXPECT_EQ(f->db, "qm_test");
   EXPECT_EQ(f->type, 3);
-  EXPECT_TRUE(f->flags & mysql::NUM_FLAG);
+  EXPECT_TRUE(f->flags & mysql::kNumFlag);
   EXPECT_EQ(direct->FetchField()->type, 253);
-  EXPECT_TRUE(direct->FetchField()->flags & mysql::BLOB_FLAG);
+  EXPECT_TRUE(direct->FetchField()->flags & mysql::kBlobFlag);
   EXPECT_EQ(direct->FetchField(), nullptr);
 }
 
