@@ -344,6 +344,18 @@ TEST(Session, StatementTooLargeKeepsConnection) {
   EXPECT_TRUE(s.client->Ping());
 }
 
+TEST(Session, FailuresWithoutAConnectionSaySo) {
+  TMySQLDirectClient c(std::make_unique<MemoryVio>(""));
+  EXPECT_FALSE(c.Connect("", "qm", "pw", "", 3306, "", false, 0));
+  EXPECT_EQ(c.ErrorNumber(), mysql::CR_WRONG_HOST_INFO);
+  EXPECT_EQ(c.ErrorText(), "Wrong host info");
+  TMySQLDirectClient never(std::make_unique<MemoryVio>(""));
+  EXPECT_FALSE(never.Ping());
+  EXPECT_EQ(never.ErrorNumber(), mysql::CR_SERVER_GONE_ERROR);
+  EXPECT_NE(never.Query("select 1"), 0);
+  EXPECT_EQ(never.ErrorText(), "MySQL server has gone away");
+}
+
 TEST(Session, CloseSendsQuit) {
   auto s = Make(qmtest::LoginScript());
   ASSERT_TRUE(Connect(s));

@@ -80,7 +80,10 @@ bool TMysqlClient::ConnectLocked(const std::string& host, const std::string& use
                                  uint32_t port, const std::string& pipe, bool tcpFallback,
                                  uint32_t flags) {
   if (net_.IsConnected()) return true;
-  if (host.empty() && host_.empty()) return false;
+  if (host.empty() && host_.empty()) {
+    ClientError(CR_WRONG_HOST_INFO);
+    return false;
+  }
   if (!host.empty()) host_ = host;
   user_ = user;
   password_ = password;
@@ -253,7 +256,11 @@ bool TMysqlClient::ReconnectRule() {
 
 int TMysqlClient::SimpleCommand(uint8_t code, const void* arg, size_t length, bool skipReply,
                                 bool retry) {
-  if (!net_.IsConnected() && !ReconnectRule()) return -1;
+  if (!net_.IsConnected() && !ReconnectRule()) {
+    // Keep the reason of an earlier loss; a session never connected gets one.
+    if (net_.ErrorNumber() == 0) ClientError(CR_SERVER_GONE_ERROR);
+    return -1;
+  }
   if (status_ != kReady) {
     ClientError(CR_COMMANDS_OUT_OF_SYNC);
     return -1;
