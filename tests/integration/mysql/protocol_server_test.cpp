@@ -273,28 +273,32 @@ TEST(ProtocolServer, LoadDataLocalInfile) {
   ASSERT_GE(fd, 0);
   ::close(fd);
   {
+    // Several upload packets' worth.
     std::ofstream out(path, std::ios::binary);
-    for (int i = 1; i <= 1000; ++i) out << i << "\tname " << i << "\n";
+    for (int i = 1; i <= 20000; ++i) out << i << "\tname " << i << "\n";
   }
-  auto c = Open();
-  ASSERT_TRUE(Exec(*c, "DROP TABLE IF EXISTS proto_load"));
-  ASSERT_TRUE(Exec(*c, "CREATE TABLE proto_load (id INT, name VARCHAR(40))"));
-  ASSERT_TRUE(Exec(*c, std::string("LOAD DATA LOCAL INFILE '") + path + "' INTO TABLE proto_load"));
-  EXPECT_EQ(c->AffectedRows(), 1000u);
-  EXPECT_EQ(Scalar(*c, "SELECT COUNT(*) FROM proto_load"), "1000");
-  EXPECT_EQ(Scalar(*c, "SELECT name FROM proto_load WHERE id = 777"), "name 777");
+  for (bool compress : {false, true}) {
+    auto c = Open(Via::kTcp, compress);
+    const std::string table = compress ? "proto_load_z" : "proto_load";
+    ASSERT_TRUE(Exec(*c, "DROP TABLE IF EXISTS " + table));
+    ASSERT_TRUE(Exec(*c, "CREATE TABLE " + table + " (id INT, name VARCHAR(40))"));
+    ASSERT_TRUE(Exec(*c, std::string("LOAD DATA LOCAL INFILE '") + path + "' INTO TABLE " + table));
+    EXPECT_EQ(c->AffectedRows(), 20000u);
+    EXPECT_EQ(Scalar(*c, "SELECT COUNT(*) FROM " + table), "20000");
+    EXPECT_EQ(Scalar(*c, "SELECT name FROM " + table + " WHERE id = 17777"), "name 17777");
 
-  // A file that is not there: the statement fails with its message, the session goes on.
-  EXPECT_NE(c->Query("LOAD DATA LOCAL INFILE '/nonexistent/x.tsv' INTO TABLE proto_load"), 0);
-  EXPECT_EQ(c->ErrorText(), "File '/nonexistent/x.tsv' not found (Errcode: 2)");
-  EXPECT_EQ(Scalar(*c, "SELECT COUNT(*) FROM proto_load"), "1000");
+    // A file that is not there: the statement fails with its message, the session goes on.
+    EXPECT_NE(c->Query("LOAD DATA LOCAL INFILE '/nonexistent/x.tsv' INTO TABLE " + table), 0);
+    EXPECT_EQ(c->ErrorText(), "File '/nonexistent/x.tsv' not found (Errcode: 2)");
+    EXPECT_EQ(Scalar(*c, "SELECT COUNT(*) FROM " + table), "20000");
 
-  // Without local files asked for, the server is told so and refuses itself.
-  auto off = Open(Via::kTcp, false, "qm_test", mysql::kDefaultClientFlags & ~0x80u);
-  EXPECT_NE(off->Query(std::string("LOAD DATA LOCAL INFILE '") + path + "' INTO TABLE proto_load"),
-            0);
-  EXPECT_GT(off->ErrorNumber(), 0);
-  EXPECT_EQ(Scalar(*off, "SELECT COUNT(*) FROM proto_load"), "1000");
+    // Without local files asked for, the server is told so and refuses itself.
+    auto off = Open(Via::kTcp, compress, "qm_test", mysql::kDefaultClientFlags & ~0x80u);
+    EXPECT_NE(off->Query(std::string("LOAD DATA LOCAL INFILE '") + path + "' INTO TABLE " + table),
+              0);
+    EXPECT_GT(off->ErrorNumber(), 0);
+    EXPECT_EQ(Scalar(*off, "SELECT COUNT(*) FROM " + table), "20000");
+  }
   std::remove(path);
 }
 
