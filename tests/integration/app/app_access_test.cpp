@@ -16,6 +16,7 @@
 #include "app/main_window.h"
 #include "app/window_test_support.h"
 #include "connect/connection_setup.h"
+#include "integration/app/gui_odbc.h"
 #include "job/source_data_selection.h"
 #include "platform/ado/connection.h"
 #include "platform/ui/messages.h"
@@ -25,11 +26,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kDestDsn = "Provider=MSDASQL.1;Persist Security Info=False;Data Source=qm_dst";
+const char* const kDestDsn = kGuiDestDsn;
 
 class AppAgainstServer : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { TestServer::Get().UseOdbc(); }
+  static void SetUpTestSuite() { UseGuiOdbc(); }
   void TearDown() override { dest.close(); }
   static long long Count(ado::Connection& c, const std::string& table) {
     auto rs = c.openQuery("SELECT COUNT(*) FROM " + table);
@@ -75,7 +76,7 @@ TEST_F(AppAgainstServer, AccessFileToMySQLDataSourceAsANewUserDoesIt) {
   OnNextModal([](QWidget* w) {
     auto* dialog = qobject_cast<TfrmConnectionSetup*>(w);
     ASSERT_NE(dialog, nullptr);
-    dialog->cmbMyODBC->setCurrentIndex(dialog->cmbMyODBC->findText("qm_dst"));
+    dialog->cmbMyODBC->setCurrentIndex(dialog->cmbMyODBC->findText("qm_gui_dst"));
     dialog->btnOK->click();
   });
   window.lblDestClick();

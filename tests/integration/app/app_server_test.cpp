@@ -18,6 +18,7 @@
 #include "app/main_window.h"
 #include "app/window_test_support.h"
 #include "connect/connection_setup.h"
+#include "integration/app/gui_odbc.h"
 #include "job/line_model.h"
 #include "job/process_state.h"
 #include "job/source_data_selection.h"
@@ -29,13 +30,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kSourceDsn = "Provider=MSDASQL.1;Persist Security Info=False;Data Source=qm_src";
-const char* const kDestDsn = "Provider=MSDASQL.1;Persist Security Info=False;Data Source=qm_dst";
+const char* const kSourceDsn = kGuiSourceDsn;
+const char* const kDestDsn = kGuiDestDsn;
 
 class AppAgainstServer : public ::testing::Test {
  protected:
   // unixODBC reads its configuration folder once, at the first call.
-  static void SetUpTestSuite() { TestServer::Get().UseOdbc(); }
+  static void SetUpTestSuite() { UseGuiOdbc(); }
 
   void TearDown() override {
     source.close();
@@ -58,24 +59,27 @@ class AppAgainstServer : public ::testing::Test {
     return std::stoll(ado::VariantToText(rs->value(0)));
   }
 
-  // Two source tables: one with a key and awkward values, one without a key.
-  void PrepareSource() {
+  // Two source tables, "<t> lines" with a key and awkward values and "<t>nokey"
+  // without one; each test uses its own t, as tests run side by side.
+  void PrepareSource(const std::string& t) {
     source.setConnectionString(kSourceDsn);
     source.open();
     dest.setConnectionString(kDestDsn);
     dest.open();
-    for (const char* sql :
-         {"DROP TABLE IF EXISTS `order lines`", "DROP TABLE IF EXISTS nokey",
-          "CREATE TABLE `order lines` (id INT PRIMARY KEY, name VARCHAR(40), note TEXT NULL, "
-          "price DECIMAL(10,2))",
-          "INSERT INTO `order lines` VALUES (1, 'O''Brien', NULL, 12.50), "
-          "(2, 'Zürich ✓', 'back\\\\slash', 0.05), (3, '', 'tab\there', -7.00), "
-          "(4, 'plain', 'x', 1.00)",
-          "CREATE TABLE nokey (a INT, b VARCHAR(10))",
-          "INSERT INTO nokey VALUES (1, 'one'), (2, NULL)"})
+    const std::string lines = "`" + t + " lines`";
+    const std::string nokey = "`" + t + "nokey`";
+    for (const std::string& sql :
+         {"DROP TABLE IF EXISTS " + lines, "DROP TABLE IF EXISTS " + nokey,
+          "CREATE TABLE " + lines +
+              " (id INT PRIMARY KEY, name VARCHAR(40), note TEXT NULL, price DECIMAL(10,2))",
+          "INSERT INTO " + lines +
+              " VALUES (1, 'O''Brien', NULL, 12.50), (2, 'Zürich ✓', 'back\\\\slash', 0.05), "
+              "(3, '', 'tab\there', -7.00), (4, 'plain', 'x', 1.00)",
+          "CREATE TABLE " + nokey + " (a INT, b VARCHAR(10))",
+          "INSERT INTO " + nokey + " VALUES (1, 'one'), (2, NULL)"})
       source.execute(sql);
-    for (const char* sql : {"DROP TABLE IF EXISTS `order_lines`", "DROP TABLE IF EXISTS nokey"})
-      dest.execute(sql);
+    dest.execute("DROP TABLE IF EXISTS `" + t + "_lines`");
+    dest.execute("DROP TABLE IF EXISTS " + nokey);
   }
 
   ui::RecordingMessages messages;
@@ -92,8 +96,8 @@ TEST_F(AppAgainstServer, DataSourceDialogListsAndOpensTheServer) {
   QApplication::processEvents();
   QStringList names;
   for (int i = 0; i < dialog.cmbMyODBC->count(); ++i) names << dialog.cmbMyODBC->itemText(i);
-  EXPECT_EQ(names, QStringList({"qm_src", "qm_dst", "qm_test"}));
-  dialog.cmbMyODBC->setCurrentIndex(0);
+  EXPECT_EQ(names, QStringList({"qm_src", "qm_dst", "qm_test", "qm_gui_src", "qm_gui_dst"}));
+  dialog.cmbMyODBC->setCurrentIndex(3);
   dialog.btnOK->click();
   EXPECT_EQ(dialog.result(), mrOk);
   ASSERT_EQ(messages.entries.size(), 1u);
@@ -128,7 +132,7 @@ TEST_F(AppAgainstServer, UnknownDataSourceGivesTheDriverManagersMessage) {
 }
 
 TEST_F(AppAgainstServer, WholeJobFromTheSelectionWindow) {
-  PrepareSource();
+  PrepareSource("order");
   const fs::path script =
       fs::temp_directory_path() / ("qm-job-" + std::to_string(getpid()) + ".sql");
   TProjectSettings settings;
@@ -155,7 +159,7 @@ TEST_F(AppAgainstServer, WholeJobFromTheSelectionWindow) {
   QTreeWidgetItem* tables = window.tvSource->topLevelItem(0);
   QStringList objects;
   for (int i = 0; i < tables->childCount(); ++i) objects << tables->child(i)->text(0);
-  EXPECT_TRUE(objects.contains("order lines") && objects.contains("nokey"))
+  EXPECT_TRUE(objects.contains("order lines") && objects.contains("ordernokey"))
       << objects.join(",").toStdString();
 
   window.btnExecute->click();
@@ -180,13 +184,13 @@ TEST_F(AppAgainstServer, WholeJobFromTheSelectionWindow) {
   const long updated = find(" : 4 updated, 0 update failed.");
   ASSERT_GE(updated, 0) << log.text();
   EXPECT_EQ(log.color(updated), job::kNavy);
-  EXPECT_GE(find(" : nokey do not have key index for update data."), 0);
+  EXPECT_GE(find(" : ordernokey do not have key index for update data."), 0);
   EXPECT_GE(find(" : 2 inserted, 0 insert failed."), 0);
   for (std::size_t i = 0; i < log.size(); ++i) EXPECT_NE(log.color(i), job::kRed) << log.line(i);
   EXPECT_TRUE(ErrorLog.empty());
 
   EXPECT_EQ(Count(dest, "`order_lines`"), 4);
-  EXPECT_EQ(Count(dest, "nokey"), 2);
+  EXPECT_EQ(Count(dest, "ordernokey"), 2);
   auto rs = dest.openQuery("SELECT name, note FROM `order_lines` WHERE id = 2");
   EXPECT_EQ(ado::VariantToText(rs->value(0)), "Zürich ✓");
   EXPECT_EQ(ado::VariantToText(rs->value(1)), "back\\slash");
@@ -210,7 +214,7 @@ TEST_F(AppAgainstServer, WholeJobFromTheSelectionWindow) {
 }
 
 TEST_F(AppAgainstServer, GoFromTheMainWindowRunsALimitedJob) {
-  PrepareSource();
+  PrepareSource("go");
   source.close();
   dest.close();
   const fs::path script =
@@ -223,7 +227,7 @@ TEST_F(AppAgainstServer, GoFromTheMainWindowRunsALimitedJob) {
   window.cmbDest->setCurrentIndex(2);
   window.show();
   QApplication::processEvents();
-  for (auto [side, dsn] : {std::pair{0, "qm_src"}, std::pair{1, "qm_dst"}}) {
+  for (auto [side, dsn] : {std::pair{0, "qm_gui_src"}, std::pair{1, "qm_gui_dst"}}) {
     OnNextModal([dsn = QString::fromLatin1(dsn)](QWidget* w) {
       auto* dialog = qobject_cast<TfrmConnectionSetup*>(w);
       ASSERT_NE(dialog, nullptr);
@@ -264,7 +268,7 @@ TEST_F(AppAgainstServer, GoFromTheMainWindowRunsALimitedJob) {
   ASSERT_NE(window.CurrentCatalogue(), nullptr);
   EXPECT_EQ(window.CurrentCatalogue()->Connection, &dm.cnnSource);
   EXPECT_TRUE(fs::exists(script));
-  EXPECT_EQ(Count(dm.cnnDest, "`order_lines`"), 2);
+  EXPECT_EQ(Count(dm.cnnDest, "`go_lines`"), 2);
   window.close();
   EXPECT_FALSE(dm.cnnSource.isOpen());
   fs::remove(script);
