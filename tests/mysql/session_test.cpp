@@ -356,6 +356,23 @@ TEST(Session, FailuresWithoutAConnectionSaySo) {
   EXPECT_EQ(never.ErrorText(), "MySQL server has gone away");
 }
 
+TEST(Session, ChangedCompressionOrPipeSettingClosesTheConnection) {
+  for (int which = 0; which < 2; ++which) {
+    auto s = Make(qmtest::LoginScript());
+    ASSERT_TRUE(Connect(s));
+    if (which == 0) {
+      s.client->SetCompress(false);  // unchanged: stays
+      EXPECT_TRUE(s.client->IsConnected());
+      s.client->SetCompress(true);
+    } else {
+      s.client->SetNamedPipe(false);
+      EXPECT_TRUE(s.client->IsConnected());
+      s.client->SetNamedPipe(true);
+    }
+    EXPECT_FALSE(s.client->IsConnected()) << which;
+  }
+}
+
 TEST(Session, CloseSendsQuit) {
   auto s = Make(qmtest::LoginScript());
   ASSERT_TRUE(Connect(s));

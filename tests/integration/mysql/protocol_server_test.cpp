@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "mysql/protocol/client.h"
@@ -192,6 +194,21 @@ TEST(ProtocolServer, KilledSessionIsLostThenReconnects) {
       EXPECT_EQ(Scalar(*victim, "SELECT DATABASE()"), "qm_test");
     }
   }
+}
+
+TEST(ProtocolServer, CommandsFromTwoThreadsDoNotInterleave) {
+  auto c = Open();
+  std::atomic<int> failures{0};
+  auto pinger = [&] {
+    for (int i = 0; i < 300; ++i) {
+      if (!c->Ping()) ++failures;
+    }
+  };
+  std::thread a(pinger), b(pinger);
+  a.join();
+  b.join();
+  EXPECT_EQ(failures.load(), 0) << c->ErrorText();
+  EXPECT_EQ(Scalar(*c, "SELECT 'still in step'"), "still in step");
 }
 
 TEST(ProtocolServer, StreamedValuesNullEmptyAndZeroBytes) {
