@@ -62,8 +62,8 @@ double BareOdbc() {
        "connect", SQL_HANDLE_DBC, dbc);
     return dbc;
   };
-  SQLHDBC src = connect("DSN=qm_src;NO_CACHE=1;");
-  SQLHDBC dst = connect("DSN=qm_dst;NO_CACHE=1;");
+  SQLHDBC src = connect("DSN=qm_src;");
+  SQLHDBC dst = connect("DSN=qm_dst;");
   SQLHSTMT trunc;
   SQLAllocHandle(SQL_HANDLE_STMT, dst, &trunc);
   Ok(SQLExecDirect(trunc, (SQLCHAR*)"TRUNCATE TABLE bench_dst", SQL_NTS), "truncate", SQL_HANDLE_STMT, trunc);

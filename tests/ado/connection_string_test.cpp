@@ -57,10 +57,10 @@ TEST(ConnectionString, OdbcValuesAreBracedWhenTheyCouldEndTheAttribute) {
 TEST(ConnectionString, DataSourceNamesBecomeOdbcStrings) {
   EXPECT_EQ(ado::MsdasqlOdbcConnectionString(ado::ConnectionString(
                 "Provider=MSDASQL.1;Persist Security Info=False;Data Source=qm_src")),
-            "DSN=qm_src;NO_CACHE=1;");
+            "DSN=qm_src;");
   EXPECT_EQ(ado::MsdasqlOdbcConnectionString(ado::ConnectionString(
                 "Provider=MSDASQL.1;Data Source=my dsn;User ID=u;Password=p;w")),
-            "DSN=my dsn;UID=u;PWD=p;NO_CACHE=1;");
+            "DSN=my dsn;UID=u;PWD=p;");
 }
 
 TEST(ConnectionString, SqlServerStringsBecomeDriverStrings) {

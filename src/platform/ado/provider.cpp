@@ -13,10 +13,6 @@ std::string MsdasqlOdbcConnectionString(const ConnectionString& oledb) {
   std::string out = "DSN=" + OdbcAttributeValue(dsn) + ";";
   if (auto uid = oledb.get("User ID")) out += "UID=" + OdbcAttributeValue(*uid) + ";";
   if (auto pwd = oledb.get("Password")) out += "PWD=" + OdbcAttributeValue(*pwd) + ";";
-  // MariaDB Connector/ODBC: read rows as they arrive instead of holding the whole
-  // result in memory (forward cursors only, which is all the layer opens). Other
-  // drivers ignore the key.
-  out += "NO_CACHE=1;";
   return out;
 }
 
