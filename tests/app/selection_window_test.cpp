@@ -11,11 +11,14 @@
 #include <QStyleOptionViewItem>
 #include <QTest>
 #include <QTreeWidget>
+#include <functional>
 
 #include "app/window_test_support.h"
 #include "job/line_model.h"
 #include "job/process_state.h"
 #include "job/source_data_selection.h"
+#include "platform/ado/memory_recordset.h"
+#include "platform/ado/null_session.h"
 #include "platform/ui/messages.h"
 #include "platform/ui/qt_messages.h"
 #include "sqlgen/type_mapping.h"
@@ -331,6 +334,94 @@ TEST_F(SelectionWindow, CancelSetsTheStopFlagAndCloseWaitsForTheJob) {
   StopRequested = false;
   window.btnClose->click();
   EXPECT_FALSE(window.isVisible());
+}
+
+}  // namespace
+
+namespace {
+
+// A source whose every query returns the same rows of one column "id".
+class RowsSession : public ado::NullSession {
+ public:
+  explicit RowsSession(int rows) : rows_(rows) {}
+  std::unique_ptr<ado::Recordset> openQuery(const std::string&) override {
+    auto rs = std::make_unique<ado::MemoryRecordset>(std::vector<std::string>{"id"});
+    for (int i = 1; i <= rows_; ++i) rs->addRow({ado::Variant(i)});
+    return rs;
+  }
+
+ private:
+  int rows_;
+};
+
+// Runs a script of clicks from inside the job, where the runner lets events run.
+class ClickingMessages : public ui::RecordingMessages {
+ public:
+  std::function<void(int call)> onEvents;
+  void processEvents() override {
+    ui::RecordingMessages::processEvents();
+    if (onEvents) onEvents(eventRuns);
+  }
+};
+
+TEST(SelectionWindowJob, GoIsIgnoredCloseWaitsAndCancelStopsTheJob) {
+  ClickingMessages messages;
+  ui::ScopedMessages scope(messages);
+  TCorvane catalogue;
+  catalogue.DBKind = dkAccess;
+  TCorvaneObject& t = AddObject(catalogue, "T", "TABLE", 0);
+  AddField(t, "id", 3, 90, 0);
+  AddIndex(t, "PrimaryKey", true, true, false);
+  TProjectSettings settings;
+  settings.TransferData = true;
+  settings.UpdateData = true;
+  settings.SourceKind = dkAccess;
+  settings.DestKind = dkMySQL;
+  CurrentSourceKind = dkAccess;
+  CurrentDestKind = dkMySQL;
+  ado::Connection source, dest;
+  source.attach(std::make_unique<RowsSession>(1000));
+  dest.attach(std::make_unique<ado::NullSession>());
+
+  TfrmSourceDataSelection window;
+  window.SetSettings(&settings);
+  window.SetSourceConnection(&source);
+  window.SetDestConnection(&dest);
+  window.SetCatalogue(&catalogue);
+  ASSERT_TRUE(window.BuildSourceTree());
+  window.show();
+  QApplication::processEvents();
+
+  bool goEnabledDuringJob = true;
+  bool visibleAfterClose = false;
+  messages.onEvents = [&](int call) {
+    if (call == 5) {
+      goEnabledDuringJob = window.btnExecute->isEnabled();
+      window.btnExecute->click();  // a second job must not start
+      window.btnClose->click();
+      window.close();
+      visibleAfterClose = window.isVisible();
+    }
+    if (call == 200) window.btnCancel->click();
+  };
+  StopRequested = true;  // GO clears it
+  window.btnExecute->click();
+  messages.onEvents = nullptr;
+
+  EXPECT_FALSE(goEnabledDuringJob);
+  EXPECT_TRUE(visibleAfterClose) << "Close took effect during the job";
+  EXPECT_FALSE(window.isVisible()) << "Close was not carried out after the job";
+  EXPECT_TRUE(window.btnExecute->isEnabled());
+  const job::TLineModel& log = window.LogLines();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.line(log.size() - 1), "Process stoppe by USER");
+  EXPECT_EQ(log.color(log.size() - 1), job::kBlue);
+  int begins = 0;
+  for (std::size_t i = 0; i < log.size(); ++i)
+    if (log.line(i).find("Begin transfer data of T.") != std::string_view::npos) ++begins;
+  EXPECT_EQ(begins, 1) << "one job only";
+  EXPECT_TRUE(StopRequested);
+  StopRequested = false;
 }
 
 }  // namespace
