@@ -15,6 +15,8 @@ constexpr size_t kInitialBuffer = 8192;
 constexpr size_t kBufferStep = 4096;
 constexpr size_t kBufferLimit = 0x1000000;  // 16 MiB
 constexpr size_t kMinCompress = 50;
+// What one plain read asks the transport for at least.
+constexpr size_t kReadAhead = 64 * 1024;
 
 inline uint32_t Get3(const uint8_t* p) {
   return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16);
@@ -200,14 +202,66 @@ bool TMysqlNet::ReadHeader(uint8_t* header, size_t size) {
   return true;
 }
 
+// Plain packets are handed out where they were received: each transport read brings
+// as much as there is room for, often many small packets, and none is copied again.
 int TMysqlNet::ReadPlain() {
-  uint8_t header[4];
-  if (!ReadHeader(header, sizeof(header))) return -1;
-  size_t len = Get3(header);
-  if (!Reserve(len)) return -1;
-  if (len && !ReadFully(readBuf_.data(), len)) return -1;
-  readPos_ = 0;
-  readBuf_[len] = 0;
+  RestoreSavedByte();
+  int retries = 0;
+  for (;;) {
+    size_t avail = pendingEnd_ - pendingStart_;
+    size_t need = 4;
+    if (avail >= 4) {
+      const uint8_t* h = readBuf_.data() + pendingStart_;
+      if (h[3] != seq_) return -1;
+      size_t len = Get3(h);
+      if (len + 1 >= kBufferLimit) {
+        vio_->SetErrorNumber(kErrPacketTooLarge);
+        return -1;
+      }
+      if (len <= avail - 4) {
+        ++seq_;
+        return HandOut(pendingStart_ + 4, len);
+      }
+      need = len + 4;
+    }
+    if (pendingStart_ > 0) {
+      if (avail) std::memmove(readBuf_.data(), readBuf_.data() + pendingStart_, avail);
+      pendingStart_ = 0;
+      pendingEnd_ = avail;
+    }
+    // Room for the packet, its terminating 0, and a read of useful size.
+    GrowTo(std::max(need + 1, pendingEnd_ + kReadAhead));
+    int n = vio_->Read(readBuf_.data() + pendingEnd_, readBuf_.size() - 1 - pendingEnd_);
+    if (n > 0) {
+      pendingEnd_ += static_cast<size_t>(n);
+      continue;
+    }
+    if (vio_->ShouldRetry() && ++retries <= 2) continue;
+    if (vio_->WasInterrupted()) continue;
+    return -1;
+  }
+}
+
+void TMysqlNet::GrowTo(size_t size) {
+  if (size <= readBuf_.size()) return;
+  readBuf_.resize((size + kBufferStep - 1) / kBufferStep * kBufferStep);
+}
+
+void TMysqlNet::RestoreSavedByte() {
+  if (haveSaved_) {
+    readBuf_[savedAt_] = savedByte_;
+    haveSaved_ = false;
+  }
+}
+
+int TMysqlNet::HandOut(size_t payloadAt, size_t len) {
+  readPos_ = payloadAt;
+  pendingStart_ = payloadAt + len;
+  // The buffer always keeps a byte past the pending data, so this store stays inside.
+  savedAt_ = payloadAt + len;
+  savedByte_ = readBuf_[savedAt_];
+  haveSaved_ = true;
+  readBuf_[savedAt_] = 0;
   return static_cast<int>(len);
 }
 
@@ -239,25 +293,12 @@ int TMysqlNet::ReadCompressedPacket() {
 }
 
 int TMysqlNet::ReadCompressed() {
-  if (haveSaved_) {
-    readBuf_[savedAt_] = savedByte_;
-    haveSaved_ = false;
-  }
+  RestoreSavedByte();
   for (;;) {
     size_t avail = pendingEnd_ - pendingStart_;
     if (avail >= 4) {
-      const uint8_t* p = readBuf_.data() + pendingStart_;
-      size_t len = Get3(p);
-      if (len <= avail - 4) {
-        readPos_ = pendingStart_ + 4;
-        pendingStart_ += len + 4;
-        // Reserve keeps one byte past the pending data, so this store stays inside.
-        savedAt_ = readPos_ + len;
-        savedByte_ = readBuf_[savedAt_];
-        haveSaved_ = true;
-        readBuf_[savedAt_] = 0;
-        return static_cast<int>(len);
-      }
+      size_t len = Get3(readBuf_.data() + pendingStart_);
+      if (len <= avail - 4) return HandOut(pendingStart_ + 4, len);
     }
     if (pendingStart_ > 0) {
       if (avail) std::memmove(readBuf_.data(), readBuf_.data() + pendingStart_, avail);

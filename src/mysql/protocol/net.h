@@ -72,6 +72,10 @@ class TMysqlNet {
   bool ReadHeader(uint8_t* header, size_t size);
   bool Reserve(size_t needed);
   int ReadPlain();
+  void GrowTo(size_t size);
+  void RestoreSavedByte();
+  // Makes the packet at `payloadAt` the one last read, with a 0 byte after it.
+  int HandOut(size_t payloadAt, size_t len);
   int ReadCompressed();
   int ReadCompressedPacket();
 
@@ -85,8 +89,8 @@ class TMysqlNet {
   size_t writePos_ = 0;
   std::vector<uint8_t> compressBlock_;
 
-  // Incoming packets; compressed mode keeps the inflated bytes not yet handed out in
-  // [pendingStart_, pendingEnd_).
+  // Incoming bytes not yet handed out are in [pendingStart_, pendingEnd_): received
+  // ones in plain mode, inflated ones in compressed mode.
   std::vector<uint8_t> readBuf_;
   size_t readPos_ = 0;
   size_t pendingStart_ = 0;
