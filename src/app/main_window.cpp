@@ -23,6 +23,7 @@
 #include "app/logo.h"
 #include "connect/connection_setup.h"
 #include "platform/ui/messages.h"
+#include "platform/ui/qt_look.h"
 
 namespace {
 
@@ -31,8 +32,8 @@ const QColor kDisconnectedColor(255, 0, 0);
 
 QLabel* SectionHeading(const QString& text) {
   auto* label = new QLabel(text);
+  ui::MakeBold(label);
   QFont f = label->font();
-  f.setBold(true);
   f.setLetterSpacing(QFont::PercentageSpacing, 105);
   label->setFont(f);
   label->setStyleSheet(QStringLiteral("color: #1b3f8f;"));
@@ -49,10 +50,7 @@ QLabel* Link(const QString& text) {
 
 QLabel* StatusLabel() {
   auto* label = new QLabel;
-  QFont f = label->font();
-  f.setBold(true);
-  f.setPointSizeF(f.pointSizeF() * 1.3);
-  label->setFont(f);
+  ui::MakeBold(label, 1.3);
   label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   return label;
 }
@@ -91,12 +89,7 @@ TfrmMain::TfrmMain(TdmMain& dataModule, TProjectSettings& settings, QWidget* par
   };
 
   // Banner: logo and the About link on white.
-  auto* banner = new QFrame;
-  banner->setObjectName(QStringLiteral("banner"));
-  banner->setAutoFillBackground(true);
-  QPalette bp = banner->palette();
-  bp.setColor(QPalette::Window, Qt::white);
-  banner->setPalette(bp);
+  QFrame* banner = ui::NewBand();
   banner->setFixedHeight(72);
   auto* bannerLayout = new QHBoxLayout(banner);
   bannerLayout->setContentsMargins(18, 8, 18, 8);
@@ -163,10 +156,7 @@ TfrmMain::TfrmMain(TdmMain& dataModule, TProjectSettings& settings, QWidget* par
   btnExecute = new QPushButton(QStringLiteral("GO !!"));
   btnExecute->setDefault(true);
   btnExecute->setMinimumHeight(44);
-  QFont goFont = btnExecute->font();
-  goFont.setBold(true);
-  goFont.setPointSizeF(goFont.pointSizeF() * 1.3);
-  btnExecute->setFont(goFont);
+  ui::MakeBold(btnExecute, 1.3);
   connect(btnExecute, &QPushButton::clicked, this, &TfrmMain::btnExecuteClick);
 
   grpExecute = new QGroupBox(QStringLiteral("Execute Options"));

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app/logo.h"
+#include "platform/ui/qt_look.h"
 
 TfrmSplash::TfrmSplash(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("About Us"));
@@ -15,11 +16,7 @@ TfrmSplash::TfrmSplash(QWidget* parent) : QDialog(parent) {
   setFixedSize(507, 318);
   setModal(true);
 
-  auto* banner = new QFrame;
-  banner->setAutoFillBackground(true);
-  QPalette bp = banner->palette();
-  bp.setColor(QPalette::Window, Qt::white);
-  banner->setPalette(bp);
+  QFrame* banner = ui::NewBand();
   auto* bannerLayout = new QHBoxLayout(banner);
   bannerLayout->setContentsMargins(24, 18, 24, 18);
   auto* logo = new QLabel;
@@ -27,20 +24,12 @@ TfrmSplash::TfrmSplash(QWidget* parent) : QDialog(parent) {
   bannerLayout->addWidget(logo, 0, Qt::AlignCenter);
 
   auto* heading = new QLabel(QStringLiteral("Product Information:"));
-  QFont hf = heading->font();
-  hf.setBold(true);
-  heading->setFont(hf);
+  ui::MakeBold(heading);
 
-  auto* box = new QFrame;
+  QFrame* box = ui::NewBand();
   box->setFrameShape(QFrame::StyledPanel);
-  box->setAutoFillBackground(true);
-  QPalette boxPalette = box->palette();
-  boxPalette.setColor(QPalette::Window, Qt::white);
-  box->setPalette(boxPalette);
   lblProductName = new QLabel(QStringLiteral("Quillmark Version 1.0.0.0"));
-  QFont pf = lblProductName->font();
-  pf.setBold(true);
-  lblProductName->setFont(pf);
+  ui::MakeBold(lblProductName);
   lblMaker = new QLabel(QStringLiteral("Made by the Quillmark developers, free for every user."));
   for (QLabel* l : {lblProductName, lblMaker})
     l->setTextInteractionFlags(Qt::TextSelectableByMouse);

@@ -20,15 +20,13 @@
 #include "connect/odbc_sources.h"
 #include "platform/ado/connection.h"
 #include "platform/ui/messages.h"
+#include "platform/ui/qt_look.h"
 
 namespace {
 
 QLabel* PageHeading(const QString& text, QWidget* parent) {
   auto* label = new QLabel(text, parent);
-  QFont f = label->font();
-  f.setBold(true);
-  f.setPointSizeF(f.pointSizeF() * 1.25);
-  label->setFont(f);
+  ui::MakeBold(label, 1.25);
   return label;
 }
 

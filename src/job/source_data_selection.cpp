@@ -22,6 +22,7 @@
 #include "job/pane_model.h"
 #include "job/process_state.h"
 #include "platform/ui/messages.h"
+#include "platform/ui/qt_look.h"
 
 namespace {
 
@@ -98,9 +99,7 @@ QWidget* PaneWithHeading(const QString& heading, QListView* pane) {
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(4);
   auto* label = new QLabel(heading);
-  QFont f = label->font();
-  f.setBold(true);
-  label->setFont(f);
+  ui::MakeBold(label);
   layout->addWidget(label);
   layout->addWidget(pane, 1);
   return box;
@@ -116,18 +115,11 @@ TfrmSourceDataSelection::TfrmSourceDataSelection(QWidget* parent) : QDialog(pare
   resize(753, 623);
 
   // Heading band.
-  auto* band = new QFrame;
-  band->setAutoFillBackground(true);
-  QPalette bp = band->palette();
-  bp.setColor(QPalette::Window, Qt::white);
-  band->setPalette(bp);
+  QFrame* band = ui::NewBand();
   auto* bandLayout = new QHBoxLayout(band);
   bandLayout->setContentsMargins(16, 12, 16, 12);
   lblHeading = new QLabel(QStringLiteral("Setup your work"));
-  QFont hf = lblHeading->font();
-  hf.setBold(true);
-  hf.setPointSizeF(hf.pointSizeF() * 1.6);
-  lblHeading->setFont(hf);
+  ui::MakeBold(lblHeading, 1.6);
   lblHeading->setStyleSheet(QStringLiteral("color: #1b3f8f;"));
   bandLayout->addWidget(lblHeading);
   bandLayout->addStretch(1);
