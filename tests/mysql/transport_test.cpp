@@ -133,6 +133,31 @@ TEST(Transport, OpenConnection) {
   EXPECT_EQ(vio.SetBlocking(true), -1);
 }
 
+TEST(Transport, ConnectsToIpv6Loopback) {
+  int fd = ::socket(AF_INET6, SOCK_STREAM, 0);
+  sockaddr_in6 a{};
+  a.sin6_family = AF_INET6;
+  a.sin6_addr = in6addr_loopback;
+  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a)) != 0 ||
+      ::listen(fd, 1) != 0) {
+    if (fd >= 0) ::close(fd);
+    GTEST_SKIP() << "no IPv6 loopback on this machine";
+  }
+  socklen_t len = sizeof(a);
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  int peer = -1;
+  TMysqlVio vio;
+  uint32_t saved = TMysqlVio::DefaultTimeout();
+  TMysqlVio::SetDefaultTimeout(0);
+  EXPECT_EQ(vio.Connect(1, "::1", "", ntohs(a.sin6_port), 0, false), 0) << vio.ErrorText();
+  TMysqlVio::SetDefaultTimeout(saved);
+  peer = ::accept(fd, nullptr, nullptr);
+  EXPECT_GE(peer, 0);
+  EXPECT_EQ(vio.Write("ping", 4), 4);
+  if (peer >= 0) ::close(peer);
+  ::close(fd);
+}
+
 TEST(Transport, ErrorTextKeepsAtMost200Characters) {
   TMysqlVio vio;
   vio.SetErrorText(std::string(300, 'e'));
