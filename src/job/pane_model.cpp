@@ -1,6 +1,5 @@
 #include "job/pane_model.h"
 
-#include <QSize>
 #include <algorithm>
 #include <limits>
 
@@ -30,9 +29,6 @@ QVariant TPaneModel::data(const QModelIndex& index, int role) const {
       if (c.isDefault) return {};
       return QColor(c.red, c.green, c.blue);
     }
-    case Qt::SizeHintRole:
-      return QSize(static_cast<int>(std::min<std::size_t>(longest_ + 2, 100000)) * charWidth_,
-                   lineHeight_);
     case Qt::BackgroundRole:
       if (lines_.color(row) == kYellow) return kDumpBand;
       return {};
@@ -44,14 +40,11 @@ bool TPaneModel::Publish() {
   const std::size_t cap = static_cast<std::size_t>(std::numeric_limits<int>::max());
   const int size = static_cast<int>(std::min(lines_.size(), cap));
   if (size <= published_) return false;
-  const std::size_t before = longest_;
   for (int row = published_; row < size; ++row)
     longest_ = std::max(longest_, lines_.line(static_cast<std::size_t>(row)).size());
   beginInsertRows({}, published_, size - 1);
   published_ = size;
   endInsertRows();
-  // Every row has the size of the longest line: a longer one changes them all.
-  if (longest_ > before) emit layoutChanged();
   return true;
 }
 

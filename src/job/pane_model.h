@@ -1,5 +1,5 @@
-// A list model over a job line model, for the process log and scripts panes. Rows
-// reach the view in batches (Publish), so a job of a million lines costs one view
+// A one-column model over a job line model, for the process log and scripts panes.
+// Rows reach the view in batches (Publish), so a job of a million lines costs one view
 // update per batch, not one per line.
 #pragma once
 
@@ -23,19 +23,13 @@ class TPaneModel : public QAbstractListModel {
   // The line model was emptied.
   void Reset();
   int Published() const { return published_; }
-  // The size of one character and of one line in the pane's fixed-pitch font, so the
-  // rows can be as wide as the longest line and the pane scrolls sideways.
-  void SetCharacterSize(int width, int lineHeight) {
-    charWidth_ = width;
-    lineHeight_ = lineHeight;
-  }
+  // Characters in the longest line shown so far, for the width of the pane's column.
+  std::size_t Longest() const { return longest_; }
 
  private:
   const TLineModel& lines_;
   int published_ = 0;
   std::size_t longest_ = 0;
-  int charWidth_ = 8;
-  int lineHeight_ = 16;
 };
 
 }  // namespace job

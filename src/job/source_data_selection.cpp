@@ -7,12 +7,12 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QListView>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
 #include <QSplitter>
+#include <QTableView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -67,12 +67,17 @@ job::TCheckState ToJob(Qt::CheckState s) {
   return job::TCheckState::Unchecked;
 }
 
-QListView* Pane(QAbstractItemModel* model, const QColor& background) {
-  auto* view = new QListView;
+// A table of one column: its rows have one fixed height and need no layout pass, which
+// keeps appending cheap however many lines the pane holds.
+QTableView* Pane(QAbstractItemModel* model, const QColor& background) {
+  auto* view = new QTableView;
   view->setModel(model);
-  view->setUniformItemSizes(true);
-  view->setLayoutMode(QListView::Batched);
-  view->setBatchSize(2000);
+  view->horizontalHeader()->hide();
+  view->verticalHeader()->hide();
+  view->setShowGrid(false);
+  view->setCornerButtonEnabled(false);
+  view->setSelectionBehavior(QAbstractItemView::SelectRows);
+  view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
   view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   view->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   view->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -81,19 +86,19 @@ QListView* Pane(QAbstractItemModel* model, const QColor& background) {
   view->setWordWrap(false);
   QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   view->setFont(mono);
+  const QFontMetrics metrics(mono);
+  view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  view->verticalHeader()->setMinimumSectionSize(1);
+  view->verticalHeader()->setDefaultSectionSize(metrics.height() + 2);
   QPalette p = view->palette();
   p.setColor(QPalette::Base, background);
   p.setColor(QPalette::Text, Qt::black);
   view->setPalette(p);
   view->setAutoFillBackground(true);
-  if (auto* lines = dynamic_cast<job::TPaneModel*>(model)) {
-    const QFontMetrics metrics(mono);
-    lines->SetCharacterSize(metrics.horizontalAdvance(QLatin1Char('M')), metrics.height() + 2);
-  }
   return view;
 }
 
-QWidget* PaneWithHeading(const QString& heading, QListView* pane) {
+QWidget* PaneWithHeading(const QString& heading, QTableView* pane) {
   auto* box = new QWidget;
   auto* layout = new QVBoxLayout(box);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -341,9 +346,18 @@ void TfrmSourceDataSelection::closeEvent(QCloseEvent* event) {
 
 void TfrmSourceDataSelection::FlushPanes(bool force) {
   if (!force && sinceFlush_.elapsed() < kFlushMilliseconds) return;
+  for (auto [model, view] :
+       {std::pair{logModel_.get(), mmoLog}, std::pair{scriptsModel_.get(), mmoScripts}}) {
+    if (!model->Publish()) continue;
+    // The one column is as wide as the longest line, so the pane scrolls sideways.
+    const int chars = static_cast<int>(std::min<std::size_t>(model->Longest() + 2, 20000));
+    const int wanted = std::max(chars * view->fontMetrics().horizontalAdvance(QLatin1Char('M')),
+                                view->viewport()->width());
+    if (view->columnWidth(0) != wanted) view->setColumnWidth(0, wanted);
+    view->scrollToBottom();
+  }
+  // Counted from the end of the flush, so a slow flush never runs on every line.
   sinceFlush_.restart();
-  if (logModel_->Publish()) mmoLog->scrollToBottom();
-  if (scriptsModel_->Publish()) mmoScripts->scrollToBottom();
 }
 
 void TfrmSourceDataSelection::ProcessEvents() {

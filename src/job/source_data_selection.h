@@ -14,7 +14,7 @@
 #include "job/source_tree.h"
 
 class QLabel;
-class QListView;
+class QTableView;
 class QProgressBar;
 class QPushButton;
 class QSplitter;
@@ -54,8 +54,8 @@ class TfrmSourceDataSelection : public QDialog, public TSelectionWindow, private
   QTreeWidget* tvSource;
   QWidget* panelSize;
   QSplitter* splitter;
-  QListView* mmoLog;
-  QListView* mmoScripts;
+  QTableView* mmoLog;
+  QTableView* mmoScripts;
   QProgressBar* progress;
   QPushButton* btnExecute;
   QPushButton* btnCancel;

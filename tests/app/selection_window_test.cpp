@@ -3,12 +3,12 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
-#include <QListView>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStyle>
 #include <QStyleOptionViewItem>
+#include <QTableView>
 #include <QTest>
 #include <QTreeWidget>
 #include <functional>

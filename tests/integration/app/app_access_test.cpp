@@ -26,8 +26,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kDestDsn = kGuiDestDsn;
-
 class AppAgainstServer : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { UseGuiOdbc(); }
@@ -50,7 +48,7 @@ namespace {
 TEST_F(AppAgainstServer, AccessFileToMySQLDataSourceAsANewUserDoesIt) {
   const std::string file = TestDataDir() + "/testodbc.mdb";
   ASSERT_TRUE(fs::exists(file)) << file << " is missing: run with ctest";
-  dest.setConnectionString(kDestDsn);
+  dest.setConnectionString(GuiDsn("access", "dst"));
   dest.open();
   dest.execute("DROP TABLE IF EXISTS `FPdev`");
   const fs::path script =
@@ -76,7 +74,7 @@ TEST_F(AppAgainstServer, AccessFileToMySQLDataSourceAsANewUserDoesIt) {
   OnNextModal([](QWidget* w) {
     auto* dialog = qobject_cast<TfrmConnectionSetup*>(w);
     ASSERT_NE(dialog, nullptr);
-    dialog->cmbMyODBC->setCurrentIndex(dialog->cmbMyODBC->findText("qm_gui_dst"));
+    dialog->cmbMyODBC->setCurrentIndex(dialog->cmbMyODBC->findText("qm_gui_access_dst"));
     dialog->btnOK->click();
   });
   window.lblDestClick();

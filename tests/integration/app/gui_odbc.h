@@ -1,5 +1,6 @@
-// The window tests' own data sources: the fixture's ODBC set-up plus qm_gui_src and
-// qm_gui_dst, databases no other test touches, so these tests can run beside theirs.
+// The window tests' own data sources: the fixture's ODBC set-up plus a source and a
+// destination database for each test (qm_gui_<test>_src, qm_gui_<test>_dst) that no
+// other test touches, so every test can run beside every other.
 #pragma once
 
 #include <unistd.h>
@@ -13,10 +14,14 @@
 #include "platform/ado/connection.h"
 #include "support/test_server.h"
 
-inline const char* const kGuiSourceDsn =
-    "Provider=MSDASQL.1;Persist Security Info=False;Data Source=qm_gui_src";
-inline const char* const kGuiDestDsn =
-    "Provider=MSDASQL.1;Persist Security Info=False;Data Source=qm_gui_dst";
+inline const char* const kGuiTests[] = {"job", "go", "access", "list"};
+
+inline std::string GuiDsnName(const std::string& test, const char* side) {
+  return "qm_gui_" + test + "_" + side;
+}
+inline std::string GuiDsn(const std::string& test, const char* side) {
+  return "Provider=MSDASQL.1;Persist Security Info=False;Data Source=" + GuiDsnName(test, side);
+}
 
 // Call before any ODBC call of the process: unixODBC reads ODBCSYSINI once.
 inline void UseGuiOdbc() {
@@ -34,19 +39,22 @@ inline void UseGuiOdbc() {
   const std::size_t start = text.find("[qm_src]");
   const std::size_t end = text.find("\n[", start + 1);
   const std::string section = text.substr(start, end == std::string::npos ? end : end - start + 1);
-  for (const char* name : {"qm_gui_src", "qm_gui_dst"}) {
-    std::string copy = section;
-    for (std::size_t at; (at = copy.find("qm_src")) != std::string::npos;)
-      copy.replace(at, 6, name);
-    text += "\n" + copy;
-  }
+  for (const char* test : kGuiTests)
+    for (const char* side : {"src", "dst"}) {
+      std::string copy = section;
+      for (std::size_t at; (at = copy.find("qm_src")) != std::string::npos;)
+        copy.replace(at, 6, GuiDsnName(test, side));
+      text += "\n" + copy;
+    }
   std::ofstream(dir / "odbc.ini", std::ios::trunc) << text;
   setenv("ODBCSYSINI", dir.c_str(), 1);
   setenv("ODBCINI", (dir / "odbc.ini").c_str(), 1);
 
   ado::Connection admin("Provider=MSDASQL.1;Persist Security Info=False;Data Source=qm_src");
   admin.open();
-  admin.execute("CREATE DATABASE IF NOT EXISTS qm_gui_src CHARACTER SET utf8mb4");
-  admin.execute("CREATE DATABASE IF NOT EXISTS qm_gui_dst CHARACTER SET utf8mb4");
+  for (const char* test : kGuiTests)
+    for (const char* side : {"src", "dst"})
+      admin.execute("CREATE DATABASE IF NOT EXISTS " + GuiDsnName(test, side) +
+                    " CHARACTER SET utf8mb4");
   admin.close();
 }
