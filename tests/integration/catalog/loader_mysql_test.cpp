@@ -9,6 +9,7 @@
 #include "catalog/corvane.h"
 #include "integration/ado/mysql_fixture.h"
 #include "platform/ui/messages.h"
+#include "sqlgen/type_mapping.h"
 
 namespace {
 
@@ -19,6 +20,7 @@ struct ExpectedField {
   int length;
   int precision = 0;
   int scale = 0;
+  const char* sourceType = "";  // the MySQL type name the type mapping reads it as
 };
 
 class LoadMySQL : public MySQLTest {
@@ -125,36 +127,36 @@ TEST_F(LoadMySQL, ColumnTypesCarryTheirSignature) {
        "c_blob BLOB, c_mblob MEDIUMBLOB, c_lblob LONGBLOB, c_year YEAR, c_enum ENUM('a','bcd'), "
        "c_bin BINARY(16), c_bit BIT(1))"});
   const std::vector<ExpectedField> expected{
-      {"c_bool", 16, 120, 0, 3, 0},
-      {"c_tiny", 16, 24, 0, 3, 0},
-      {"c_utiny", 2, 120, 0, 5, 0},
-      {"c_small", 2, 120, 0, 5, 0},
-      {"c_int", 3, 120, 0, 10, 0},
-      {"c_medium", 3, 120, 0, 10, 0},
-      {"c_uint", 20, 120, 0, 19, 0},
-      {"c_big", 20, 120, 0, 19, 0},
-      {"c_ubig", 131, 120, 0, 20, 0},
-      {"c_float", 4, 120, 0},
-      {"c_double", 5, 120, 0},
-      {"c_dec", 131, 120, 0, 12, 3},
-      {"c_date", 133, 120, 0},
-      {"c_time", 134, 120, 0},
-      {"c_ts", 135, 24, 0},
-      {"c_dt", 135, 104, 0},
-      {"c_char", 129, 120, 10},
-      {"c_varchar", 129, 104, 300},
-      {"c_tinytext", 129, 232, 255},
-      {"c_text", 129, 232, 65535},
-      {"c_mtext", 129, 232, 16777215},
-      {"c_ltext", 129, 232, -1},
-      {"c_tblob", 128, 104, 255},
-      {"c_blob", 128, 232, 65535},
-      {"c_mblob", 128, 232, 16777215},
-      {"c_lblob", 128, 232, -1},
-      {"c_year", 2, 120, 0, 5, 0},
-      {"c_enum", 129, 104, 3},
-      {"c_bin", 128, 104, 255},
-      {"c_bit", 16, 120, 0, 3, 0},
+      {"c_bool", 16, 120, 0, 3, 0, "BOOLEAN"},
+      {"c_tiny", 16, 24, 0, 3, 0, "TINYINT"},
+      {"c_utiny", 2, 120, 0, 5, 0, "SMALLINT"},
+      {"c_small", 2, 120, 0, 5, 0, "SMALLINT"},
+      {"c_int", 3, 120, 0, 10, 0, "INTEGER"},
+      {"c_medium", 3, 120, 0, 10, 0, "INTEGER"},
+      {"c_uint", 20, 120, 0, 19, 0, "BIGINT"},
+      {"c_big", 20, 120, 0, 19, 0, "BIGINT"},
+      {"c_ubig", 131, 120, 0, 20, 0, "DECIMAL"},
+      {"c_float", 4, 120, 0, 0, 0, "FLOAT"},
+      {"c_double", 5, 120, 0, 0, 0, "DOUBLE"},
+      {"c_dec", 131, 120, 0, 12, 3, "DECIMAL"},
+      {"c_date", 133, 120, 0, 0, 0, "DATE"},
+      {"c_time", 134, 120, 0, 0, 0, "TIME"},
+      {"c_ts", 135, 24, 0, 0, 0, "TIMESTAMP"},
+      {"c_dt", 135, 104, 0, 0, 0, "DATETIME"},
+      {"c_char", 129, 120, 10, 0, 0, "CHAR"},
+      {"c_varchar", 129, 104, 300, 0, 0, "VARCHAR"},
+      {"c_tinytext", 129, 232, 255, 0, 0, "TINYTEXT"},
+      {"c_text", 129, 232, 65535, 0, 0, "TEXT"},
+      {"c_mtext", 129, 232, 16777215, 0, 0, "MEDIUMTEXT"},
+      {"c_ltext", 129, 232, -1, 0, 0, "LONGTEXT"},
+      {"c_tblob", 128, 104, 255, 0, 0, "TINYBLOB"},
+      {"c_blob", 128, 232, 65535, 0, 0, "BLOB"},
+      {"c_mblob", 128, 232, 16777215, 0, 0, "MEDIUMBLOB"},
+      {"c_lblob", 128, 232, -1, 0, 0, "LONGBLOB"},
+      {"c_year", 2, 120, 0, 5, 0, "SMALLINT"},
+      {"c_enum", 129, 104, 3, 0, 0, "VARCHAR"},
+      {"c_bin", 128, 104, 255, 0, 0, "TINYBLOB"},
+      {"c_bit", 16, 120, 0, 3, 0, "BOOLEAN"},
   };
   ASSERT_TRUE(catalogue.LoadDBInfo());
   const TCorvaneObject* types = Find("types");
@@ -170,6 +172,7 @@ TEST_F(LoadMySQL, ColumnTypesCarryTheirSignature) {
     EXPECT_EQ(f.NumericPrecision, e.precision) << e.name;
     EXPECT_EQ(f.NumericScale, e.scale) << e.name;
     EXPECT_EQ(f.DBKind, dkMySQL);
+    EXPECT_EQ(SourceTypeName(f), e.sourceType) << e.name;
   }
 }
 
