@@ -1,5 +1,11 @@
 #include "app/application.h"
 
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QDialog>
+#include <QSocketNotifier>
+#include <csignal>
 #include <exception>
 #include <memory>
 
@@ -10,6 +16,54 @@
 #include "job/process_state.h"
 #include "job/source_data_selection.h"
 #include "platform/ui/qt_messages.h"
+
+namespace {
+
+// Ctrl-C or a terminate request ends the loop like closing the window, so the
+// connections are closed and the error log is written. The handler only writes a
+// byte; the loop reads it.
+int signalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
+}
+
+class TSignalQuit {
+ public:
+  TSignalQuit() {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
+    notifier_ = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, [] {
+      char byte;
+      [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], &byte, 1);
+      StopRequested = true;
+      for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<QDialog*>(w); dialog && dialog->isVisible())
+          dialog->reject();
+      QApplication::closeAllWindows();
+      QApplication::quit();
+    });
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+  }
+  ~TSignalQuit() {
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    notifier_.reset();
+    for (int& fd : signalPipe) {
+      if (fd >= 0) ::close(fd);
+      fd = -1;
+    }
+  }
+  TSignalQuit(const TSignalQuit&) = delete;
+  TSignalQuit& operator=(const TSignalQuit&) = delete;
+
+ private:
+  std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+}  // namespace
 
 TQuillmarkApplication::TQuillmarkApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
@@ -29,6 +83,7 @@ int RunQuillmark(QApplication& app, const std::string& programPath) {
   QApplication::setApplicationDisplayName(QStringLiteral("Quillmark"));
   ui::QtMessages messages;
   ui::ScopedMessages useMessages(messages);
+  TSignalQuit quitOnSignal;
 
   int rc = 0;
   {

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QTimer>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -33,12 +34,12 @@ struct StartResult {
   int replaceItems = -1;
 };
 
-StartResult RunOnce(const fs::path& dir) {
+StartResult RunOnce(const fs::path& dir, bool bySignal = false) {
   const fs::path saved = fs::current_path();
   fs::current_path(dir);
   StartResult r;
   auto* timer = new QTimer;
-  QObject::connect(timer, &QTimer::timeout, [timer, &r] {
+  QObject::connect(timer, &QTimer::timeout, [timer, &r, bySignal] {
     for (QWidget* w : QApplication::topLevelWidgets()) {
       if (auto* main = qobject_cast<TfrmMain*>(w); main && main->isVisible()) {
         r.title = main->windowTitle();
@@ -48,7 +49,10 @@ StartResult RunOnce(const fs::path& dir) {
           if (qobject_cast<TfrmSplash*>(other)) r.splashHidden = !other->isVisible();
         timer->stop();
         timer->deleteLater();
-        main->close();
+        if (bySignal)
+          std::raise(SIGTERM);
+        else
+          main->close();
         return;
       }
     }
@@ -81,6 +85,18 @@ TEST(Program, StartsTheMainWindowAndWritesAnEmptyErrorLogAtExit) {
   EXPECT_EQ(ReadFile(dir / "quillmark.log"),
             "Post: Duplicate entry '1' for key 'PRIMARY'\n==>Table 'qm_dst.x' doesn't exist\n");
   ErrorLog.clear();
+  fs::remove_all(dir);
+}
+
+TEST(Program, ATerminateRequestEndsItLikeClosingTheWindow) {
+  const fs::path dir = fs::temp_directory_path() / ("qm-term-" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  ErrorLog = {"==>one error"};
+  const StartResult r = RunOnce(dir, true);
+  EXPECT_EQ(r.title, "Corvane - Quillmark");
+  EXPECT_EQ(ReadFile(dir / "quillmark.log"), "==>one error\n");
+  ErrorLog.clear();
+  StopRequested = false;
   fs::remove_all(dir);
 }
 
