@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-TEST(BatchOutput, Escaping) {
+TEST(MysqlBatchOutput, Escaping) {
   const std::pair<std::string, std::string> cases[] = {
       {"plain", "plain"},
       {"a\tb", "a\\tb"},
@@ -20,7 +20,7 @@ TEST(BatchOutput, Escaping) {
   }
 }
 
-TEST(BatchOutput, StatementsEndWithLineEndingInSemicolon) {
+TEST(MysqlBatchOutput, StatementsEndWithLineEndingInSemicolon) {
   mysql::StatementSplitter split;
   std::vector<std::string> got;
   for (const char* line : {"select 1;", "select", "  'a;b'", "from dual;  ", "", "select 3"}) {

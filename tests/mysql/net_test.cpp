@@ -54,7 +54,7 @@ std::string PayloadOf(const TMysqlNet& net, int len) {
 
 }  // namespace
 
-TEST(PacketLayer, FramesPacketsWithRunningSequenceNumbers) {
+TEST(MysqlPacketLayer, FramesPacketsWithRunningSequenceNumbers) {
   auto p = Open("");
   p.net->Clear();
   ASSERT_EQ(p.net->WritePacket("abc", 3), 0);
@@ -68,7 +68,7 @@ TEST(PacketLayer, FramesPacketsWithRunningSequenceNumbers) {
   EXPECT_EQ(p.vio->Written(), std::string("\x09\0\0\0\x03select 1", 13));
 }
 
-TEST(PacketLayer, ReadsPacketsWithZeroAfterPayloadAcrossSplitReads) {
+TEST(MysqlPacketLayer, ReadsPacketsWithZeroAfterPayloadAcrossSplitReads) {
   auto p = Open(Packet(0, "hello") + Packet(1, std::string(10000, 'x')), 3);
   ASSERT_EQ(p.net->ReadPacket(), 5);
   EXPECT_EQ(PayloadOf(*p.net, 5), "hello");
@@ -79,7 +79,7 @@ TEST(PacketLayer, ReadsPacketsWithZeroAfterPayloadAcrossSplitReads) {
   EXPECT_EQ(p.net->BufferSize() % 4096, 0u);
 }
 
-TEST(PacketLayer, SequenceCounterWrapsAfter256Packets) {
+TEST(MysqlPacketLayer, SequenceCounterWrapsAfter256Packets) {
   std::string script;
   for (int i = 0; i < 256; ++i) script += Packet(static_cast<uint8_t>(i), "x");
   script += Packet(0, "again");
@@ -89,7 +89,7 @@ TEST(PacketLayer, SequenceCounterWrapsAfter256Packets) {
   EXPECT_EQ(p.net->ReadPacket(), 5);
 }
 
-TEST(PacketLayer, SafeReadFailuresCloseTheTransport) {
+TEST(MysqlPacketLayer, SafeReadFailuresCloseTheTransport) {
   struct Case {
     const char* what;
     std::string script;
@@ -112,7 +112,7 @@ TEST(PacketLayer, SafeReadFailuresCloseTheTransport) {
   }
 }
 
-TEST(PacketLayer, ErrorPacketsKeepTheConnection) {
+TEST(MysqlPacketLayer, ErrorPacketsKeepTheConnection) {
   struct Case {
     std::string payload;
     uint32_t protocol;
@@ -136,7 +136,7 @@ TEST(PacketLayer, ErrorPacketsKeepTheConnection) {
   }
 }
 
-TEST(PacketLayer, PayloadSizeLimitOnSending) {
+TEST(MysqlPacketLayer, PayloadSizeLimitOnSending) {
   auto p = Open("");
   std::string big(0xFFFFFF, 'a');
   EXPECT_EQ(p.net->WritePacket(big.data(), 0xFFFFFE), 0);
@@ -150,7 +150,7 @@ TEST(PacketLayer, PayloadSizeLimitOnSending) {
   EXPECT_EQ(p.vio->Written(), "") << "nothing of a refused packet is sent";
 }
 
-TEST(PacketLayer, CompressedWritesPackOnlyWhatShrinks) {
+TEST(MysqlPacketLayer, CompressedWritesPackOnlyWhatShrinks) {
   struct Case {
     const char* what;
     std::string payload;
@@ -196,7 +196,7 @@ TEST(PacketLayer, CompressedWritesPackOnlyWhatShrinks) {
   }
 }
 
-TEST(PacketLayer, CompressedReadsSplitAndMergedPackets) {
+TEST(MysqlPacketLayer, CompressedReadsSplitAndMergedPackets) {
   // Two inner packets in one outer packet; then one inner packet cut across two.
   const std::string first = Packet(0, "one") + Packet(0, "two");
   const std::string third = Packet(0, std::string(300, 'z'));
@@ -215,7 +215,7 @@ TEST(PacketLayer, CompressedReadsSplitAndMergedPackets) {
   EXPECT_EQ(p.net->ReadPos()[300], 0);
 }
 
-TEST(PacketLayer, CompressedPacketThatLiesAboutItsSizeIsMalformed) {
+TEST(MysqlPacketLayer, CompressedPacketThatLiesAboutItsSizeIsMalformed) {
   const std::string inner = Packet(0, std::string(200, 'q'));
   struct Case {
     const char* what;
@@ -239,7 +239,7 @@ TEST(PacketLayer, CompressedPacketThatLiesAboutItsSizeIsMalformed) {
   EXPECT_EQ(p.net->ErrorNumber(), mysql::CR_SERVER_LOST);
 }
 
-TEST(PacketLayer, CompressedRoundTripThroughOwnWriter) {
+TEST(MysqlPacketLayer, CompressedRoundTripThroughOwnWriter) {
   // What this layer writes compressed, it reads back: sequence bytes and all.
   auto writer = Open("");
   writer.net->SetCompress(true);

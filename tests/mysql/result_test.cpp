@@ -48,7 +48,7 @@ std::string Replies(const std::vector<std::string>& payloads, uint8_t first = 1)
 
 }  // namespace
 
-TEST(QueryReply, OkPacketFields) {
+TEST(MysqlQueryReply, OkPacketFields) {
   struct Case {
     const char* what;
     std::string ok;
@@ -85,7 +85,7 @@ TEST(QueryReply, OkPacketFields) {
   }
 }
 
-TEST(QueryReply, StreamsRowsWithNullEmptyAndZeroBytes) {
+TEST(MysqlQueryReply, StreamsRowsWithNullEmptyAndZeroBytes) {
   const std::string withZero("a\0b", 3);
   auto s =
       WithReply(Replies({LenInt(3), Column("id", 3, 11), Column("name"), Column("data", 252), Eof(),
@@ -116,7 +116,7 @@ TEST(QueryReply, StreamsRowsWithNullEmptyAndZeroBytes) {
   EXPECT_EQ(r->NumRows(), 2u);
 }
 
-TEST(QueryReply, ResultWithNoRows) {
+TEST(MysqlQueryReply, ResultWithNoRows) {
   auto s = WithReply(Replies({LenInt(1), Column("a"), Eof(), Eof()}));
   ASSERT_EQ(s.client->Query("select a from t where 0"), 0);
   auto r = s.client->UseResult();
@@ -126,7 +126,7 @@ TEST(QueryReply, ResultWithNoRows) {
   EXPECT_EQ(r->FetchRow(), nullptr);
 }
 
-TEST(QueryReply, DescriptorsFromBothColumnFormats) {
+TEST(MysqlQueryReply, DescriptorsFromBothColumnFormats) {
   struct Case {
     uint8_t type;
     uint32_t length;
@@ -184,7 +184,7 @@ TEST(QueryReply, DescriptorsFromBothColumnFormats) {
   EXPECT_EQ(ro->Field(0).flags, 0x8001u);
 }
 
-TEST(QueryReply, LyingRepliesAreMalformedAndCloseTheConnection) {
+TEST(MysqlQueryReply, LyingRepliesAreMalformedAndCloseTheConnection) {
   struct Case {
     const char* what;
     std::vector<std::string> packets;
@@ -230,7 +230,7 @@ TEST(QueryReply, LyingRepliesAreMalformedAndCloseTheConnection) {
   }
 }
 
-TEST(QueryReply, FreeResultDrainsTheRest) {
+TEST(MysqlQueryReply, FreeResultDrainsTheRest) {
   std::vector<std::string> packets = {LenInt(1), Column("a"), Eof()};
   for (int i = 0; i < 50; ++i) packets.push_back(Row({std::to_string(i)}));
   packets.push_back(Eof());
@@ -250,7 +250,7 @@ TEST(QueryReply, FreeResultDrainsTheRest) {
   EXPECT_TRUE(s.client->Ping()) << s.client->ErrorText();
 }
 
-TEST(QueryReply, ResultOutlivesClosedSession) {
+TEST(MysqlQueryReply, ResultOutlivesClosedSession) {
   auto s = WithReply(Replies({LenInt(1), Column("a"), Eof(), Row({"1"}), Row({"2"}), Eof()}));
   ASSERT_EQ(s.client->Query("select"), 0);
   auto r = s.client->UseResult();
@@ -261,13 +261,13 @@ TEST(QueryReply, ResultOutlivesClosedSession) {
   r.reset();
 }
 
-TEST(QueryReply, UseResultOutOfOrder) {
+TEST(MysqlQueryReply, UseResultOutOfOrder) {
   auto s = WithReply(Replies({LenInt(1), Column("a"), Eof(), Eof()}));
   EXPECT_EQ(s.client->UseResult(), nullptr) << "no result pending is no error";
   EXPECT_EQ(s.client->ErrorNumber(), 0);
 }
 
-TEST(LocalInfile, StatementNamesTheFile) {
+TEST(MysqlLocalInfile, StatementNamesTheFile) {
   const std::pair<const char*, std::optional<std::string>> cases[] = {
       {"LOAD DATA LOCAL INFILE '/tmp/a.csv' INTO TABLE t", "/tmp/a.csv"},
       {"  load data low_priority local infile \"x y\" into table t", "x y"},
@@ -283,7 +283,7 @@ TEST(LocalInfile, StatementNamesTheFile) {
   }
 }
 
-TEST(LocalInfile, RogueRequestsAreRefusedAndSessionGoesOn) {
+TEST(MysqlLocalInfile, RogueRequestsAreRefusedAndSessionGoesOn) {
   char path[] = "/tmp/qm-infile-XXXXXX";
   int fd = mkstemp(path);
   ASSERT_GE(fd, 0);
@@ -334,7 +334,7 @@ TEST(LocalInfile, RogueRequestsAreRefusedAndSessionGoesOn) {
   std::remove(path);
 }
 
-TEST(LocalInfile, MissingFileIsReportedAfterTheServerAnswers) {
+TEST(MysqlLocalInfile, MissingFileIsReportedAfterTheServerAnswers) {
   const std::string name = "/nonexistent/qm-file.csv";
   auto s = WithReply(Packet(1, "\xFB" + name) + Packet(3, qmtest::Ok()) + Packet(1, qmtest::Ok()));
   EXPECT_NE(s.client->Query("LOAD DATA LOCAL INFILE '" + name + "' INTO TABLE t"), 0);

@@ -20,14 +20,14 @@ std::string Hex(const std::string& s) {
 
 }  // namespace
 
-TEST(Scramble, Sha1KnownDigests) {
+TEST(MysqlScramble, Sha1KnownDigests) {
   EXPECT_TRUE(mysql::Sha1SelfTestPassed());
   EXPECT_EQ(Hex(mysql::Sha1("abc")), "a9993e364706816aba3e25717850c26c9cd0d89d");
   // The server stores "*" + SHA1(SHA1(password)); PASSWORD('abc') on MariaDB.
   EXPECT_EQ(Hex(mysql::Sha1(mysql::Sha1("abc"))), "0d3ced9bec10a777aec23ccc353a8c08a633045e");
 }
 
-TEST(Scramble, SecureTokenIsWhatTheServerChecks) {
+TEST(MysqlScramble, SecureTokenIsWhatTheServerChecks) {
   // The server recovers SHA1(password) from the token with its stored hash and checks it.
   const std::string challenge = "0123456789abcdefghij";
   for (const std::string& pw :
@@ -43,14 +43,14 @@ TEST(Scramble, SecureTokenIsWhatTheServerChecks) {
   EXPECT_NE(mysql::ScrambleSecure("a b", challenge), mysql::ScrambleSecure("ab", challenge));
 }
 
-TEST(Scramble, OldPasswordHash) {
+TEST(MysqlScramble, OldPasswordHash) {
   EXPECT_EQ(mysql::HashPasswordOld(""), std::make_pair(1345345333u, 0x12345671u));
   // OLD_PASSWORD('password') on MariaDB.
   EXPECT_EQ(mysql::HashPasswordOld("password"), std::make_pair(0x5d2e1939u, 0x3cc5ef67u));
   EXPECT_EQ(mysql::HashPasswordOld("pass\tw ord"), mysql::HashPasswordOld("password"));
 }
 
-TEST(Scramble, OldToken) {
+TEST(MysqlScramble, OldToken) {
   EXPECT_FALSE(mysql::ScrambleOld("", "abcdefgh"));
   EXPECT_FALSE(mysql::ScrambleOld("pw", ""));
   for (const char* challenge : {"abcdefgh", "\x01\x02\x03\x04\x05\x06\x07\x08", "ZZZZZZZZ"}) {
@@ -65,7 +65,7 @@ TEST(Scramble, OldToken) {
   EXPECT_NE(*mysql::ScrambleOld("secret", "abcdefgh"), *mysql::ScrambleOld("secreT", "abcdefgh"));
 }
 
-TEST(ClientErrors, TableTexts) {
+TEST(MysqlClientErrors, TableTexts) {
   const std::pair<int, const char*> cases[] = {
       {2000, "Unknown MySQL error"},
       {2006, "MySQL server has gone away"},

@@ -63,7 +63,7 @@ Login ParseLogin(const std::string& p) {
 
 }  // namespace
 
-TEST(Session, SecureLoginPacket) {
+TEST(MysqlSession, SecureLoginPacket) {
   GreetingSpec g;
   auto s = Make(qmtest::LoginScript(g));
   ASSERT_TRUE(Connect(s, std::string(40, 'u'), "pw", std::string(70, 'd')))
@@ -82,7 +82,7 @@ TEST(Session, SecureLoginPacket) {
   EXPECT_EQ(s.client->Net().Sequence(), 3) << "login went out as packet 1, its reply was 2";
 }
 
-TEST(Session, LoginCharsetFollowsServerVersion) {
+TEST(MysqlSession, LoginCharsetFollowsServerVersion) {
   const std::pair<const char*, int> cases[] = {
       {"5.5.2-log", 33},
       {"5.5.3", 45},
@@ -102,7 +102,7 @@ TEST(Session, LoginCharsetFollowsServerVersion) {
   }
 }
 
-TEST(Session, GreetingWithoutSecondScramblePartUsesOldToken) {
+TEST(MysqlSession, GreetingWithoutSecondScramblePartUsesOldToken) {
   GreetingSpec g;
   g.withSecondPart = false;
   auto s = Make(qmtest::LoginScript(g));
@@ -114,7 +114,7 @@ TEST(Session, GreetingWithoutSecondScramblePartUsesOldToken) {
   EXPECT_EQ(l.auth, *mysql::ScrambleOld("pw", "abcdefgh"));
 }
 
-TEST(Session, SecureLoginRequestedButNotOffered) {
+TEST(MysqlSession, SecureLoginRequestedButNotOffered) {
   GreetingSpec g;
   g.withSecondPart = false;
   auto s = Make(qmtest::LoginScript(g));
@@ -124,7 +124,7 @@ TEST(Session, SecureLoginRequestedButNotOffered) {
   EXPECT_FALSE(s.client->IsConnected());
 }
 
-TEST(Session, OldMethodAnswerToSingleFeByte) {
+TEST(MysqlSession, OldMethodAnswerToSingleFeByte) {
   for (bool accepted : {true, false}) {
     auto s = Make(Packet(0, qmtest::Greeting()) + Packet(2, "\xFE") +
                   Packet(4, accepted ? qmtest::Ok() : qmtest::Err(1045, "Access denied")));
@@ -139,7 +139,7 @@ TEST(Session, OldMethodAnswerToSingleFeByte) {
   }
 }
 
-TEST(Session, ProtocolVersions) {
+TEST(MysqlSession, ProtocolVersions) {
   struct Case {
     uint8_t protocol;
     bool ok;
@@ -167,7 +167,7 @@ TEST(Session, ProtocolVersions) {
   }
 }
 
-TEST(Session, ProtocolNineGreetingGetsTheOldLoginForm) {
+TEST(MysqlSession, ProtocolNineGreetingGetsTheOldLoginForm) {
   GreetingSpec g;
   g.protocol = 9;
   g.withSecondPart = false;
@@ -179,7 +179,7 @@ TEST(Session, ProtocolNineGreetingGetsTheOldLoginForm) {
   EXPECT_EQ(login.substr(9, 8), *mysql::ScrambleOld("pw", "abcdefgh"));
 }
 
-TEST(Session, BrokenGreetingsAndLoginReplies) {
+TEST(MysqlSession, BrokenGreetingsAndLoginReplies) {
   struct Case {
     const char* what;
     std::string script;
@@ -219,7 +219,7 @@ TEST(Session, BrokenGreetingsAndLoginReplies) {
   }
 }
 
-TEST(Session, DatabaseSelectedAfterLoginWhenServerCannotTakeItInLogin) {
+TEST(MysqlSession, DatabaseSelectedAfterLoginWhenServerCannotTakeItInLogin) {
   GreetingSpec g;
   g.caps &= ~mysql::kClientConnectWithDb;
   auto s = Make(qmtest::LoginScript(g) + Packet(1, qmtest::Ok()));
@@ -231,7 +231,7 @@ TEST(Session, DatabaseSelectedAfterLoginWhenServerCannotTakeItInLogin) {
   EXPECT_EQ(s.client->Database(), "shop");
 }
 
-TEST(Session, ConnectOnConnectedSessionChangesNothing) {
+TEST(MysqlSession, ConnectOnConnectedSessionChangesNothing) {
   auto s = Make(qmtest::LoginScript());
   ASSERT_TRUE(Connect(s, "qm", "pw", "one"));
   EXPECT_TRUE(s.client->Connect("other", "x", "y", "two", 1, "", false, 0));
@@ -240,7 +240,7 @@ TEST(Session, ConnectOnConnectedSessionChangesNothing) {
   EXPECT_EQ(s.vio->Connects(), 1);
 }
 
-TEST(Session, SimpleCommandsSendTheirCodeAndArgument) {
+TEST(MysqlSession, SimpleCommandsSendTheirCodeAndArgument) {
   struct Case {
     const char* what;
     std::function<bool(TMySQLDirectClient&)> run;
@@ -274,7 +274,7 @@ TEST(Session, SimpleCommandsSendTheirCodeAndArgument) {
   EXPECT_EQ(s.vio->Written(), "") << "an empty name sends nothing";
 }
 
-TEST(Session, ServerErrorLeavesSessionUsable) {
+TEST(MysqlSession, ServerErrorLeavesSessionUsable) {
   auto s = Make(qmtest::LoginScript() + Packet(1, qmtest::Err(1049, "Unknown database 'x'")) +
                 Packet(1, qmtest::Ok()));
   ASSERT_TRUE(Connect(s));
@@ -285,7 +285,7 @@ TEST(Session, ServerErrorLeavesSessionUsable) {
   EXPECT_EQ(s.client->ErrorNumber(), 0);
 }
 
-TEST(Session, LostServerAndTheReconnectRule) {
+TEST(MysqlSession, LostServerAndTheReconnectRule) {
   // The ping's reply never comes: the connection is lost.
   {
     auto s = Make(qmtest::LoginScript());
@@ -308,7 +308,7 @@ TEST(Session, LostServerAndTheReconnectRule) {
   }
 }
 
-TEST(Session, LostReplyReconnectsAndRunsTheCommandAgain) {
+TEST(MysqlSession, LostReplyReconnectsAndRunsTheCommandAgain) {
   auto s = Make(qmtest::LoginScript());
   s.vio->AppendHangup();
   s.vio->AppendServerBytes(qmtest::LoginScript() + Packet(1, qmtest::Ok()));
@@ -319,7 +319,7 @@ TEST(Session, LostReplyReconnectsAndRunsTheCommandAgain) {
   EXPECT_TRUE(s.client->IsConnected());
 }
 
-TEST(Session, NoReconnectInsideATransaction) {
+TEST(MysqlSession, NoReconnectInsideATransaction) {
   // The statement's OK says a transaction is open; then the server goes away.
   auto s = Make(qmtest::LoginScript() + Packet(1, qmtest::Ok(0, 0, 0x3)));
   s.vio->AppendHangup();
@@ -335,7 +335,7 @@ TEST(Session, NoReconnectInsideATransaction) {
   EXPECT_EQ(s.vio->Connects(), 2);
 }
 
-TEST(Session, StatementTooLargeKeepsConnection) {
+TEST(MysqlSession, StatementTooLargeKeepsConnection) {
   auto s = Make(qmtest::LoginScript() + Packet(1, qmtest::Ok()));
   ASSERT_TRUE(Connect(s));
   EXPECT_EQ(s.client->Query(std::string(0xFFFFFE, 'x')), 1);
@@ -344,7 +344,7 @@ TEST(Session, StatementTooLargeKeepsConnection) {
   EXPECT_TRUE(s.client->Ping());
 }
 
-TEST(Session, FailuresWithoutAConnectionSaySo) {
+TEST(MysqlSession, FailuresWithoutAConnectionSaySo) {
   TMySQLDirectClient c(std::make_unique<MemoryVio>(""));
   EXPECT_FALSE(c.Connect("", "qm", "pw", "", 3306, "", false, 0));
   EXPECT_EQ(c.ErrorNumber(), mysql::CR_WRONG_HOST_INFO);
@@ -356,7 +356,7 @@ TEST(Session, FailuresWithoutAConnectionSaySo) {
   EXPECT_EQ(never.ErrorText(), "MySQL server has gone away");
 }
 
-TEST(Session, ChangedCompressionOrPipeSettingClosesTheConnection) {
+TEST(MysqlSession, ChangedCompressionOrPipeSettingClosesTheConnection) {
   for (int which = 0; which < 2; ++which) {
     auto s = Make(qmtest::LoginScript());
     ASSERT_TRUE(Connect(s));
@@ -373,7 +373,7 @@ TEST(Session, ChangedCompressionOrPipeSettingClosesTheConnection) {
   }
 }
 
-TEST(Session, CloseSendsQuit) {
+TEST(MysqlSession, CloseSendsQuit) {
   auto s = Make(qmtest::LoginScript());
   ASSERT_TRUE(Connect(s));
   s.vio->ClearWritten();

@@ -41,7 +41,7 @@ uint16_t ClosedPort() {
 
 }  // namespace
 
-TEST(Transport, ConnectFailures) {
+TEST(MysqlTransport, ConnectFailures) {
   struct Case {
     const char* what;
     int kind;
@@ -73,7 +73,7 @@ TEST(Transport, ConnectFailures) {
             "Can't open named pipe to host: .  pipe: /nonexistent/mysqld.sock (2)");
 }
 
-TEST(Transport, LocalSocketFallsBackToTcp) {
+TEST(MysqlTransport, LocalSocketFallsBackToTcp) {
   Listener l;
   TMysqlVio vio;
   uint32_t saved = TMysqlVio::DefaultTimeout();
@@ -83,7 +83,7 @@ TEST(Transport, LocalSocketFallsBackToTcp) {
   EXPECT_EQ(vio.Kind(), TMysqlVio::kTcp);
 }
 
-TEST(Transport, SilentServerTimesOut) {
+TEST(MysqlTransport, SilentServerTimesOut) {
   Listener l;
   TMysqlVio vio;
   auto start = std::chrono::steady_clock::now();
@@ -93,7 +93,7 @@ TEST(Transport, SilentServerTimesOut) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
-TEST(Transport, OpenConnection) {
+TEST(MysqlTransport, OpenConnection) {
   Listener l;
   TMysqlVio vio;
   // Time-out 0 takes the default: set it to 0 so nothing waits for a greeting.
@@ -133,7 +133,7 @@ TEST(Transport, OpenConnection) {
   EXPECT_EQ(vio.SetBlocking(true), -1);
 }
 
-TEST(Transport, ConnectsToIpv6Loopback) {
+TEST(MysqlTransport, ConnectsToIpv6Loopback) {
   int fd = ::socket(AF_INET6, SOCK_STREAM, 0);
   sockaddr_in6 a{};
   a.sin6_family = AF_INET6;
@@ -158,7 +158,7 @@ TEST(Transport, ConnectsToIpv6Loopback) {
   ::close(fd);
 }
 
-TEST(Transport, ErrorTextKeepsAtMost200Characters) {
+TEST(MysqlTransport, ErrorTextKeepsAtMost200Characters) {
   TMysqlVio vio;
   vio.SetErrorText(std::string(300, 'e'));
   EXPECT_EQ(vio.ErrorText(), std::string(200, 'e'));

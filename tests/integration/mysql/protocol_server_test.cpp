@@ -85,7 +85,7 @@ std::string Capture(const std::string& command) {
 
 }  // namespace
 
-TEST(ProtocolServer, ConnectsOverTcpAndLocalSocket) {
+TEST(MysqlProtocolServer, ConnectsOverTcpAndLocalSocket) {
   for (Via via : {Via::kTcp, Via::kSocket}) {
     auto c = Open(via);
     ASSERT_TRUE(c->IsConnected());
@@ -98,7 +98,7 @@ TEST(ProtocolServer, ConnectsOverTcpAndLocalSocket) {
   }
 }
 
-TEST(ProtocolServer, LoginFailuresCarryTheServersMessage) {
+TEST(MysqlProtocolServer, LoginFailuresCarryTheServersMessage) {
   const TestServer& s = TestServer::Get();
   struct Case {
     std::string user, password;
@@ -114,7 +114,7 @@ TEST(ProtocolServer, LoginFailuresCarryTheServersMessage) {
   }
 }
 
-TEST(ProtocolServer, OldPasswordAccountThroughTheOldExchange) {
+TEST(MysqlProtocolServer, OldPasswordAccountThroughTheOldExchange) {
   const TestServer& s = TestServer::Get();
   TMySQLDirectClient c;
   ASSERT_TRUE(c.Connect(s.host, s.oldUser, s.oldPassword, "", s.port, "", false,
@@ -123,7 +123,7 @@ TEST(ProtocolServer, OldPasswordAccountThroughTheOldExchange) {
   EXPECT_EQ(Scalar(c, "SELECT CURRENT_USER()"), s.oldUser + "@127.0.0.1");
 }
 
-TEST(ProtocolServer, SameResultsWithAndWithoutCompression) {
+TEST(MysqlProtocolServer, SameResultsWithAndWithoutCompression) {
   const std::string sql =
       "SELECT 1, NULL, '', UNHEX('00FF00'), 'tab\\there', REPEAT('abc', 5000), "
       "CAST(12.50 AS DECIMAL(6,2)), DATE('2024-02-29'), seq FROM seq_1_to_300";
@@ -143,7 +143,7 @@ TEST(ProtocolServer, SameResultsWithAndWithoutCompression) {
   EXPECT_EQ(plain[0][3], std::string("\0\xFF\0", 3));
 }
 
-TEST(ProtocolServer, DatabaseCommands) {
+TEST(MysqlProtocolServer, DatabaseCommands) {
   auto c = Open(Via::kTcp, false, "");
   const std::string db = "qm_proto_cmd_" + std::to_string(::getpid());
   ASSERT_TRUE(Exec(*c, "DROP DATABASE IF EXISTS " + db));
@@ -166,7 +166,7 @@ TEST(ProtocolServer, DatabaseCommands) {
   EXPECT_TRUE(c->Ping()) << "a server error leaves the session usable";
 }
 
-TEST(ProtocolServer, KilledSessionIsLostThenReconnects) {
+TEST(MysqlProtocolServer, KilledSessionIsLostThenReconnects) {
   auto killer = Open();
   for (bool reconnect : {false, true}) {
     auto victim = Open();
@@ -196,7 +196,7 @@ TEST(ProtocolServer, KilledSessionIsLostThenReconnects) {
   }
 }
 
-TEST(ProtocolServer, CommandsFromTwoThreadsDoNotInterleave) {
+TEST(MysqlProtocolServer, CommandsFromTwoThreadsDoNotInterleave) {
   auto c = Open();
   std::atomic<int> failures{0};
   auto pinger = [&] {
@@ -211,7 +211,7 @@ TEST(ProtocolServer, CommandsFromTwoThreadsDoNotInterleave) {
   EXPECT_EQ(Scalar(*c, "SELECT 'still in step'"), "still in step");
 }
 
-TEST(ProtocolServer, StreamedValuesNullEmptyAndZeroBytes) {
+TEST(MysqlProtocolServer, StreamedValuesNullEmptyAndZeroBytes) {
   auto c = Open();
   ASSERT_TRUE(Exec(*c, "DROP TABLE IF EXISTS proto_values"));
   ASSERT_TRUE(Exec(*c,
@@ -248,7 +248,7 @@ TEST(ProtocolServer, StreamedValuesNullEmptyAndZeroBytes) {
   EXPECT_EQ(direct->FetchField(), nullptr);
 }
 
-TEST(ProtocolServer, EmptyResultFreeResultAndOutOfSync) {
+TEST(MysqlProtocolServer, EmptyResultFreeResultAndOutOfSync) {
   auto c = Open();
   ASSERT_TRUE(Exec(*c, "SELECT seq FROM seq_1_to_10 WHERE seq > 100"));
   auto empty = c->UseResult();
@@ -267,7 +267,7 @@ TEST(ProtocolServer, EmptyResultFreeResultAndOutOfSync) {
   EXPECT_EQ(Scalar(*c, "SELECT 'next'"), "next") << "drained: the next command works";
 }
 
-TEST(ProtocolServer, ValuesOfSeveralMegabytesInBothFormats) {
+TEST(MysqlProtocolServer, ValuesOfSeveralMegabytesInBothFormats) {
   for (bool compress : {false, true}) {
     auto c = Open(Via::kTcp, compress);
     const std::string table = compress ? "proto_big_z" : "proto_big";
@@ -284,7 +284,7 @@ TEST(ProtocolServer, ValuesOfSeveralMegabytesInBothFormats) {
   }
 }
 
-TEST(ProtocolServer, LoadDataLocalInfile) {
+TEST(MysqlProtocolServer, LoadDataLocalInfile) {
   char path[] = "/tmp/qm-load-XXXXXX";
   int fd = ::mkstemp(path);
   ASSERT_GE(fd, 0);
@@ -319,7 +319,7 @@ TEST(ProtocolServer, LoadDataLocalInfile) {
   std::remove(path);
 }
 
-TEST(ProtocolServer, CommandLineClientPrintsLikeMariadbBatch) {
+TEST(MysqlProtocolServer, CommandLineClientPrintsLikeMariadbBatch) {
   const TestServer& s = TestServer::Get();
   const std::string args =
       " --user=" + s.user + " --password=" + s.password + " --database=qm_test";
