@@ -17,11 +17,19 @@ function(quillmark_test name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock quillmark_warnings)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-  set(props TIMEOUT ${ARG_TIMEOUT})
-  if(ARG_FIXTURES)
-    list(APPEND props FIXTURES_REQUIRED "${ARG_FIXTURES}")
-  endif()
   # Tests find the private server, the ODBC set-up and the fixture files here.
-  list(APPEND props ENVIRONMENT "QUILLMARK_TEST_DIR=${PROJECT_BINARY_DIR}/test-data")
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 TEST_LIST ${name}_cases
+    PROPERTIES TIMEOUT ${ARG_TIMEOUT}
+               ENVIRONMENT "QUILLMARK_TEST_DIR=${PROJECT_BINARY_DIR}/test-data")
+  # A list value does not survive gtest_discover_tests' PROPERTIES (its ";" splits the
+  # pairs), so the fixtures are set on the discovered cases by a file CTest reads after
+  # the discovery results.
+  if(ARG_FIXTURES)
+    set(fixtures_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_fixtures.cmake)
+    file(WRITE ${fixtures_file}
+         "foreach(c IN LISTS ${name}_cases)\n"
+         "  set_tests_properties(\"\${c}\" PROPERTIES FIXTURES_REQUIRED \"${ARG_FIXTURES}\")\n"
+         "endforeach()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${fixtures_file})
+  endif()
 endfunction()
