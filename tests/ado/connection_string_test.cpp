@@ -107,4 +107,18 @@ TEST(ConnectionString, SqlServerDriverCanBeChosen) {
             std::string::npos);
 }
 
+TEST(SqlServerTables, SystemViewsAreNoViewsToCopy) {
+  struct Case {
+    const char* schema;
+    const char* type;
+    const char* out;
+  } cases[] = {{"INFORMATION_SCHEMA", "VIEW", "SYSTEM VIEW"},
+               {"sys", "VIEW", "SYSTEM VIEW"},
+               {"dbo", "VIEW", "VIEW"},
+               {"sys", "SYSTEM TABLE", "SYSTEM TABLE"},
+               {"sales", "TABLE", "TABLE"}};
+  for (const Case& c : cases)
+    EXPECT_EQ(ado::odbc::SqlServerTableType(c.schema, c.type), c.out) << c.schema;
+}
+
 }  // namespace

@@ -6,6 +6,7 @@
 #include "platform/ado/memory_recordset.h"
 #include "platform/ado/odbc/odbc_query.h"
 #include "platform/ado/odbc/odbc_session.h"
+#include "platform/ado/odbc/sqlserver.h"
 #include "platform/ado/odbc/type_signature.h"
 
 namespace ado::odbc {
@@ -350,6 +351,8 @@ std::unique_ptr<Recordset> OdbcTables(OdbcSession& s, const std::vector<Variant>
     row[T_SCHEMA] = src[2];
     row[T_NAME] = src[3];
     row[T_TYPE] = src[4];
+    if (s.dialect() == Dialect::SQLServer && !src[4].isNull())
+      row[T_TYPE] = Variant(SqlServerTableType(VariantToText(src[2]), VariantToText(src[4])));
     row[T_DESCRIPTION] = src[5];
     out->addRow(std::move(row));
   }

@@ -64,4 +64,11 @@ std::string SqlServerOdbcConnectionString(const ConnectionString& oledb, bool na
   return out;
 }
 
+std::string SqlServerTableType(const std::string& schema, const std::string& odbcType) {
+  const bool systemSchema = strcasecmp(schema.c_str(), "INFORMATION_SCHEMA") == 0 ||
+                            strcasecmp(schema.c_str(), "sys") == 0;
+  if (systemSchema && odbcType == "VIEW") return "SYSTEM VIEW";
+  return odbcType;
+}
+
 }  // namespace ado::odbc

@@ -18,4 +18,9 @@ std::string SqlServerDriver();
 std::string SqlServerOdbcConnectionString(const ConnectionString& oledb, bool nativeClient,
                                           const std::string& driver);
 
+// The OLE DB table type of a row of SQLTables on SQL Server: the views of the
+// INFORMATION_SCHEMA and sys schemas are the server's own ("SYSTEM VIEW", as the
+// Windows provider reports them), not views of the database to copy.
+std::string SqlServerTableType(const std::string& schema, const std::string& odbcType);
+
 }  // namespace ado::odbc
