@@ -92,13 +92,20 @@ bool Run(mysql::TMysqlClient& c, const std::string& statement) {
   if (c.Query(statement) != 0) return false;
   auto result = c.UseResult();
   if (!result) return c.FieldCount() == 0 && c.Status() == mysql::TMysqlClient::kReady;
-  std::string out;
+  // As mariadb --batch: a result without rows prints nothing, not even its header.
+  std::string header;
   for (uint32_t i = 0; i < result->NumFields(); ++i) {
-    if (i) out.push_back('\t');
-    out += result->Field(i).name;
+    if (i) header.push_back('\t');
+    header += result->Field(i).name;
   }
-  out.push_back('\n');
+  header.push_back('\n');
+  std::string out;
+  bool first = true;
   while (const char* const* row = result->FetchRow()) {
+    if (first) {
+      out += header;
+      first = false;
+    }
     const uint32_t* lengths = result->FetchLengths();
     for (uint32_t i = 0; i < result->NumFields(); ++i) {
       if (i) out.push_back('\t');

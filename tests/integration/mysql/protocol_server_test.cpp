@@ -327,10 +327,12 @@ TEST(MysqlProtocolServer, CommandLineClientPrintsLikeMariadbBatch) {
   const std::string sql =
       "SELECT 1 AS n, NULL AS nothing, '' AS empty, 'a\\tb\\nc\\\\d' AS esc, UNHEX('41004') AS z,"
       " 'ünï' AS u";
-  const std::string ours = Capture(std::string(QM_MYSQL_TOOL) + tcp + args + " -e \"" + sql +
-                                   "\" -e \"SELECT seq FROM seq_1_to_3\"");
-  const std::string theirs = Capture("mariadb --no-defaults --batch --protocol=tcp" + tcp + args +
-                                     " -e \"" + sql + "; SELECT seq FROM seq_1_to_3\"");
+  const std::string ours =
+      Capture(std::string(QM_MYSQL_TOOL) + tcp + args + " -e \"" + sql +
+              "\" -e \"SELECT seq FROM seq_1_to_3\" -e \"SELECT 1 AS none FROM DUAL WHERE 0\"");
+  const std::string theirs =
+      Capture("mariadb --no-defaults --batch --protocol=tcp" + tcp + args + " -e \"" + sql +
+              "; SELECT seq FROM seq_1_to_3; SELECT 1 AS none FROM DUAL WHERE 0\"");
   EXPECT_FALSE(ours.empty());
   EXPECT_EQ(ours, theirs);
 
