@@ -15,6 +15,20 @@ std::string Trimmed(const std::string& s) {
   return s.substr(b, e - b);
 }
 
+// A value as it goes into a template: unchanged, unless a ";" would end it early or a
+// leading quote would be read as quoting; then in double quotes, inner ones doubled,
+// which the connection-string reader takes back to the value itself.
+std::string Value(const std::string& raw) {
+  const std::string v = Trimmed(raw);
+  if (v.find(';') == std::string::npos && (v.empty() || (v[0] != '"' && v[0] != '\''))) return v;
+  std::string quoted = "\"";
+  for (char c : v) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
 TEntryCheck Failed(const char* warning, TEntryFocus focus) {
   TEntryCheck c;
   c.warning = warning;
@@ -53,7 +67,7 @@ TConnectionPage PageForKind(TDatabaseKind kind) {
 TEntryCheck CheckEntries(const TConnectionEntries& e) {
   switch (e.page) {
     case TConnectionPage::MSAccess: {
-      const std::string file = Trimmed(e.accessFile);
+      const std::string file = Value(e.accessFile);
       if (e.accessVersion == TAccessVersion::Access2007)
         return Built("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + file +
                      ";Persist Security Info=False");
@@ -62,9 +76,9 @@ TEntryCheck CheckEntries(const TConnectionEntries& e) {
     }
     case TConnectionPage::MSSQL: {
       const bool withLogin = e.sqlConnectionType == TMSSQLConnectionType::UserAndPassword;
-      const std::string server = Trimmed(e.serverName);
-      const std::string database = Trimmed(e.databaseName);
-      const std::string user = Trimmed(e.userName);
+      const std::string server = Value(e.serverName);
+      const std::string database = Value(e.databaseName);
+      const std::string user = Value(e.userName);
       if (server.empty())
         return Failed("Please provide Server name or IP Address of your MSSQL Server.",
                       TEntryFocus::ServerName);
@@ -80,10 +94,10 @@ TEntryCheck CheckEntries(const TConnectionEntries& e) {
                      ";Initial Catalog=" + database + ";");
       return Built("Provider=" + provider + ";Data Source=" + server +
                    ";Initial Catalog=" + database + ";User ID=" + user +
-                   ";Password=" + Trimmed(e.password) + ";Persist Security Info=True;");
+                   ";Password=" + Value(e.password) + ";Persist Security Info=True;");
     }
     case TConnectionPage::MySQLODBC: {
-      const std::string dsn = Trimmed(e.odbcSource);
+      const std::string dsn = Value(e.odbcSource);
       // Checked on the text as it stands: a name of blanks only passes and then
       // fails to open, which names the cause.
       if (e.odbcSource.empty())

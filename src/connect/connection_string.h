@@ -47,6 +47,8 @@ struct TEntryCheck {
 
 // Runs the page's checks in order and builds the connection string from the
 // trimmed values. An empty Access file name is not checked: opening then fails.
+// A value holding ";" or starting with a quote is written in double quotes (inner
+// ones doubled), so it reaches the provider whole; every other value as it is.
 TEntryCheck CheckEntries(const TConnectionEntries& entries);
 
 // The browse button's file filter of a version, in the "text|pattern" form.

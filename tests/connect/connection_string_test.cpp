@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/ado/connection.h"
+#include "platform/ado/connection_string.h"
 #include "platform/ui/messages.h"
 
 namespace {
@@ -164,6 +165,41 @@ TEST_F(TestConnectionMessages, OpenFailureGivesTheProvidersTextOnlyWhenAsked) {
   EXPECT_EQ(connection.connectionString(),
             "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/nonexistent/quillmark-test.mdb;"
             "Persist Security Info=False;");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ConnectionStrings, ValuesThatWouldBreakTheStringArriveWhole) {
+  struct Case {
+    TConnectionEntries entries;
+    const char* key;
+    const char* value;
+    std::size_t keys;  // of the template: a value must add none
+  };
+  const Case cases[] = {
+      {MSSQL(V::MSSQL2000, T::UserAndPassword, "srv", "Sales", "sa", " pa;ss "), "Password",
+       "pa;ss", 6},
+      {MSSQL(V::MSSQL2000, T::UserAndPassword, "srv", "Sales", "sa", "\"quoted\""), "Password",
+       "\"quoted\"", 6},
+      {MSSQL(V::MSSQL2000, T::UserAndPassword, "srv", "Sales", "sa", "'x"), "Password", "'x", 6},
+      {MSSQL(V::MSSQL2000, T::UserAndPassword, "srv", "Sales;Extra=1", "sa", ""), "Initial Catalog",
+       "Sales;Extra=1", 6},
+      {Access(TAccessVersion::Access2003, "/data/a;b.mdb"), "Data Source", "/data/a;b.mdb", 3},
+      {MySQL("dsn;Provider=SQLOLEDB"), "Data Source", "dsn;Provider=SQLOLEDB", 3},
+  };
+  for (const Case& c : cases) {
+    const TEntryCheck check = CheckEntries(c.entries);
+    ASSERT_TRUE(check.passed());
+    const ado::ConnectionString parsed(check.connectionString);
+    EXPECT_EQ(parsed.value(c.key), c.value) << check.connectionString;
+    EXPECT_EQ(parsed.pairs().size(), c.keys) << check.connectionString;
+  }
+  EXPECT_EQ(CheckEntries(MSSQL(V::MSSQL2000, T::UserAndPassword, "srv", "Sales", "sa", "a;b"))
+                .connectionString,
+            "Provider=SQLOLEDB.1;Data Source=srv;Initial Catalog=Sales;User "
+            "ID=sa;Password=\"a;b\";Persist Security Info=True;");
 }
 
 }  // namespace
