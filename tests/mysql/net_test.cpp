@@ -112,6 +112,14 @@ TEST(MysqlPacketLayer, SafeReadFailuresCloseTheTransport) {
   }
 }
 
+TEST(MysqlPacketLayer, LengthWithoutDataCostsNoMemory) {
+  // A header claiming 10 MB, followed by a few bytes and the end of the connection.
+  auto p = Open(Le(10000000, 3) + '\0' + "only a few bytes");
+  EXPECT_EQ(p.net->SafeRead(), -1);
+  EXPECT_EQ(p.net->ErrorNumber(), mysql::CR_SERVER_LOST);
+  EXPECT_LT(p.net->BufferSize(), 1u << 20);
+}
+
 TEST(MysqlPacketLayer, ErrorPacketsKeepTheConnection) {
   struct Case {
     std::string payload;

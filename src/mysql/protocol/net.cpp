@@ -229,8 +229,11 @@ int TMysqlNet::ReadPlain() {
       pendingStart_ = 0;
       pendingEnd_ = avail;
     }
-    // Room for the packet, its terminating 0, and a read of useful size.
-    GrowTo(std::max(need + 1, pendingEnd_ + kReadAhead));
+    // Room for a read of useful size; for a long packet the buffer doubles as its bytes
+    // arrive, so a length the server does not back with data costs no memory.
+    size_t target = pendingEnd_ + kReadAhead;
+    if (need + 1 > target) target = std::min(need + 1, std::max(target, 2 * readBuf_.size()));
+    GrowTo(target);
     int n = vio_->Read(readBuf_.data() + pendingEnd_, readBuf_.size() - 1 - pendingEnd_);
     if (n > 0) {
       pendingEnd_ += static_cast<size_t>(n);
