@@ -196,6 +196,13 @@ TEST_F(MySQLTest, StatementErrorsCarryTheServersMessage) {
   }
   EXPECT_THROW(db.openTable("no_such_table"), ado::DatabaseError);
   EXPECT_THROW(db.openQuery("SELEC 1"), ado::DatabaseError);
+  // A statement without a result, opened as a query, reads as no rows.
+  Run({"CREATE TABLE nores (a INT)"});
+  auto none = db.openQuery("UPDATE nores SET a = 1");
+  EXPECT_TRUE(none->eof());
+  EXPECT_EQ(none->fieldCount(), 0);
+  none->first();
+  EXPECT_TRUE(none->eof());
   // The connection still works after failures.
   EXPECT_EQ(db.openQuery("SELECT 1")->value(0), Variant(1));
   Run({"DROP TABLE IF EXISTS upd", "CREATE TABLE upd (a INT)",

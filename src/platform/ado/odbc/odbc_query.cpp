@@ -111,6 +111,11 @@ OdbcQuery::OdbcQuery(SQLHDBC dbc, std::string sql, std::vector<std::string> para
                   static_cast<std::size_t>(std::min<SQLSMALLINT>(nameLen, sizeof name - 1)));
     c.readAs = ReadAsFor(type, isUnsigned == SQL_TRUE);
   }
+  // A statement without a result (an UPDATE given as a query) reads as no rows.
+  if (columns_.empty()) {
+    eof_ = true;
+    return;
+  }
   fetch();
 }
 
@@ -246,7 +251,7 @@ void OdbcQuery::readRow() {
 }
 
 void OdbcQuery::first() {
-  if (position_ == 0 && !eof_) return;
+  if ((position_ == 0 && !eof_) || columns_.empty()) return;
   if (!stmt_) throw DatabaseError("Operation is not allowed when the object is closed.");
   SQLFreeStmt(stmt_->get(), SQL_CLOSE);
   run();
