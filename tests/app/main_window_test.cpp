@@ -20,6 +20,7 @@
 #include "app/splash.h"
 #include "app/window_test_support.h"
 #include "connect/connection_string.h"
+#include "platform/ado/null_session.h"
 #include "platform/ui/messages.h"
 
 namespace fs = std::filesystem;
@@ -314,6 +315,63 @@ TEST_F(MainWindow, ScriptNameIsTakenOnlyWhenSavingAndAWhitespaceNameIsAccepted) 
   EXPECT_EQ(settings.ScriptFileName, "   ");
   for (const auto& e : messages.entries)
     EXPECT_NE(e.text, "Please provide your target script filename of your work.");
+}
+
+TEST_F(MainWindow, CatalogueFailureEndsGoWithTheLoadersMessageOnly) {
+  Connect(TfrmMain::TSide::Source);
+  Connect(TfrmMain::TSide::Destination);
+  dm.cnnSource.setConnectionString(
+      "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/nonexistent/quillmark.mdb;");
+  bool created = false;
+  window.createSelectionWindow = [&]() -> std::unique_ptr<TSelectionWindow> {
+    created = true;
+    return nullptr;
+  };
+  window.txtDestinationFileName->setText("out.sql");
+  window.btnExecuteClick();
+  ASSERT_EQ(messages.entries.size(), 1u);
+  EXPECT_EQ(messages.entries[0].kind, ui::MessageKind::Error);
+  EXPECT_NE(messages.entries[0].text.find("/nonexistent/quillmark.mdb"), std::string::npos)
+      << messages.entries[0].text;
+  EXPECT_FALSE(created);
+  ASSERT_NE(window.CurrentCatalogue(), nullptr) << "the new catalogue stays current";
+  EXPECT_EQ(settings.ScriptFileName, "out.sql");
+}
+
+TEST_F(MainWindow, GoHandsTheSelectionWindowItsInputsThenShowsItOrReportsTheTree) {
+  Connect(TfrmMain::TSide::Source);
+  Connect(TfrmMain::TSide::Destination);
+  // An open source that lists nothing: the catalogue loads, empty.
+  dm.cnnSource.attach(std::make_unique<ado::NullSession>());
+  std::vector<std::string> calls;
+  bool builds = true;
+  window.createSelectionWindow = [&] {
+    calls.push_back("created");
+    return std::make_unique<RecordingSelectionWindow>(calls, builds);
+  };
+  window.chkSaveScripts->setChecked(false);
+  window.btnExecuteClick();
+  EXPECT_TRUE(messages.entries.empty());
+  EXPECT_EQ(calls, (std::vector<std::string>{"created", "settings", "source", "dest", "catalogue",
+                                             "build", "collapse", "show", "destroyed"}));
+
+  calls.clear();
+  window.chkSaveScripts->setChecked(true);
+  window.txtDestinationFileName->setText("out.sql");
+  window.btnExecuteClick();
+  EXPECT_EQ(calls, (std::vector<std::string>{"created", "settings", "source", "dest", "catalogue",
+                                             "build", "show", "destroyed"}));
+
+  calls.clear();
+  builds = false;
+  window.btnExecuteClick();
+  EXPECT_EQ(calls, (std::vector<std::string>{"created", "settings", "source", "dest", "catalogue",
+                                             "build", "destroyed"}));
+  ASSERT_EQ(messages.entries.size(), 1u);
+  EXPECT_EQ(messages.entries[0].kind, ui::MessageKind::Error);
+  EXPECT_EQ(messages.entries[0].text, "Cannot prepare soure object for selection.");
+  ASSERT_NE(window.CurrentCatalogue(), nullptr);
+  EXPECT_EQ(window.CurrentCatalogue()->Connection, &dm.cnnSource);
 }
 
 TEST_F(MainWindow, BrowseProposesYourScriptAndTakesTheChosenPath) {
