@@ -192,22 +192,32 @@ TValueLiteral ValueLiteral(const ado::Variant& value, bool quoted, TDatabaseKind
   return {"NULL", true};
 }
 
-namespace {
+TPlaceholderSet::TPlaceholderSet(const std::vector<const TCorvaneField*>& fields,
+                                 TDatabaseKind destKind)
+    : fields_(fields), destKind_(destKind) {
+  slots_.reserve(fields.size());
+  for (std::size_t i = 0; i < fields.size(); ++i)
+    slots_.push_back({ValuePlaceholder(*fields[i]), IsQuotedType(*fields[i], destKind), i});
+  Sort();
+}
 
-struct Slot {
-  std::string placeholder;
-  const TCorvaneField* field;
-  bool quoted;
-  const ado::Variant* value;
-};
-
-std::string FillSlots(std::string_view statement, std::vector<Slot>& slots,
-                      TDatabaseKind destKind) {
+void TPlaceholderSet::Sort() {
   // Longer placeholders first, so a field name that is a prefix of another never
   // takes the other's place.
-  std::sort(slots.begin(), slots.end(), [](const Slot& a, const Slot& b) {
+  std::stable_sort(slots_.begin(), slots_.end(), [](const Slot& a, const Slot& b) {
     return a.placeholder.size() > b.placeholder.size();
   });
+}
+
+std::string TPlaceholderSet::Fill(std::string_view statement, const TSourceRow& row) const {
+  // Values are read in the fields' order, as a row reader serves them best.
+  values_.resize(fields_.size());
+  for (std::size_t i = 0; i < fields_.size(); ++i)
+    values_[i] = &row.FieldValue(fields_[i]->FieldName);
+  return FillWith(statement);
+}
+
+std::string TPlaceholderSet::FillWith(std::string_view statement) const {
   std::string out;
   out.reserve(statement.size() + 64);
   std::size_t pos = 0;
@@ -218,8 +228,8 @@ std::string FillSlots(std::string_view statement, std::vector<Slot>& slots,
       break;
     }
     out.append(statement.substr(pos, hit - pos));
-    Slot* slot = nullptr;
-    for (Slot& s : slots) {
+    const Slot* slot = nullptr;
+    for (const Slot& s : slots_) {
       if (statement.compare(hit, s.placeholder.size(), s.placeholder) == 0) {
         slot = &s;
         break;
@@ -233,7 +243,7 @@ std::string FillSlots(std::string_view statement, std::vector<Slot>& slots,
     std::size_t after = hit + slot->placeholder.size();
     const bool betweenQuotes = slot->quoted && hit > 0 && statement[hit - 1] == '\'' &&
                                after < statement.size() && statement[after] == '\'';
-    TValueLiteral literal = ValueLiteral(*slot->value, betweenQuotes, destKind);
+    TValueLiteral literal = ValueLiteral(*values_[slot->index], betweenQuotes, destKind_);
     if (betweenQuotes && literal.replacesQuotes) {
       out.pop_back();  // the opening quote
       ++after;         // the closing quote
@@ -244,20 +254,17 @@ std::string FillSlots(std::string_view statement, std::vector<Slot>& slots,
   return out;
 }
 
-}  // namespace
-
 std::string FillPlaceholder(std::string_view statement, const TCorvaneField& field,
                             const ado::Variant& value, bool quoted, TDatabaseKind destKind) {
-  std::vector<Slot> slots{{ValuePlaceholder(field), &field, quoted, &value}};
-  return FillSlots(statement, slots, destKind);
+  TPlaceholderSet set(destKind);
+  set.fields_ = {&field};
+  set.slots_ = {{ValuePlaceholder(field), quoted, 0}};
+  set.values_ = {&value};
+  return set.FillWith(statement);
 }
 
 std::string FillPlaceholders(std::string_view statement,
-                             const std::vector<const TCorvaneField*>& fields,
-                             const TSourceRow& row, TDatabaseKind destKind) {
-  std::vector<Slot> slots;
-  slots.reserve(fields.size());
-  for (const TCorvaneField* f : fields)
-    slots.push_back({ValuePlaceholder(*f), f, IsQuotedType(*f, destKind), &row.FieldValue(f->FieldName)});
-  return FillSlots(statement, slots, destKind);
+                             const std::vector<const TCorvaneField*>& fields, const TSourceRow& row,
+                             TDatabaseKind destKind) {
+  return TPlaceholderSet(fields, destKind).Fill(statement, row);
 }

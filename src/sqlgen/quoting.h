@@ -54,3 +54,29 @@ std::string FillPlaceholder(std::string_view statement, const TCorvaneField& fie
 std::string FillPlaceholders(std::string_view statement,
                              const std::vector<const TCorvaneField*>& fields,
                              const TSourceRow& row, TDatabaseKind destKind);
+
+// FillPlaceholders for many rows of the same fields: the placeholder texts and type
+// classes are worked out once. The fields must outlive it; one instance is not for
+// several threads at once.
+class TPlaceholderSet {
+ public:
+  TPlaceholderSet(const std::vector<const TCorvaneField*>& fields, TDatabaseKind destKind);
+  std::string Fill(std::string_view statement, const TSourceRow& row) const;
+
+ private:
+  struct Slot {
+    std::string placeholder;
+    bool quoted;
+    std::size_t index;  // of the field, in the order values are read in
+  };
+  friend std::string FillPlaceholder(std::string_view, const TCorvaneField&, const ado::Variant&,
+                                     bool, TDatabaseKind);
+  explicit TPlaceholderSet(TDatabaseKind destKind) : destKind_(destKind) {}
+  void Sort();
+  std::string FillWith(std::string_view statement) const;
+
+  std::vector<const TCorvaneField*> fields_;
+  std::vector<Slot> slots_;  // longest placeholder first
+  TDatabaseKind destKind_;
+  mutable std::vector<const ado::Variant*> values_;
+};

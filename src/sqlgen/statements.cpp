@@ -131,9 +131,13 @@ std::string InsertTemplate(const TCorvaneObject& object, const TProjectSettings&
   return "INSERT INTO " + DestTableName(object, settings) + "(" + columns + ") VALUES(" + values + ");";
 }
 
+TRowStatements::TRowStatements(const TCorvaneObject& object, std::string rowTemplate,
+                               const TProjectSettings& settings)
+    : template_(std::move(rowTemplate)), placeholders_(AllFields(object), settings.DestKind) {}
+
 std::string InsertStatement(const TCorvaneObject& object, const std::string& insertTemplate,
                             const TSourceRow& row, const TProjectSettings& settings) {
-  return FillPlaceholders(insertTemplate, AllFields(object), row, settings.DestKind);
+  return TRowStatements(object, insertTemplate, settings)(row);
 }
 
 TUpdateGap CheckUpdateTemplate(const TCorvaneObject& object, const TProjectSettings& settings) {
@@ -182,5 +186,5 @@ std::string UpdateTemplate(const TCorvaneObject& object, const TProjectSettings&
 
 std::string UpdateStatement(const TCorvaneObject& object, const std::string& updateTemplate,
                             const TSourceRow& row, const TProjectSettings& settings) {
-  return FillPlaceholders(updateTemplate, AllFields(object), row, settings.DestKind);
+  return TRowStatements(object, updateTemplate, settings)(row);
 }

@@ -7,6 +7,7 @@
 
 #include "app/project_settings.h"
 #include "catalog/corvane.h"
+#include "sqlgen/quoting.h"
 
 class TSourceRow;
 
@@ -35,6 +36,20 @@ TUpdateGap CheckUpdateTemplate(const TCorvaneObject& object, const TProjectSetti
 std::string UpdateTemplate(const TCorvaneObject& object, const TProjectSettings& settings);
 std::string UpdateStatement(const TCorvaneObject& object, const std::string& updateTemplate,
                             const TSourceRow& row, const TProjectSettings& settings);
+
+// The row statements of one object and template for a whole pass: the same text as
+// InsertStatement or UpdateStatement, with the placeholders worked out once instead of
+// for every row. The object must outlive it.
+class TRowStatements {
+ public:
+  TRowStatements(const TCorvaneObject& object, std::string rowTemplate,
+                 const TProjectSettings& settings);
+  std::string operator()(const TSourceRow& row) const { return placeholders_.Fill(template_, row); }
+
+ private:
+  std::string template_;
+  TPlaceholderSet placeholders_;
+};
 
 // The destination table name: the enclosed object name, adjusted for the destination.
 std::string DestTableName(const TCorvaneObject& object, const TProjectSettings& settings);
