@@ -121,7 +121,8 @@ int RunJobFromOptions(const TCliOptions& options, std::FILE* out, std::FILE* err
 
   if (status != kExitOk) return status;
   if (totals.stopped) return kExitStopped;
-  return ErrorLog.empty() ? kExitOk : kExitJobErrors;
+  // A script that could not be saved is a failure too, though no error line says so.
+  return ErrorLog.empty() && !totals.scriptFailed ? kExitOk : kExitJobErrors;
 }
 
 int RunCli(const std::vector<std::string>& args, const std::string& programPath, std::FILE* out,

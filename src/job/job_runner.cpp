@@ -34,6 +34,7 @@ class TRecordsetRow : public TSourceRow {
     // The builders ask for the columns in catalogue order, which is nearly always the
     // query's column order: try the column after the last one found first.
     const int count = rs_.fieldCount();
+    if (hint_ >= count) hint_ = 0;  // the next row starts again at the first column
     if (hint_ < count && SameName(rs_.fieldName(hint_), name)) return rs_.value(hint_++);
     const int i = rs_.fieldIndex(name);
     if (i < 0) return null_;
@@ -130,7 +131,8 @@ TJobTotals TRunner::Run() {
   if (StopRequested) Log("Process stoppe by USER", kBlue);
   CloseQuery();
   CloseTableDest();
-  if (s_.SaveScripts) SaveScriptFile(s_.ScriptFileName, view_.ScriptLines());
+  if (s_.SaveScripts)
+    totals_.scriptFailed = !SaveScriptFile(s_.ScriptFileName, view_.ScriptLines());
   if (pending) std::rethrow_exception(pending);
   return totals_;
 }
@@ -222,12 +224,12 @@ void TRunner::TransferPhase(const TCorvaneObject& object) {
     query_->first();
     UpdateProgressTotal();
     Log(Ts() + "Begin transfer data of " + object.ObjectName + ".");
-    const std::string insertTemplate = InsertTemplate(object, s_);
+    const TRowStatements insertStatement(object, InsertTemplate(object, s_), s_);
     const TRecordsetRow row(*query_);
     while (!query_->eof()) {
       if (!NextRowAllowed(limitCount)) break;
       // Only shown and saved: the row itself goes through tableDest, values unchanged.
-      const std::string statement = InsertStatement(object, insertTemplate, row, s_);
+      const std::string statement = insertStatement(row);
       Script(statement);
       tableDest_->append();
       const int columns = query_->fieldCount();
@@ -285,12 +287,12 @@ void TRunner::UpdatePhase(const TCorvaneObject& object) {
     query_->first();
     UpdateProgressTotal();
     Log(Ts() + "Begin update data of " + object.ObjectName + ".");
-    const std::string updateTemplate = UpdateTemplate(object, s_);
+    const TRowStatements updateStatement(object, UpdateTemplate(object, s_), s_);
     Script("");
     const TRecordsetRow row(*query_);
     while (!query_->eof()) {
       if (!NextRowAllowed(limitCount)) break;
-      const std::string statement = UpdateStatement(object, updateTemplate, row, s_);
+      const std::string statement = updateStatement(row);
       Script(statement);
       ++rowsRead;
       try {

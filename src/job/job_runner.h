@@ -20,7 +20,8 @@ struct TJobTotals {
   std::int64_t insertFailed = 0;
   std::int64_t updated = 0;
   std::int64_t updateFailed = 0;
-  bool stopped = false;  // StopRequested was set at the end of the job
+  bool stopped = false;       // StopRequested was set at the end of the job
+  bool scriptFailed = false;  // scripts were to be saved and the file could not be written
 };
 
 // "SELECT * FROM " + the enclosed name (with its schema for SQL Server) + ";".

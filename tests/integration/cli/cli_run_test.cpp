@@ -138,6 +138,15 @@ TEST_F(Cli, AJobWithErrorLinesExitsThreeAndWritesThemToTheErrorLog) {
   EXPECT_EQ(SplitLines(log).size(), 1u);
 }
 
+TEST_F(Cli, AScriptThatCannotBeSavedIsAFailure) {
+  OnSource({"CREATE TABLE t (id INT PRIMARY KEY)"});
+  const std::string script = WorkDir() + "/no/such/folder/out.sql";
+  const Result r = Run(MySQLToMySQL({"--script", script}));
+  EXPECT_EQ(r.status, 3) << r.out << r.err;
+  EXPECT_EQ(r.err,
+            "error: Cannot save generated scripts.\n" + script + ": No such file or directory\n");
+}
+
 TEST_F(Cli, QuietPrintsOnlyErrorLinesAndTheSummary) {
   OnSource({"CREATE TABLE t (id INT PRIMARY KEY, v INT)", "INSERT INTO t VALUES (1, 1), (2, 2)"});
   OnDest({"CREATE TABLE t (id INT PRIMARY KEY, v INT)", "INSERT INTO t VALUES (2, 0)"});

@@ -50,6 +50,7 @@ TEST_F(JobRunner, EveryPhaseCopiesATableWithACompositeKeyAndSavesTheScript) {
   EXPECT_EQ(totals.inserted, 3);
   EXPECT_EQ(totals.updated, 3);
   EXPECT_FALSE(totals.stopped);
+  EXPECT_FALSE(totals.scriptFailed);
   EXPECT_TRUE(ErrorLog.empty());
   const Lines log = view.LogTexts();
   ASSERT_EQ(log.size(), 10u) << view.LogLines().text();
@@ -322,7 +323,7 @@ TEST_F(JobRunner, ObjectsNotChosenLeaveNoTrace) {
 TEST_F(JobRunner, AnUnwritableScriptFileIsReportedAndTheJobStillEnds) {
   OnSource({"CREATE TABLE t (id INT PRIMARY KEY)"});
   const std::string script = WorkDir() + "/missing/folder/x.sql";
-  RunMySQLJob(AllPhases(script), view, messages);
+  EXPECT_TRUE(RunMySQLJob(AllPhases(script), view, messages).scriptFailed);
   ASSERT_EQ(messages.entries.size(), 1u);
   EXPECT_EQ(messages.entries[0].kind, ui::MessageKind::Error);
   EXPECT_EQ(messages.entries[0].text,
