@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "platform/ado/odbc/odbc_schema.h"
 #include "platform/ado/odbc/sqlserver.h"
 #include "platform/ado/provider.h"
 
@@ -119,6 +120,20 @@ TEST(SqlServerTables, SystemViewsAreNoViewsToCopy) {
                {"sales", "TABLE", "TABLE"}};
   for (const Case& c : cases)
     EXPECT_EQ(ado::odbc::SqlServerTableType(c.schema, c.type), c.out) << c.schema;
+}
+
+TEST(SqlServerTables, NamesInCatalogueArgumentsMatchOnlyThemselves) {
+  struct Case {
+    const char* name;
+    const char* escape;
+    const char* out;
+  } cases[] = {{"order_items", "\\", "order\\_items"},
+               {"100%", "\\", "100\\%"},
+               {"a\\b", "\\", "a\\\\b"},
+               {"plain", "\\", "plain"},
+               {"a_b", "", "a_b"}};
+  for (const Case& c : cases)
+    EXPECT_EQ(ado::odbc::EscapeSearchPattern(c.name, c.escape), c.out) << c.name;
 }
 
 }  // namespace

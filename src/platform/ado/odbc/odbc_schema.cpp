@@ -332,15 +332,17 @@ struct Arg {
   SQLSMALLINT len() { return v ? static_cast<SQLSMALLINT>(v->size()) : 0; }
 };
 
-void NoPatterns(SQLHSTMT h) {
-  // Restrictions are names, not search patterns: "_" and "%" stand for themselves.
-  SQLSetStmtAttr(h, SQL_ATTR_METADATA_ID, reinterpret_cast<SQLPOINTER>(SQL_FALSE), 0);
+// A restriction given to an argument that takes a search pattern: a name, in which
+// "_" and "%" stand for themselves, so "a_b" does not bring in "axb" as well.
+std::optional<std::string> AsPattern(const OdbcSession& s, std::optional<std::string> name) {
+  if (name) *name = EscapeSearchPattern(*name, s.patternEscape());
+  return name;
 }
 
 std::unique_ptr<Recordset> OdbcTables(OdbcSession& s, const std::vector<Variant>& r) {
   auto out = std::make_unique<MemoryRecordset>(SchemaColumns(SchemaRowset::Tables));
-  Arg cat{Restriction(r, 0)}, sch{Restriction(r, 1)}, name{Restriction(r, 2)},
-      type{Restriction(r, 3)};
+  Arg cat{Restriction(r, 0)}, sch{AsPattern(s, Restriction(r, 1))},
+      name{AsPattern(s, Restriction(r, 2))}, type{Restriction(r, 3)};
   CatalogResult q(s.handle());
   q.check(SQLTables(q.get(), cat.ptr(), cat.len(), sch.ptr(), sch.len(), name.ptr(), name.len(),
                     type.ptr(), type.len()),
@@ -362,8 +364,8 @@ std::unique_ptr<Recordset> OdbcTables(OdbcSession& s, const std::vector<Variant>
 
 std::unique_ptr<Recordset> OdbcColumns(OdbcSession& s, const std::vector<Variant>& r) {
   auto out = std::make_unique<MemoryRecordset>(SchemaColumns(SchemaRowset::Columns));
-  Arg cat{Restriction(r, 0)}, sch{Restriction(r, 1)}, name{Restriction(r, 2)},
-      col{Restriction(r, 3)};
+  Arg cat{Restriction(r, 0)}, sch{AsPattern(s, Restriction(r, 1))},
+      name{AsPattern(s, Restriction(r, 2))}, col{AsPattern(s, Restriction(r, 3))};
   CatalogResult q(s.handle());
   q.check(SQLColumns(q.get(), cat.ptr(), cat.len(), sch.ptr(), sch.len(), name.ptr(), name.len(),
                      col.ptr(), col.len()),
@@ -423,7 +425,6 @@ std::unique_ptr<Recordset> OdbcIndexes(OdbcSession& s, const std::vector<Variant
     }
   }
   CatalogResult q(s.handle());
-  NoPatterns(q.get());
   q.check(SQLStatistics(q.get(), cat.ptr(), cat.len(), sch.ptr(), sch.len(), name.ptr(), name.len(),
                         SQL_INDEX_ALL, SQL_QUICK),
           "SQLStatistics");
@@ -504,6 +505,16 @@ std::unique_ptr<Recordset> OdbcViews(OdbcSession& s, const std::vector<Variant>&
 }
 
 }  // namespace
+
+std::string EscapeSearchPattern(std::string_view name, std::string_view escape) {
+  if (escape.empty()) return std::string(name);
+  std::string out;
+  for (char c : name) {
+    if (c == '_' || c == '%' || (escape.size() == 1 && c == escape[0])) out += escape;
+    out += c;
+  }
+  return out;
+}
 
 const std::vector<std::string>& SchemaColumns(SchemaRowset rowset) {
   static const std::vector<std::string> tables{"TABLE_CATALOG", "TABLE_SCHEMA", "TABLE_NAME",

@@ -51,6 +51,7 @@ OdbcSession::OdbcSession(const std::string& odbcConnectionString) {
   std::string quote = InfoText(dbc_, SQL_IDENTIFIER_QUOTE_CHAR);
   if (quote == " ") quote.clear();  // the driver's way of saying it has none
   quote_ = quote;
+  patternEscape_ = InfoText(dbc_, SQL_SEARCH_PATTERN_ESCAPE);
   exec_ = std::make_unique<Statement>(dbc_);
 }
 

@@ -32,6 +32,8 @@ class OdbcSession : public Session {
   Dialect dialect() const { return dialect_; }
   SQLHDBC handle() const { return dbc_; }
   const std::string& identifierQuote() const { return quote_; }
+  // The escape of "_" and "%" in catalogue function arguments; empty when there is none.
+  const std::string& patternEscape() const { return patternEscape_; }
   // A bare name in the database's identifier quote; a name already in quotes as it is.
   std::string quoteName(const std::string& name) const;
 
@@ -40,6 +42,7 @@ class OdbcSession : public Session {
   bool connected_ = false;
   Dialect dialect_ = Dialect::Other;
   std::string quote_ = "\"";
+  std::string patternEscape_;
   std::unique_ptr<Statement> exec_;  // reused by execute()
 };
 
