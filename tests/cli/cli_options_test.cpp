@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/cli_job.h"
+#include "cli/stream_text.h"
 
 namespace {
 
@@ -116,28 +117,20 @@ TEST(CliArguments, BadCommandLinesSayWhatIsWrong) {
   }
 }
 
-std::string Read(std::FILE* f) {
-  std::rewind(f);
-  std::string out;
-  char buf[4096];
-  for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) out.append(buf, n);
-  return out;
-}
-
 TEST(CliArguments, HelpPrintsTheUsageAndABadLineAddsTheReason) {
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
   EXPECT_EQ(cli::RunCli({"--help"}, "quillmark-cli", out, err), cli::kExitOk);
-  EXPECT_EQ(Read(out), cli::UsageText());
-  EXPECT_EQ(Read(err), "");
+  EXPECT_EQ(StreamText(out), cli::UsageText());
+  EXPECT_EQ(StreamText(err), "");
   EXPECT_NE(cli::UsageText().find("Usage: quillmark-cli --source CONNSTR --dest CONNSTR"),
             std::string::npos);
 
   std::FILE* out2 = std::tmpfile();
   std::FILE* err2 = std::tmpfile();
   EXPECT_EQ(cli::RunCli({"--source"}, "quillmark-cli", out2, err2), cli::kExitUsage);
-  EXPECT_EQ(Read(out2), "");
-  EXPECT_EQ(Read(err2), "quillmark-cli: --source needs a value\n\n" + cli::UsageText());
+  EXPECT_EQ(StreamText(out2), "");
+  EXPECT_EQ(StreamText(err2), "quillmark-cli: --source needs a value\n\n" + cli::UsageText());
   for (std::FILE* f : {out, err, out2, err2}) std::fclose(f);
 }
 

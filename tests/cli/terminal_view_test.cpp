@@ -5,15 +5,9 @@
 #include <cstdio>
 #include <string>
 
-namespace {
+#include "cli/stream_text.h"
 
-std::string Read(std::FILE* f) {
-  std::rewind(f);
-  std::string out;
-  char buf[4096];
-  for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) out.append(buf, n);
-  return out;
-}
+namespace {
 
 struct Streams {
   std::FILE* out = std::tmpfile();
@@ -38,10 +32,10 @@ TEST(TerminalView, PlainLinesWhenNotATerminal) {
   Streams s;
   cli::TTerminalView v(s.out, s.err, false, false, false);
   AddSample(v);
-  EXPECT_EQ(Read(s.out),
+  EXPECT_EQ(StreamText(s.out),
             "ts : Begin transfer data of t.\nPost    : Duplicate entry\nid :1\n"
             "ts : 0 inserted, 1 insert failed.\nProcess stoppe by USER\n");
-  EXPECT_EQ(Read(s.err), "");
+  EXPECT_EQ(StreamText(s.err), "");
   EXPECT_EQ(v.LogLines().size(), 5u);
 }
 
@@ -50,11 +44,11 @@ TEST(TerminalView, ColoursAndAProgressLineOnATerminal) {
   cli::TTerminalView v(s.out, s.err, true, true, false);
   AddSample(v);
   v.EndProgress();
-  EXPECT_EQ(Read(s.out),
+  EXPECT_EQ(StreamText(s.out),
             "ts : Begin transfer data of t.\n\033[31mPost    : Duplicate entry\033[0m\n"
             "\033[33mid :1\033[0m\n\033[36mts : 0 inserted, 1 insert failed.\033[0m\n"
             "\033[1;34mProcess stoppe by USER\033[0m\n");
-  EXPECT_EQ(Read(s.err), "\r\033[K0 / 10 rows\r\033[K");
+  EXPECT_EQ(StreamText(s.err), "\r\033[K0 / 10 rows\r\033[K");
 }
 
 TEST(TerminalView, QuietKeepsErrorLinesAndWhatMustAlwaysShow) {
@@ -62,7 +56,7 @@ TEST(TerminalView, QuietKeepsErrorLinesAndWhatMustAlwaysShow) {
   cli::TTerminalView v(s.out, s.err, false, false, true);
   AddSample(v);
   v.Print("Summary: 1 objects", job::kDefaultColor, true);
-  EXPECT_EQ(Read(s.out), "Post    : Duplicate entry\nid :1\nSummary: 1 objects\n");
+  EXPECT_EQ(StreamText(s.out), "Post    : Duplicate entry\nid :1\nSummary: 1 objects\n");
 }
 
 TEST(TerminalView, ControlCharactersAreWrittenAsEscapes) {
@@ -82,7 +76,7 @@ TEST(TerminalMessages, BoxesBecomeLinesOnStandardError) {
   m.show(ui::MessageKind::Information, "Created scripts have saved to x.sql.");
   m.show(ui::MessageKind::Warning, "Careful");
   EXPECT_FALSE(m.confirm("Overwrite?"));
-  EXPECT_EQ(Read(s.err),
+  EXPECT_EQ(StreamText(s.err),
             "error: Cannot connect to database.\nAccess denied\n"
             "Created scripts have saved to x.sql.\nwarning: Careful\nOverwrite? (answered No)\n");
 }
