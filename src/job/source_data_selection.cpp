@@ -155,10 +155,9 @@ TfrmSourceDataSelection::TfrmSourceDataSelection(QWidget* parent) : QDialog(pare
   splitter->setChildrenCollapsible(true);
 
   progress = new QProgressBar;
-  progress->setRange(0, 0);
+  progress->setRange(0, 1);
   progress->setValue(0);
   progress->setTextVisible(true);
-  progress->setRange(0, 1);
 
   panelSize = new QWidget;
   auto* panelLayout = new QVBoxLayout(panelSize);
@@ -299,7 +298,12 @@ void TfrmSourceDataSelection::CollapseScripts() {
 
 void TfrmSourceDataSelection::btnExecuteClick() {
   // A click queued before GO was disabled still arrives: one job at a time.
-  if (running_ || !settings_ || !source_ || !dest_ || !catalogue_) return;
+  if (running_) return;
+  if (!settings_ || !source_ || !dest_ || !catalogue_) {
+    ui::ShowMessage(ui::MessageKind::Error,
+                    "The job cannot run: its settings, connections or catalogue are missing.");
+    return;
+  }
   running_ = true;
   btnExecute->setEnabled(false);
   StopRequested = false;

@@ -425,3 +425,17 @@ TEST(SelectionWindowJob, GoIsIgnoredCloseWaitsAndCancelStopsTheJob) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SelectionWindowJob, GoWithoutItsInputsSaysSo) {
+  ui::RecordingMessages messages;
+  ui::ScopedMessages scope(messages);
+  TfrmSourceDataSelection window;
+  window.btnExecute->click();
+  ASSERT_EQ(messages.entries.size(), 1u);
+  EXPECT_EQ(messages.entries[0].kind, ui::MessageKind::Error);
+  EXPECT_FALSE(window.JobRunning());
+}
+
+}  // namespace
