@@ -13,26 +13,10 @@
 #include <vector>
 
 #include "platform/ado/connection.h"
+#include "support/odbc_bench.h"
 #include "support/test_server.h"
 
 namespace {
-
-void Die(const char* what, SQLSMALLINT type, SQLHANDLE h) {
-  SQLCHAR state[6], text[512];
-  SQLINTEGER native;
-  SQLSMALLINT len;
-  SQLGetDiagRec(type, h, 1, state, &native, text, sizeof text, &len);
-  std::fprintf(stderr, "%s: %s\n", what, text);
-  std::exit(1);
-}
-
-void Ok(SQLRETURN rc, const char* what, SQLSMALLINT type, SQLHANDLE h) {
-  if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) Die(what, type, h);
-}
-
-double Seconds(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 double ThroughLayer() {
   ado::Connection src("Provider=MSDASQL.1;Persist Security Info=False;Data Source=qm_src");
@@ -55,15 +39,8 @@ double BareOdbc() {
   SQLHENV env;
   SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
   SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-  auto connect = [&](const char* cs) {
-    SQLHDBC dbc;
-    SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
-    Ok(SQLDriverConnect(dbc, nullptr, (SQLCHAR*)cs, SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT),
-       "connect", SQL_HANDLE_DBC, dbc);
-    return dbc;
-  };
-  SQLHDBC src = connect("DSN=qm_src;");
-  SQLHDBC dst = connect("DSN=qm_dst;");
+  SQLHDBC src = OdbcConnect(env, "DSN=qm_src;");
+  SQLHDBC dst = OdbcConnect(env, "DSN=qm_dst;");
   SQLHSTMT trunc;
   SQLAllocHandle(SQL_HANDLE_STMT, dst, &trunc);
   Ok(SQLExecDirect(trunc, (SQLCHAR*)"TRUNCATE TABLE bench_dst", SQL_NTS), "truncate", SQL_HANDLE_STMT, trunc);

@@ -23,29 +23,13 @@
 #include "job/process_state.h"
 #include "job/source_tree.h"
 #include "platform/ado/connection.h"
+#include "support/odbc_bench.h"
 #include "support/test_server.h"
 
 namespace {
 
 const char* const kSource = "Provider=MSDASQL.1;Data Source=qm_src";
 const char* const kDest = "Provider=MSDASQL.1;Data Source=qm_dst";
-
-double Seconds(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-[[noreturn]] void Die(const char* what, SQLSMALLINT type, SQLHANDLE h) {
-  SQLCHAR state[6], text[512];
-  SQLINTEGER native;
-  SQLSMALLINT len;
-  SQLGetDiagRec(type, h, 1, state, &native, text, sizeof text, &len);
-  std::fprintf(stderr, "%s: %s\n", what, text);
-  std::exit(1);
-}
-
-void Ok(SQLRETURN rc, const char* what, SQLSMALLINT type, SQLHANDLE h) {
-  if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) Die(what, type, h);
-}
 
 double RunTheJob(const std::string& script) {
   std::FILE* devnull = std::fopen("/dev/null", "w");
@@ -83,17 +67,9 @@ double BareLoop() {
   SQLHENV env;
   SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
   SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-  auto connect = [&](const char* cs) {
-    SQLHDBC dbc;
-    SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
-    Ok(SQLDriverConnect(dbc, nullptr, (SQLCHAR*)cs, SQL_NTS, nullptr, 0, nullptr,
-                        SQL_DRIVER_NOPROMPT),
-       "connect", SQL_HANDLE_DBC, dbc);
-    return dbc;
-  };
   const auto start = std::chrono::steady_clock::now();
-  SQLHDBC src = connect("DSN=qm_src;NO_CACHE=1;");
-  SQLHDBC dst = connect("DSN=qm_dst;NO_CACHE=1;");
+  SQLHDBC src = OdbcConnect(env, "DSN=qm_src;");
+  SQLHDBC dst = OdbcConnect(env, "DSN=qm_dst;");
   SQLHSTMT sel, ins;
   SQLAllocHandle(SQL_HANDLE_STMT, dst, &ins);
   Ok(SQLExecDirect(ins, (SQLCHAR*)"TRUNCATE TABLE bench_job", SQL_NTS), "truncate", SQL_HANDLE_STMT,
