@@ -90,6 +90,7 @@ class TMysqlClient {
   void SetCompress(bool on);
   void SetNamedPipe(bool on);
   void SetTcpFallback(bool on) { tcpFallback_ = on; }
+  bool TcpFallback() const { return tcpFallback_; }
 
   int ErrorNumber() const { return net_.ErrorNumber(); }
   const std::string& ErrorText() const { return net_.ErrorText(); }
@@ -128,6 +129,9 @@ class TMysqlClient {
   bool ConnectLocked(const std::string& host, const std::string& user, const std::string& password,
                      const std::string& database, uint32_t port, const std::string& pipe,
                      bool tcpFallback, uint32_t flags);
+  bool ConnectSteps(const std::string& host, const std::string& user, const std::string& password,
+                    const std::string& database, uint32_t port, const std::string& pipe,
+                    bool tcpFallback, uint32_t flags);
   bool Handshake(const std::string& password);
   bool ParseGreeting(int length);
   std::string LoginPacket(const std::string& password) const;
@@ -141,6 +145,12 @@ class TMysqlClient {
   int ReadOk(const uint8_t* p, int length);
   int ReadColumns(uint64_t count);
   int SendLocalFile(const std::string& name);
+  int ReadQueryResultSteps();
+  // Out of memory in the middle of an exchange: the connection is out of step, so it
+  // is closed, and the session reports 2008.
+  int OutOfMemory();
+  // Reads and drops the rows of a result nobody will read; the session is ready again.
+  void DrainRows();
   void FinishStreaming(TMysqlResult* result, uint64_t rows);
 
   TMysqlNet net_;
@@ -157,6 +167,7 @@ class TMysqlClient {
   uint32_t connectTimeout_;
   bool secureAuthRequested_ = false;
   bool localFilesAllowed_ = false;
+  bool connecting_ = false;
   uint32_t clientFlags_ = kDefaultClientFlags;
   std::string serverVersion_;
   uint32_t serverCaps_ = 0;
