@@ -131,6 +131,7 @@ bool TMysqlClient::ConnectSteps(const std::string& host, const std::string& user
     pipe_.clear();
   }
   if (!net_.IsConnected()) return false;
+  if (readTimeout_ != 0) net_.Vio().SetReadTimeout(readTimeout_);
   if (!Handshake(password)) {
     net_.Close();
     return false;

@@ -102,6 +102,9 @@ class TMysqlClient {
   uint32_t ProtocolVersion() const { return net_.ProtocolVersion(); }
   uint32_t ConnectTimeout() const { return connectTimeout_; }
   void SetConnectTimeout(uint32_t seconds) { connectTimeout_ = seconds; }
+  // How long a read waits for the server once connected; 0: the connect time-out.
+  uint32_t ReadTimeout() const { return readTimeout_; }
+  void SetReadTimeout(uint32_t seconds) { readTimeout_ = seconds; }
   bool ReconnectAllowed() const { return reconnect_; }
   void SetReconnectAllowed(bool on) { reconnect_ = on; }
   bool CompressWanted() const { return compressWanted_; }
@@ -165,6 +168,7 @@ class TMysqlClient {
   bool namedPipe_ = false;
   bool tcpFallback_ = false;
   uint32_t connectTimeout_;
+  uint32_t readTimeout_ = 0;
   bool secureAuthRequested_ = false;
   bool localFilesAllowed_ = false;
   bool connecting_ = false;

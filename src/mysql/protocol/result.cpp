@@ -316,8 +316,9 @@ int TMysqlClient::ReadColumns(uint64_t count) {
       }
     }
     f.max_length = 0;
+    // 246 is the exact decimal type of servers since 5.0.3, numeric like the old one (0).
     if ((f.type <= 9 && f.type != 7) || (f.type == 7 && (f.length == 14 || f.length == 8)) ||
-        f.type == 13) {
+        f.type == 13 || f.type == 246) {
       f.flags |= kNumFlag;
     }
     fields.push_back(std::move(f));

@@ -50,6 +50,8 @@ class TMysqlVio {
   int ErrorNumber() const { return errorNumber_; }
   void SetErrorNumber(int number) { errorNumber_ = number; }
   uint32_t Timeout() const { return timeout_; }
+  // How long reads wait from now on (the connect set it to the connect time-out).
+  void SetReadTimeout(uint32_t seconds) { timeout_ = seconds; }
 
   // Process-wide default time-out in seconds (30), used when a connect is given 0.
   static uint32_t DefaultTimeout();
