@@ -141,7 +141,7 @@ TEST(MysqlQueryReply, DescriptorsFromBothColumnFormats) {
       {252, 65535, 0, 0x10},   // blob gets the blob flag
       {249, 255, 0x10, 0x10},  // already flagged
       {253, 255, 0x1, 0x1},    // varchar keeps the server's flags
-      {246, 10, 0, 0},         // new decimal: not below 10
+      {246, 10, 0, 0x8000},    // new decimal: numeric, as the client library flags it
   };
   std::vector<std::string> packets = {LenInt(std::size(cases))};
   for (const auto& c : cases) packets.push_back(Column("c", c.type, c.length, c.flags, 2));
