@@ -216,11 +216,17 @@ void TMySQLEmbedded::Load() {
   char* groups[] = {programGroup.data(), embedded, server, nullptr};
   int rc = server_init_(static_cast<int>(args.size()), argv.data(), groups);
   if (rc != 0) {
-    RaiseError(nullptr, rc,
-               "The embedded MySQL server did not start (see its messages on standard error)");
+    try {
+      RaiseError(nullptr, rc,
+                 "The embedded MySQL server did not start (see its messages on standard error)");
+    } catch (...) {
+      // Not loaded, so the next operation tries again.
+      TMySQLEmbedded::Unload();
+      throw;
+    }
   }
   p.started = true;
-  if (!p.end) {
+  if (!p.end && FindEntryPoint(p.module, "mysql_server_end")) {
     p.end = server_end_;
     std::atexit(EndEmbeddedServer);
   }
