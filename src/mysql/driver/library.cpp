@@ -118,7 +118,14 @@ void TMySQLLibrary::Unload() {
   connectorC_ = false;
   TMySQLBase::Unload();
   serverVer_ = 0;
-  if (module && ::dlclose(module) != 0) {
+  if (!module) return;
+  // The library's own global state (set up by its first mysql_init) goes before the
+  // library does; else every load and unload would leave it behind.
+  using EndFunction = void (*)();
+  if (auto end = reinterpret_cast<EndFunction>(FindEntryPoint(module, "mysql_server_end"))) {
+    end();
+  }
+  if (::dlclose(module) != 0) {
     const char* e = ::dlerror();
     RaiseError(nullptr, -1, e ? e : "The MySQL library could not be freed");
   }
