@@ -121,9 +121,9 @@ std::string SQLServerTime(const ado::Time& t) {
     ms = 0;
     ++seconds;
   }
-  return std::string(t.negative ? "-" : "") +
-         SQLServerClock(static_cast<int>(seconds / 3600), static_cast<int>(seconds / 60 % 60),
-                        static_cast<int>(seconds % 60), ms);
+  return std::string(t.negative ? "-" : "") + SQLServerClock(static_cast<int>(seconds / 3600),
+                                                             static_cast<int>(seconds / 60 % 60),
+                                                             static_cast<int>(seconds % 60), ms);
 }
 
 std::string SQLServerDateTime(const ado::DateTime& dt) {
@@ -209,9 +209,9 @@ std::string AdjustObjectName(std::string_view name, const TProjectSettings& sett
 }
 
 bool IsQuotedTypeName(std::string_view destTypeName) {
-  return InList(destTypeName, {"CHAR", "NCHAR", "VARCHAR", "NVARCHAR", "TEXT", "NTEXT", "MEMO", "DATE",
-                               "TIME", "DATETIME", "TINYTEXT", "MEDIUMTEXT", "LONGTEXT",
-                               "TIMESTAMP"});
+  return InList(destTypeName,
+                {"CHAR", "NCHAR", "VARCHAR", "NVARCHAR", "TEXT", "NTEXT", "MEMO", "DATE", "TIME",
+                 "DATETIME", "TINYTEXT", "MEDIUMTEXT", "LONGTEXT", "TIMESTAMP"});
 }
 
 bool IsBinaryTypeName(std::string_view destTypeName) {
@@ -272,8 +272,7 @@ TValueLiteral ValueLiteral(const ado::Variant& value, bool quoted, TDatabaseKind
       return {HexLiteral(value.asBytes().data, destKind), true};
     case VariantKind::Date:
     case VariantKind::Time:
-    case VariantKind::DateTime:
-      return inQuotes(DateTimeText(value, destKind));
+    case VariantKind::DateTime: return inQuotes(DateTimeText(value, destKind));
   }
   return {"NULL", true};
 }

@@ -134,8 +134,8 @@ std::pair<bool, std::string> CreateStatement(const TCorvaneObject& object,
       if (c) clause += ", ";
       clause += Enclose(index.Columns[c], q.id);
       // Without its prefix a key on a text or blob column cannot be created.
-      if (IsMySQLDialect(dest) && IsMySQLDialect(object.DBKind) && c < index.ColumnPrefixes.size() &&
-          index.ColumnPrefixes[c] > 0)
+      if (IsMySQLDialect(dest) && IsMySQLDialect(object.DBKind) &&
+          c < index.ColumnPrefixes.size() && index.ColumnPrefixes[c] > 0)
         clause += "(" + std::to_string(index.ColumnPrefixes[c]) + ")";
     }
     clause += ")";

@@ -40,7 +40,8 @@ int DeclaredLength(const TCorvaneField& f) {
   const std::size_t open = f.ColumnType.find('(');
   if (open == std::string::npos) return 0;
   long n = 0;
-  for (std::size_t i = open + 1; i < f.ColumnType.size() && std::isdigit(static_cast<unsigned char>(f.ColumnType[i])); ++i) {
+  for (std::size_t i = open + 1;
+       i < f.ColumnType.size() && std::isdigit(static_cast<unsigned char>(f.ColumnType[i])); ++i) {
     n = n * 10 + (f.ColumnType[i] - '0');
     if (n > 1L << 30) return 0;
   }

@@ -41,7 +41,8 @@ TEST(CreateStatement, TableWithKeysPerDestination) {
        "CREATE TABLE \"T\" (\"id\" INT, \"name\" NVARCHAR(50),  CONSTRAINT \"T_PK0\" PRIMARY "
        "KEY(\"id\"), CONSTRAINT \"T_UQ0\" UNIQUE(\"name\"));"},
       {dkMySQL,
-       "CREATE TABLE `T` (`id` INT, `name` VARCHAR(50),  PRIMARY KEY `PrimaryKey`(`id`), UNIQUE KEY "
+       "CREATE TABLE `T` (`id` INT, `name` VARCHAR(50),  PRIMARY KEY `PrimaryKey`(`id`), UNIQUE "
+       "KEY "
        "`ByName`(`name`));"},
   };
   for (const auto& c : cases) {
@@ -218,7 +219,8 @@ TEST(RowStatements, BinaryValuesAsHexLiteralsExceptForAccess) {
   AddField(*o, {"id", 3});
   AddField(*o, {"b", 128, 232, 65535});
   AddField(*o, {"k", 128, 104, 255, 0, 0, "binary(4)"});
-  const MapRow row{{"id", Variant(1)}, {"b", Variant(ado::Bytes{std::string("\0'", 2)})},
+  const MapRow row{{"id", Variant(1)},
+                   {"b", Variant(ado::Bytes{std::string("\0'", 2)})},
                    {"k", Variant(ado::Bytes{"AB"})}};
   const struct {
     TDatabaseKind dest;
@@ -231,7 +233,8 @@ TEST(RowStatements, BinaryValuesAsHexLiteralsExceptForAccess) {
   };
   for (const auto& c : cases) {
     const auto settings = Settings(dkMySQL, c.dest);
-    EXPECT_EQ(InsertStatement(*o, InsertTemplate(*o, settings), row, settings), c.text) << int(c.dest);
+    EXPECT_EQ(InsertStatement(*o, InsertTemplate(*o, settings), row, settings), c.text)
+        << int(c.dest);
     EXPECT_EQ(WritesBinaryAsNull(*o, settings), c.nullNote) << int(c.dest);
   }
   auto numbers = MakeObject("n", dkMySQL);
@@ -269,7 +272,8 @@ TEST(RowStatements, ColumnsTheDestinationFillsAreLeftOut) {
             "PRIMARY KEY(\"id\"));");
   EXPECT_EQ(InsertTemplate(*sql, toSQLServer),
             "INSERT INTO \"r\"(\"id\", \"v\") VALUES(*_*ValueIDT_T, *_*ValueVT_T);");
-  EXPECT_EQ(UpdateTemplate(*sql, toSQLServer), "UPDATE \"r\" SET \"v\" = *_*ValueVT_T WHERE (\"id\"= *_*ValueIDT_T)");
+  EXPECT_EQ(UpdateTemplate(*sql, toSQLServer),
+            "UPDATE \"r\" SET \"v\" = *_*ValueVT_T WHERE (\"id\"= *_*ValueIDT_T)");
   const MapRow row{{"id", Variant(1)}, {"rv", Variant(ado::Bytes{"12345678"})}, {"v", Variant(2)}};
   const auto toMySQL = Settings(dkSQLServer, dkMySQL);
   EXPECT_EQ(InsertStatement(*sql, InsertTemplate(*sql, toMySQL), row, toMySQL),
@@ -280,7 +284,8 @@ TEST(RowStatements, ColumnsTheDestinationFillsAreLeftOut) {
   AddField(*onlyGenerated, {"id", 3});
   AddField(*onlyGenerated, {"x", 3}).GenerationExpression = "`id` + 1";
   AddIndex(*onlyGenerated, "PRIMARY", {"id"}, true, true);
-  EXPECT_EQ(CheckUpdateTemplate(*onlyGenerated, Settings(dkMySQL, dkMySQL)), TUpdateGap::NothingToSet);
+  EXPECT_EQ(CheckUpdateTemplate(*onlyGenerated, Settings(dkMySQL, dkMySQL)),
+            TUpdateGap::NothingToSet);
   EXPECT_EQ(CheckUpdateTemplate(*onlyGenerated, Settings(dkMySQL, dkAccess)), TUpdateGap::None);
 }
 

@@ -263,13 +263,13 @@ std::string FPdevScript(const std::string& q, const std::string& create,
   s += "\r\nDROP TABLE " + table + ";\r\n\r\n" + create + "\r\n\r\n";
   for (const auto& r : kFPdev)
     s += "INSERT INTO " + table + "(" + q + "id" + q + ", " + q + "UserName" + q + ", " + q +
-         "InstEmail" + q + ") VALUES(" + r[0] + ", " + textPrefix + "'" + r[1] + "', " + textPrefix +
-         "'" + r[2] + "');\r\n";
+         "InstEmail" + q + ") VALUES(" + r[0] + ", " + textPrefix + "'" + r[1] + "', " +
+         textPrefix + "'" + r[2] + "');\r\n";
   s += "\r\n";
   for (const auto& r : kFPdev)
-    s += "UPDATE " + table + " SET " + q + "UserName" + q + " = " + textPrefix + "'" + r[1] + "', " +
-         q + "InstEmail" + q + " = " + textPrefix + "'" + r[2] + "' WHERE (" + q + "id" + q +
-         "= " + r[0] + ")\r\n";
+    s += "UPDATE " + table + " SET " + q + "UserName" + q + " = " + textPrefix + "'" + r[1] +
+         "', " + q + "InstEmail" + q + " = " + textPrefix + "'" + r[2] + "' WHERE (" + q + "id" +
+         q + "= " + r[0] + ")\r\n";
   return s;
 }
 
@@ -336,13 +336,14 @@ TEST_F(Cli, ScriptOnlyWritesWhatAJobWouldRunForEachDestinationKind) {
 // differently, written by --script-only for each: no digit, character, byte or line
 // break of a value is lost in the statements.
 TEST_F(Cli, ScriptOnlyTranslatesTypesAndValuesOfAMySQLSource) {
-  OnSource({"CREATE TABLE wide (id BIGINT NOT NULL PRIMARY KEY, big BIGINT UNSIGNED, "
-            "amount DECIMAL(12,4), huge DECIMAL(40,2), code VARCHAR(10), note VARCHAR(300), "
-            "body LONGTEXT, bin BINARY(4), vb VARBINARY(600), at DATETIME(3), d DATE) "
-            "CHARACTER SET utf8mb4",
-            "INSERT INTO wide VALUES (9223372036854775807, 18446744073709551615, -12.3456, "
-            "12345678901234567890123456789012345678.99, '007', 'Zoë 中', 'one\\r\\ntwo', "
-            "X'00FF0102', X'DEAD', '2024-02-29 23:59:59.999', '2024-02-29')"});
+  OnSource(
+      {"CREATE TABLE wide (id BIGINT NOT NULL PRIMARY KEY, big BIGINT UNSIGNED, "
+       "amount DECIMAL(12,4), huge DECIMAL(40,2), code VARCHAR(10), note VARCHAR(300), "
+       "body LONGTEXT, bin BINARY(4), vb VARBINARY(600), at DATETIME(3), d DATE) "
+       "CHARACTER SET utf8mb4",
+       "INSERT INTO wide VALUES (9223372036854775807, 18446744073709551615, -12.3456, "
+       "12345678901234567890123456789012345678.99, '007', 'Zoë 中', 'one\\r\\ntwo', "
+       "X'00FF0102', X'DEAD', '2024-02-29 23:59:59.999', '2024-02-29')"});
   const struct {
     const char* kind;
     const char* create;
@@ -355,13 +356,15 @@ TEST_F(Cli, ScriptOnlyTranslatesTypesAndValuesOfAMySQLSource) {
        "\"bin\" BINARY(4), \"vb\" VARBINARY(600), \"at\" DATETIME, \"d\" DATETIME,  CONSTRAINT "
        "\"wide_PK0\" PRIMARY KEY(\"id\"));",
        "INSERT INTO \"wide\"(\"id\", \"big\", \"amount\", \"huge\", \"code\", \"note\", \"body\", "
-       "\"bin\", \"vb\", \"at\", \"d\") VALUES(9223372036854775807, 18446744073709551615, -12.3456, "
+       "\"bin\", \"vb\", \"at\", \"d\") VALUES(9223372036854775807, 18446744073709551615, "
+       "-12.3456, "
        "'12345678901234567890123456789012345678.99', N'007', N'Zoë 中', N'one\r\ntwo', 0x00FF0102, "
        "0xDEAD, '2024-02-29T23:59:59.999', '20240229');",
        false},
       {"access",
        "CREATE TABLE `wide` (`id` DECIMAL(19,0), `big` DECIMAL(20,0), `amount` DECIMAL(12,4), "
-       "`huge` TEXT(42), `code` VARCHAR, `note` MEMO, `body` MEMO, `bin` BINARY(4), `vb` OLEOBJECT, "
+       "`huge` TEXT(42), `code` VARCHAR, `note` MEMO, `body` MEMO, `bin` BINARY(4), `vb` "
+       "OLEOBJECT, "
        "`at` DATETIME, `d` DATETIME,  CONSTRAINT `PRIMARY` PRIMARY KEY(`id`));",
        "INSERT INTO `wide`(`id`, `big`, `amount`, `huge`, `code`, `note`, `body`, `bin`, `vb`, "
        "`at`, `d`) VALUES(9223372036854775807, 18446744073709551615, -12.3456, "
@@ -371,8 +374,8 @@ TEST_F(Cli, ScriptOnlyTranslatesTypesAndValuesOfAMySQLSource) {
   };
   for (const auto& c : cases) {
     const std::string script = WorkDir() + "/wide-" + c.kind + ".sql";
-    const Result r = Run({"--source", kSourceString, "--dest-kind", c.kind, "--script-only",
-                          "--script", script});
+    const Result r = Run(
+        {"--source", kSourceString, "--dest-kind", c.kind, "--script-only", "--script", script});
     EXPECT_EQ(r.status, 0) << c.kind << r.out << r.err;
     const std::string text = ReadFile(script);
     std::string banner;

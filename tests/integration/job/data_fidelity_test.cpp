@@ -243,13 +243,13 @@ TEST_F(DataFidelity, DeclarationsThatDecideValuesAreKept) {
   EXPECT_NE(std::find(log.begin(), log.end(), "3 updated, 0 update failed."), log.end())
       << view.LogLines().text();
 
-  const std::vector<std::string> columns{"k",    "bk",    "t",     "hidden", "a",     "twice",
-                                         "label", "f",    "breaks", "bits",   "wide1", "wide2",
-                                         "wide3"};
+  const std::vector<std::string> columns{"k", "bk",     "t",    "hidden", "a",     "twice", "label",
+                                         "f", "breaks", "bits", "wide1",  "wide2", "wide3"};
   for (const std::string& c : columns) {
     const auto differing =
         Rows("SELECT HEX(s.k), HEX(s.bk) FROM `" + srcDb + "`.kept s LEFT JOIN `" + dstDb +
-             "`.kept d ON CAST(d.k AS BINARY) = CAST(s.k AS BINARY) AND d.bk = s.bk WHERE NOT (CAST(s.`" +
+             "`.kept d ON CAST(d.k AS BINARY) = CAST(s.k AS BINARY) AND d.bk = s.bk WHERE NOT "
+             "(CAST(s.`" +
              c + "` AS BINARY) <=> CAST(d.`" + c + "` AS BINARY))");
     EXPECT_TRUE(differing.empty()) << "column " << c << ", first row " << differing[0][0];
   }
@@ -259,7 +259,9 @@ TEST_F(DataFidelity, DeclarationsThatDecideValuesAreKept) {
   declared.erase(std::find(declared.begin(), declared.end(), "hidden"));
   EXPECT_EQ(DeclarationDifferences("kept", declared), "");
   EXPECT_EQ(Rows("SELECT INDEX_NAME, COLUMN_NAME, SUB_PART FROM information_schema.STATISTICS WHERE"
-                 " TABLE_SCHEMA = '" + dstDb + "' AND TABLE_NAME IN ('kept', 'prefixed')"
+                 " TABLE_SCHEMA = '" +
+                 dstDb +
+                 "' AND TABLE_NAME IN ('kept', 'prefixed')"
                  " ORDER BY TABLE_NAME, INDEX_NAME, SEQ_IN_INDEX"),
             (std::vector<std::vector<std::string>>{{"PRIMARY", "k", "NULL"},
                                                    {"PRIMARY", "bk", "NULL"},

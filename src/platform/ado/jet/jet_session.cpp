@@ -1,7 +1,5 @@
 #include "platform/ado/jet/jet_session.h"
 
-#include "platform/ado/jet/jet_columns.h"
-
 #include <mdbtools.h>
 #include <strings.h>
 #include <sys/stat.h>
@@ -17,6 +15,7 @@
 #include <optional>
 
 #include "platform/ado/connection_string.h"
+#include "platform/ado/jet/jet_columns.h"
 #include "platform/ado/memory_recordset.h"
 #include "platform/ado/odbc/odbc_schema.h"
 
