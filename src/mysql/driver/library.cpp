@@ -18,15 +18,14 @@ constexpr unsigned int kProtocolSocket = 2;
 
 // Keys of Options that the driver reads itself; the embedded server is not given them.
 bool IsDriverKey(const std::string& line) {
-  static const char* const kKeys[] = {"connect_timeout", "read_timeout", "write_timeout", "pipe",
+  static const char* const kKeys[] = {"connect_timeout", "read_timeout",  "write_timeout", "pipe",
                                       "protocol",        "autoreconnect", "socket"};
   std::string key = line.substr(0, line.find('='));
   while (!key.empty() && (key.back() == ' ' || key.back() == '\t')) key.pop_back();
   size_t b = key.find_first_not_of(" \t");
   key = b == std::string::npos ? std::string() : key.substr(b);
   for (const char* k : kKeys) {
-    if (key.size() == std::strlen(k) &&
-        ::strncasecmp(key.c_str(), k, key.size()) == 0) {
+    if (key.size() == std::strlen(k) && ::strncasecmp(key.c_str(), k, key.size()) == 0) {
       return true;
     }
   }
