@@ -6,6 +6,23 @@
 
 namespace ado {
 
+bool IsConnectionLost(const std::exception& error) {
+  const auto* db = dynamic_cast<const DatabaseError*>(&error);
+  if (!db) return false;
+  if (db->sqlState().rfind("08", 0) == 0) return true;
+  // CR_SERVER_GONE_ERROR, CR_SERVER_LOST, CR_SERVER_LOST_EXTENDED; some drivers give
+  // them with SQLSTATE HY000.
+  const int code = db->nativeCode();
+  if (code == 2006 || code == 2013 || code == 2055) return true;
+  const std::string_view text = db->what();
+  return text.find("server has gone away") != std::string_view::npos ||
+         text.find("Lost connection to ") != std::string_view::npos;
+}
+
+std::unique_ptr<Command> Session::prepare(const std::string&) {
+  throw DatabaseError("This provider cannot prepare statements.");
+}
+
 int Recordset::fieldIndex(std::string_view name) const {
   const int n = fieldCount();
   for (int i = 0; i < n; ++i) {
@@ -62,6 +79,10 @@ std::unique_ptr<Recordset> Connection::openSchema(SchemaRowset rowset,
 
 std::unique_ptr<TableDataset> Connection::openTable(const std::string& name) {
   return session().openTable(name);
+}
+
+std::unique_ptr<Command> Connection::prepare(const std::string& sql) {
+  return session().prepare(sql);
 }
 
 }  // namespace ado
