@@ -2,6 +2,8 @@
 
 #include <strings.h>
 
+#include <cctype>
+
 #include "platform/ado/provider.h"
 
 namespace ado {
@@ -14,9 +16,10 @@ bool IsConnectionLost(const std::exception& error) {
   // them with SQLSTATE HY000.
   const int code = db->nativeCode();
   if (code == 2006 || code == 2013 || code == 2055) return true;
-  const std::string_view text = db->what();
-  return text.find("server has gone away") != std::string_view::npos ||
-         text.find("Lost connection to ") != std::string_view::npos;
+  std::string text = db->what();
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text.find("has gone away") != std::string::npos ||
+         text.find("lost connection to ") != std::string::npos;
 }
 
 std::unique_ptr<Command> Session::prepare(const std::string&) {
