@@ -145,6 +145,11 @@ class TRunner {
   // A drop or create: executed under its own guard, then shown in the script pane.
   void StatementPhase(const TCorvaneObject& object, const std::string& statement,
                       const char* doneText, const char* failedText);
+  void LogDone(const TCorvaneObject& object, const char* doneText) {
+    Log("");
+    Log(std::string(38, '='));
+    Log(Ts() + "[" + object.ObjectName + "] " + doneText);
+  }
   void PassFailed(const char* what, const std::exception& e);
   // The end of every row pass, also after a stop or an error.
   void EndPass(std::int64_t done, std::int64_t failed, const char* doneWord,
@@ -333,9 +338,7 @@ void TRunner::Views(const std::vector<TCorvaneObject*>& views) {
         if (lost_) break;
         try {
           dest_.execute(p.statement);
-          Log("");
-          Log(std::string(38, '='));
-          Log(Ts() + "[" + p.object->ObjectName + "] created.");
+          LogDone(*p.object, "created.");
           Script(p.statement);
           Script("");
           progress = true;
@@ -376,9 +379,7 @@ void TRunner::StatementPhase(const TCorvaneObject& object, const std::string& st
                              const char* doneText, const char* failedText) {
   try {
     dest_.execute(statement);
-    Log("");
-    Log(std::string(38, '='));
-    Log(Ts() + "[" + object.ObjectName + "] " + doneText);
+    LogDone(object, doneText);
   } catch (const std::exception& e) {
     Log(Ts() + failedText + object.ObjectName + "]. " + e.what());
     Failed(e);
@@ -466,9 +467,9 @@ void TRunner::TransferPhase(const TCorvaneObject& object) {
     for (int i = 0; i < columns; ++i) destColumns.emplace_back(TrimBlanks(query_->fieldName(i)));
     while (!query_->eof()) {
       if (!NextRowAllowed(limitCount)) break;
-      // Only shown and saved: the row itself goes through tableDest, values unchanged.
-      const std::string statement = insertStatement(row);
-      Script(statement);
+      // Only shown and saved (so built only then): the row itself goes through
+      // tableDest, values unchanged.
+      if (s_.SaveScripts) Script(insertStatement(row));
       tableDest_->append();
       for (int i = 0; i < columns; ++i) tableDest_->setField(destColumns[i], row.value(i));
       NoteZeroDates(row);
@@ -538,8 +539,7 @@ void TRunner::UpdatePhase(const TCorvaneObject& object) {
     std::vector<const ado::Variant*> values(columnOf.size());
     while (!query_->eof()) {
       if (!NextRowAllowed(limitCount)) break;
-      const std::string statement = updateStatement(row);
-      Script(statement);
+      if (s_.SaveScripts) Script(updateStatement(row));
       for (std::size_t i = 0; i < columnOf.size(); ++i)
         values[i] = columnOf[i] < 0 ? &null : &row.value(columnOf[i]);
       NoteZeroDates(row);
