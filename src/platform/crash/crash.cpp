@@ -195,10 +195,15 @@ bool NameFramesInHelper(int fd, void* const* frames, int n) {
 }
 
 void OnFatalSignal(int sig, siginfo_t* info, void* context) {
-  // A fault while reporting one: end at once.
-  static volatile std::sig_atomic_t entered = 0;
-  if (entered) _exit(kExitSoftware);
-  entered = 1;
+  // The first thread to fail reports; a fault while reporting ends the process at
+  // once, and another thread failing meanwhile waits for the end.
+  static std::atomic<pid_t> reporter{0};
+  pid_t none = 0;
+  const pid_t self = gettid();
+  if (!reporter.compare_exchange_strong(none, self)) {
+    if (none == self) _exit(kExitSoftware);
+    for (;;) pause();
+  }
 
   void* frames[detail::kMaxFrames];
   const int count = detail::CaptureStack(frames, detail::kMaxFrames);
@@ -216,12 +221,13 @@ void OnFatalSignal(int sig, siginfo_t* info, void* context) {
 #endif
   const char* name = detail::SignalName(sig);
   static char path[4096];
-  const int fd = OpenReportFile(Now(state.utcOffset), path, sizeof path);
+  const CivilTime now = Now(state.utcOffset);
+  const int fd = OpenReportFile(now, path, sizeof path);
   const int openError = errno;
   if (fd >= 0) {
     {
       ReportWriter w(fd);
-      AppendHead(w, Now(state.utcOffset));
+      AppendHead(w, now);
       w.Text("Signal: ").Text(name).Text(" (").Text(detail::SignalMeaning(sig));
       if (info && info->si_code > 0 && sig != SIGABRT)
         w.Text(", address ").Hex(reinterpret_cast<std::uintptr_t>(info->si_addr));
@@ -285,17 +291,16 @@ Report WriteReport(const std::string& causeLines, const std::string& shortCause,
   }
   char path[4096];
   const int fd = OpenReportFile(t, path, sizeof path);
-  if (fd < 0) {
-    r.failure = std::strerror(errno);
-  } else {
+  int error = errno;
+  if (fd >= 0) {
     const bool written = detail::WriteAll(fd, r.text.data(), r.text.size());
-    const int error = errno;
-    if (::close(fd) != 0 || !written) {
-      r.failure = std::strerror(written ? errno : error);
-    }
-    r.path = path;
+    error = errno;
+    if (::close(fd) != 0 && written) error = errno;
+    if (written) r.path = path;
+    else ::unlink(path);
   }
-  TellStandardError(shortCause.c_str(), r.path.c_str(), errno);
+  if (r.path.empty()) r.failure = std::strerror(error);
+  TellStandardError(shortCause.c_str(), r.path.c_str(), error);
   return r;
 }
 
