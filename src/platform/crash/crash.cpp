@@ -260,6 +260,15 @@ std::string CurrentExceptionType() {
   return s;
 }
 
+// The address of the thrown object, which is all libstdc++'s exception_ptr holds.
+const void* CurrentExceptionObject() {
+  const std::exception_ptr e = std::current_exception();
+  static_assert(sizeof e == sizeof(void*), "exception_ptr holds the thrown object's address");
+  const void* object = nullptr;
+  std::memcpy(&object, static_cast<const void*>(&e), sizeof object);
+  return object;
+}
+
 std::string CurrentExceptionMessage() {
   try {
     throw;
@@ -279,8 +288,7 @@ Report WriteReport(const std::string& causeLines, const std::string& shortCause,
     w.Text(causeLines.c_str());
     AppendTail(w);
     const detail::ThrowRecord& thrown = detail::LastThrow();
-    if (fromThrow && thrown.count > 0 && thrown.type &&
-        *thrown.type == *abi::__cxa_current_exception_type()) {
+    if (fromThrow && thrown.count > 0 && thrown.object == CurrentExceptionObject()) {
       detail::AppendStack(w, thrown.frames, thrown.count);
     } else {
       void* frames[detail::kMaxFrames];

@@ -74,6 +74,10 @@ std::vector<Location> Resolve(std::uintptr_t pc) {
           if (name) *static_cast<std::string*>(data) = Demangle(name);
         },
         IgnoreError, &symbol);
+    // A stripped library keeps only its dynamic symbols, which libbacktrace may not read.
+    Dl_info info{};
+    if (symbol.empty() && dladdr(reinterpret_cast<void*>(pc), &info) && info.dli_sname)
+      symbol = Demangle(info.dli_sname);
     if (!symbol.empty()) {
       if (out.empty()) out.push_back({});
       out.front().function = symbol;

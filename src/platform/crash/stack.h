@@ -29,6 +29,7 @@ int CaptureStack(void** frames, int max);
 // Where the last exception thrown on this thread came from; kept from the moment
 // RecordThrows is called.
 struct ThrowRecord {
+  const void* object = nullptr;  // the thrown object, to tell this exception from others
   const std::type_info* type = nullptr;
   int count = 0;
   void* frames[kMaxFrames];

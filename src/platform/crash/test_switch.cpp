@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "platform/crash/crash.h"
 
@@ -13,6 +14,12 @@ namespace crash::test {
 }
 
 [[gnu::noinline]] void ThrowIntFromHandler() { throw 42; }
+
+// Thrown inside the C++ library, as most real faults are.
+[[gnu::noinline]] int IndexOutOfRange() {
+  const std::vector<int> none;
+  return none.at(1);
+}
 
 [[gnu::noinline]] void RaiseSignal(int sig) {
   std::raise(sig);
@@ -35,6 +42,7 @@ void RunTestSwitch() {
   const std::string mode = value;
   if (mode == "throw") test::ThrowFromHandler();
   if (mode == "throw-int") test::ThrowIntFromHandler();
+  if (mode == "out-of-range") test::IndexOutOfRange();
   if (mode == "null-write") test::WriteThroughNull();
   const struct {
     const char* name;

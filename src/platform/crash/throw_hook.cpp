@@ -35,6 +35,7 @@ extern "C" [[noreturn]] void __cxa_throw(void* object, std::type_info* type,
   }();
   if (crash::detail::recording.load(std::memory_order_relaxed)) {
     crash::detail::ThrowRecord& r = crash::detail::lastThrow;
+    r.object = object;
     r.type = type;
     // The first frame is this function.
     void* frames[crash::detail::kMaxFrames + 1];

@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <regex>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -67,12 +67,22 @@ Ended RunProgram(const std::string& program, const fs::path& dir,
   return r;
 }
 
+// text has the shape of pattern, where '9' stands for any digit.
+bool HasShape(const std::string& text, const std::string& pattern) {
+  if (text.size() != pattern.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool digit = text[i] >= '0' && text[i] <= '9';
+    if (pattern[i] == '9' ? !digit : text[i] != pattern[i]) return false;
+  }
+  return true;
+}
+
 std::vector<fs::path> Reports(const fs::path& dir) {
   std::vector<fs::path> out;
   if (!fs::exists(dir)) return out;
-  static const std::regex name(R"(quillmark-crash-\d{8}-\d{6}(-\d+)?\.txt)");
   for (const auto& e : fs::directory_iterator(dir))
-    if (std::regex_match(e.path().filename().string(), name)) out.push_back(e.path());
+    if (HasShape(e.path().filename().string(), "quillmark-crash-99999999-999999.txt"))
+      out.push_back(e.path());
   return out;
 }
 
@@ -93,6 +103,8 @@ const Case kCases[] = {
     {"throw", "Exception: std::runtime_error\nMessage: crash test: an exception no handler caught\n",
      "crash::test::ThrowFromHandler()"},
     {"throw-int", "Exception: int\n", "crash::test::ThrowIntFromHandler()"},
+    {"out-of-range", "Exception: std::out_of_range\nMessage: vector::_M_range_check",
+     "crash::test::IndexOutOfRange()"},
     {"SIGSEGV", "Signal: SIGSEGV (segmentation fault", "crash::test::RaiseSignal(int)"},
     {"SIGABRT", "Signal: SIGABRT (aborted", "crash::test::RaiseSignal(int)"},
     {"SIGBUS", "Signal: SIGBUS (bus error", "crash::test::RaiseSignal(int)"},
@@ -101,6 +113,12 @@ const Case kCases[] = {
     {"null-write", "Signal: SIGSEGV (segmentation fault, address 0x0)",
      "crash::test::WriteThroughNull()"},
 };
+
+const Case& CaseFor(const std::string& mode) {
+  for (const Case& c : kCases)
+    if (mode == c.mode) return c;
+  throw std::invalid_argument(mode);
+}
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.mode; }
 
@@ -115,8 +133,11 @@ std::string CheckReport(const fs::path& dir, const std::string& program, const C
   EXPECT_NE(r.err.find("crash report: " + reports[0].string() + "\n"), std::string::npos) << r.err;
   EXPECT_EQ(text.rfind("Quillmark crash report\n", 0), 0u) << text;
   EXPECT_NE(text.find("\nProgram: " + program + " 1.0.0\n"), std::string::npos) << text;
-  EXPECT_TRUE(std::regex_search(text, std::regex(R"(\nTime: \d{4}-\d\d-\d\d \d\d:\d\d:\d\d [+-]\d{4}\n)")))
-      << text;
+  const auto time = text.find("\nTime: ");
+  EXPECT_NE(time, std::string::npos) << text;
+  std::string stamp = time == std::string::npos ? "" : text.substr(time + 7, 25);
+  if (stamp.size() == 25 && stamp[20] == '-') stamp[20] = '+';
+  EXPECT_TRUE(HasShape(stamp, "9999-99-99 99:99:99 +9999")) << stamp;
   EXPECT_NE(text.find("\nSystem: "), std::string::npos) << text;
   EXPECT_NE(text.find(c.cause), std::string::npos) << text;
   const auto stack = text.find("\nCall stack (innermost call first):\n#0  0x");
@@ -154,7 +175,7 @@ INSTANTIATE_TEST_SUITE_P(Modes, CommandLineCrash, ::testing::ValuesIn(kCases),
                          });
 
 TEST(ProgramCrash, TheMySQLClientReportsAnExceptionAndASignal) {
-  for (const Case& c : {kCases[0], kCases[2]}) {
+  for (const Case& c : {CaseFor("throw"), CaseFor("SIGSEGV")}) {
     SCOPED_TRACE(c.mode);
     const fs::path dir = FreshDir(std::string("mysql-") + c.mode);
     const Ended r =
@@ -171,7 +192,7 @@ TEST(ProgramCrash, AWorkingDirectoryThatCannotBeWrittenSendsTheReportToTheStateF
   const Ended r = RunProgram(QM_CLI_PATH, "/proc",
                              {"QUILLMARK_CRASH_TEST=SIGABRT", "XDG_STATE_HOME=" + state.string()});
   EXPECT_EQ(r.status, 70) << r.err;
-  CheckReport(state / "quillmark", "quillmark-cli", kCases[3], r);
+  CheckReport(state / "quillmark", "quillmark-cli", CaseFor("SIGABRT"), r);
   fs::remove_all(state);
 }
 
@@ -213,14 +234,14 @@ TEST(DesktopCrash, AnExceptionFromAHandlerIsReportedAndTheProgramGoesOn) {
   });
   EXPECT_TRUE(asked);
   EXPECT_EQ(r.status, 0) << r.err;
-  const std::string text = CheckReport(dir, "quillmark", kCases[0], r);
+  const std::string text = CheckReport(dir, "quillmark", CaseFor("throw"), r);
   EXPECT_NE(text.find("\nQt: 6."), std::string::npos) << text;
   EXPECT_TRUE(fs::exists(dir / "quillmark.log"));
   fs::remove_all(dir);
 }
 
 TEST(DesktopCrash, AFatalSignalIsReportedAndEndsTheProgramWith70) {
-  for (const Case& c : {kCases[2], kCases[7]}) {
+  for (const Case& c : {CaseFor("SIGSEGV"), CaseFor("null-write")}) {
     SCOPED_TRACE(c.mode);
     const fs::path dir = FreshDir(std::string("desktop-") + c.mode);
     std::ofstream(dir / "quillmark.log") << "a line of an earlier run\n";
