@@ -1,5 +1,6 @@
 #include "platform/crash/crash.h"
 
+#include <cxxabi.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/utsname.h>
@@ -8,11 +9,10 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <csignal>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <cxxabi.h>
 #include <exception>
 #include <fstream>
 #include <string>
@@ -211,7 +211,8 @@ void OnFatalSignal(int sig, siginfo_t* info, void* context) {
   int first = count > 1 ? 1 : 0;
 #if defined(__x86_64__)
   if (context) {
-    void* pc = reinterpret_cast<void*>(static_cast<ucontext_t*>(context)->uc_mcontext.gregs[REG_RIP]);
+    void* pc =
+        reinterpret_cast<void*>(static_cast<ucontext_t*>(context)->uc_mcontext.gregs[REG_RIP]);
     for (int i = 0; i < count; ++i)
       if (frames[i] == pc) {
         first = i;
@@ -239,9 +240,10 @@ void OnFatalSignal(int sig, siginfo_t* info, void* context) {
     if (!NameFramesInHelper(fd, frames + first, count - first)) {
       ReportWriter w(fd);
       w.Text("(the functions could not be named; addresses only)\n");
-      for (int i = first; i < count; ++i)
-        w.Char('#').Dec(i - first).Text(i - first < 10 ? "  " : " ")
-            .Hex(reinterpret_cast<std::uintptr_t>(frames[i]), 16).Char('\n');
+      for (int i = first; i < count; ++i) {
+        detail::AppendFrameNumber(w, i - first, reinterpret_cast<std::uintptr_t>(frames[i]));
+        w.Char('\n');
+      }
     }
     ::close(fd);
   }
@@ -304,8 +306,10 @@ Report WriteReport(const std::string& causeLines, const std::string& shortCause,
     const bool written = detail::WriteAll(fd, r.text.data(), r.text.size());
     error = errno;
     if (::close(fd) != 0 && written) error = errno;
-    if (written) r.path = path;
-    else ::unlink(path);
+    if (written)
+      r.path = path;
+    else
+      ::unlink(path);
   }
   if (r.path.empty()) r.failure = std::strerror(error);
   TellStandardError(shortCause.c_str(), r.path.c_str(), error);
@@ -319,7 +323,8 @@ Report WriteReport(const std::string& causeLines, const std::string& shortCause,
     if (std::current_exception()) {
       ReportCurrentException();
     } else {
-      WriteReport("Cause: std::terminate was called without an exception\n", "std::terminate", false);
+      WriteReport("Cause: std::terminate was called without an exception\n", "std::terminate",
+                  false);
     }
   } catch (...) {
   }
@@ -373,8 +378,8 @@ Report ReportCurrentException() noexcept {
     const std::string type = CurrentExceptionType();
     if (type.empty())
       return WriteReport("Cause: no exception is being handled\n", "no exception", false);
-    return WriteReport("Exception: " + type + "\nMessage: " + CurrentExceptionMessage() + "\n", type,
-                       true);
+    return WriteReport("Exception: " + type + "\nMessage: " + CurrentExceptionMessage() + "\n",
+                       type, true);
   } catch (...) {
     Report r;
     r.failure = "out of memory while writing the report";

@@ -52,8 +52,9 @@ struct Report {
 Report ReportCurrentException() noexcept;
 
 // Reads kTestSwitchVariable and fails as it says: "throw" throws std::runtime_error,
-// "throw-int" throws an int, "out-of-range" has std::vector::at throw, "SIGSEGV", "SIGABRT", "SIGBUS", "SIGFPE", "SIGILL" raise that
-// signal, "null-write" writes through a null pointer. Unset or empty: does nothing.
+// "throw-int" throws an int, "out-of-range" has std::vector::at throw, "SIGSEGV", "SIGABRT",
+// "SIGBUS", "SIGFPE", "SIGILL" raise that signal, "null-write" writes through a null pointer. Unset
+// or empty: does nothing.
 void RunTestSwitch();
 
 }  // namespace crash

@@ -31,7 +31,9 @@ std::size_t CopyText(char* dst, std::size_t cap, const char* src) {
   return i;
 }
 
-ReportWriter& ReportWriter::Text(const char* s) { return Text(s, s ? std::strlen(s) : 0); }
+ReportWriter& ReportWriter::Text(const char* s) {
+  return Text(s, s ? std::strlen(s) : 0);
+}
 
 ReportWriter& ReportWriter::Text(const char* s, std::size_t n) {
   while (n > 0) {
@@ -50,7 +52,8 @@ ReportWriter& ReportWriter::Dec(long long v, int minDigits) {
   char digits[24];
   int n = 0;
   const bool negative = v < 0;
-  unsigned long long u = negative ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
+  unsigned long long u =
+      negative ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
   do {
     digits[n++] = static_cast<char>('0' + u % 10);
     u /= 10;
@@ -103,9 +106,13 @@ CivilTime ToCivil(std::time_t t, long offsetSeconds) {
   const long long d = doy - (153 * mp + 2) / 5 + 1;
   const long long m = mp < 10 ? mp + 3 : mp - 9;
   const long long y = yoe + era * 400 + (m <= 2 ? 1 : 0);
-  return CivilTime{static_cast<int>(y), static_cast<int>(m), static_cast<int>(d),
-                   static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60),
-                   static_cast<int>(rest % 60), offsetSeconds};
+  return CivilTime{static_cast<int>(y),
+                   static_cast<int>(m),
+                   static_cast<int>(d),
+                   static_cast<int>(rest / 3600),
+                   static_cast<int>(rest / 60 % 60),
+                   static_cast<int>(rest % 60),
+                   offsetSeconds};
 }
 
 void AppendTime(ReportWriter& w, const CivilTime& t) {

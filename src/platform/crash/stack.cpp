@@ -96,8 +96,8 @@ std::string BaseName(const std::string& path) {
 void AppendFrame(ReportWriter& w, int index, std::uintptr_t shown, std::uintptr_t lookup,
                  const std::string& module) {
   const std::vector<Location> where = Resolve(lookup ? lookup - 1 : 0);
-  w.Char('#').Dec(index);
-  w.Text(index < 10 ? "  " : " ").Hex(shown, 16).Text(" in ");
+  AppendFrameNumber(w, index, shown);
+  w.Text(" in ");
   if (where.empty()) w.Text("??");
   for (std::size_t i = 0; i < where.size(); ++i) {
     const Location& l = where[i];
@@ -136,12 +136,18 @@ std::vector<Mapping> ReadMaps(const std::string& file) {
 
 }  // namespace
 
+void AppendFrameNumber(ReportWriter& w, int index, std::uintptr_t pc) {
+  w.Char('#').Dec(index).Text(index < 10 ? "  " : " ").Hex(pc, 16);
+}
+
 void WarmUpStack() {
   void* frames[2];
   backtrace(frames, 2);
 }
 
-int CaptureStack(void** frames, int max) { return backtrace(frames, max); }
+int CaptureStack(void** frames, int max) {
+  return backtrace(frames, max);
+}
 
 void AppendStack(ReportWriter& w, void* const* frames, int n) {
   for (int i = 0; i < n; ++i) {
@@ -169,14 +175,16 @@ int RunStackHelper(int argc, char** argv) {
       module = m.path;
       const std::uintptr_t fileOffset = pc - m.start + m.offset;
       for (const Mapping& o : ours) {
-        if (o.path == m.path && fileOffset >= o.offset && fileOffset < o.offset + (o.end - o.start)) {
+        if (o.path == m.path && fileOffset >= o.offset &&
+            fileOffset < o.offset + (o.end - o.start)) {
           lookup = o.start + (fileOffset - o.offset);
           break;
         }
       }
       if (!lookup) {
         // A library this process has not loaded: name the place in the file.
-        w.Char('#').Dec(i - 3).Text(i - 3 < 10 ? "  " : " ").Hex(pc, 16).Text(" in ?? (");
+        AppendFrameNumber(w, i - 3, pc);
+        w.Text(" in ?? (");
         w.Text(BaseName(module).c_str()).Text("+").Hex(fileOffset).Text(")\n");
       }
       break;

@@ -37,6 +37,9 @@ struct ThrowRecord {
 void RecordThrows();
 const ThrowRecord& LastThrow();
 
+// "#3  0x000055d0c1a2b3c4": the start of a frame's line; async-signal-safe.
+void AppendFrameNumber(ReportWriter& w, int index, std::uintptr_t pc);
+
 // One line per frame, numbered from #0: address, function, source file and line when
 // known, and the module; a call inlined into another gets a line of its own.
 void AppendStack(ReportWriter& w, void* const* frames, int n);

@@ -13,7 +13,9 @@ namespace crash::test {
   throw std::runtime_error("crash test: an exception no handler caught");
 }
 
-[[gnu::noinline]] void ThrowIntFromHandler() { throw 42; }
+[[gnu::noinline]] void ThrowIntFromHandler() {
+  throw 42;
+}
 
 // Thrown inside the C++ library, as most real faults are.
 [[gnu::noinline]] int IndexOutOfRange() {
@@ -30,7 +32,9 @@ namespace crash::test {
 // The pointer is read from a volatile, so the compiler cannot see it is null and turn
 // the store into a trap; the sanitizers would stop it before the fault.
 int* volatile nullTarget = nullptr;
-[[gnu::noinline, gnu::no_sanitize("address", "undefined")]] void WriteThroughNull() { *nullTarget = 1; }
+[[gnu::noinline, gnu::no_sanitize("address", "undefined")]] void WriteThroughNull() {
+  *nullTarget = 1;
+}
 
 }  // namespace crash::test
 
@@ -47,8 +51,11 @@ void RunTestSwitch() {
   const struct {
     const char* name;
     int sig;
-  } signals[] = {{"SIGSEGV", SIGSEGV}, {"SIGABRT", SIGABRT}, {"SIGBUS", SIGBUS},
-                 {"SIGFPE", SIGFPE}, {"SIGILL", SIGILL}};
+  } signals[] = {{"SIGSEGV", SIGSEGV},
+                 {"SIGABRT", SIGABRT},
+                 {"SIGBUS", SIGBUS},
+                 {"SIGFPE", SIGFPE},
+                 {"SIGILL", SIGILL}};
   for (const auto& s : signals)
     if (mode == s.name) test::RaiseSignal(s.sig);
 }

@@ -17,9 +17,13 @@ std::atomic<bool> recording{false};
 thread_local ThrowRecord lastThrow;
 }  // namespace
 
-void RecordThrows() { recording = true; }
+void RecordThrows() {
+  recording = true;
+}
 
-const ThrowRecord& LastThrow() { return lastThrow; }
+const ThrowRecord& LastThrow() {
+  return lastThrow;
+}
 
 }  // namespace crash::detail
 

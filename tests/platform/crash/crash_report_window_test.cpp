@@ -12,8 +12,8 @@
 #include <sstream>
 
 #include "app/window_test_support.h"
-#include "support/file_text.h"
 #include "platform/ui/messages.h"
+#include "support/file_text.h"
 
 namespace fs = std::filesystem;
 
@@ -39,8 +39,7 @@ crash::Report SampleReport() {
 
 TEST(CrashReportWindow, ShowsTheReportAndItsFile) {
   TfrmCrashReport w(SampleReport());
-  EXPECT_EQ(w.lblPath->text(),
-            "Report file: /home/ann/jobs/quillmark-crash-20261210-155012.txt");
+  EXPECT_EQ(w.lblPath->text(), "Report file: /home/ann/jobs/quillmark-crash-20261210-155012.txt");
   EXPECT_EQ(w.mmoReport->toPlainText().toStdString(), SampleReport().text);
   EXPECT_TRUE(w.mmoReport->isReadOnly());
   SaveScreenshot(&w, QStringLiteral("crash_report"));
@@ -49,7 +48,8 @@ TEST(CrashReportWindow, ShowsTheReportAndItsFile) {
   unwritten.path.clear();
   unwritten.failure = "Permission denied";
   TfrmCrashReport without(unwritten);
-  EXPECT_EQ(without.lblPath->text(), "The report could not be written to a file: Permission denied");
+  EXPECT_EQ(without.lblPath->text(),
+            "The report could not be written to a file: Permission denied");
 }
 
 TEST(CrashReportWindow, CopyPutsTheWholeReportOnTheClipboard) {
@@ -84,8 +84,9 @@ TEST(CrashReportWindow, SaveWritesTheReportWhereTheUserChooses) {
   w.btnSave->click();
   ASSERT_EQ(messages.entries.size(), 1u);
   EXPECT_EQ(messages.entries[0].kind, ui::MessageKind::Error);
-  EXPECT_EQ(messages.entries[0].text.rfind("Cannot save the report to " + answer.toStdString() + ": ", 0),
-            0u)
+  EXPECT_EQ(
+      messages.entries[0].text.rfind("Cannot save the report to " + answer.toStdString() + ": ", 0),
+      0u)
       << messages.entries[0].text;
   fs::remove_all(dir);
 }

@@ -34,7 +34,8 @@ struct Ended {
 Ended RunProgram(const std::string& program, const fs::path& dir,
                  const std::vector<std::string>& env,
                  const std::function<void(pid_t)>& whileRunning = {}) {
-  const fs::path errFile = fs::temp_directory_path() / ("qm-crash-stderr-" + std::to_string(getpid()));
+  const fs::path errFile =
+      fs::temp_directory_path() / ("qm-crash-stderr-" + std::to_string(getpid()));
   const pid_t pid = fork();
   if (pid == 0) {
     const int fd = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -100,7 +101,8 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {"throw", "Exception: std::runtime_error\nMessage: crash test: an exception no handler caught\n",
+    {"throw",
+     "Exception: std::runtime_error\nMessage: crash test: an exception no handler caught\n",
      "crash::test::ThrowFromHandler()"},
     {"throw-int", "Exception: int\n", "crash::test::ThrowIntFromHandler()"},
     {"out-of-range", "Exception: std::out_of_range\nMessage: vector::_M_range_check",
@@ -120,7 +122,9 @@ const Case& CaseFor(const std::string& mode) {
   throw std::invalid_argument(mode);
 }
 
-void PrintTo(const Case& c, std::ostream* os) { *os << c.mode; }
+void PrintTo(const Case& c, std::ostream* os) {
+  *os << c.mode;
+}
 
 // The one report in dir, checked for what every report holds; returns its text.
 std::string CheckReport(const fs::path& dir, const std::string& program, const Case& c,
@@ -157,12 +161,12 @@ TEST_P(CommandLineCrash, EndsWithAReportStatus70AndTheErrorLog) {
   const Case& c = GetParam();
   const fs::path dir = FreshDir(std::string("cli-") + c.mode);
   std::ofstream(dir / "quillmark-cli.log") << "a line of an earlier run\n";
-  const Ended r =
-      RunProgram(QM_CLI_PATH, dir, {std::string("QUILLMARK_CRASH_TEST=") + c.mode});
+  const Ended r = RunProgram(QM_CLI_PATH, dir, {std::string("QUILLMARK_CRASH_TEST=") + c.mode});
   EXPECT_EQ(r.status, 70) << r.err;
   CheckReport(dir, "quillmark-cli", c, r);
   ASSERT_TRUE(fs::exists(dir / "quillmark-cli.log"));
-  EXPECT_EQ(testsupport::FileText(dir / "quillmark-cli.log"), "") << "the error log is written as at exit";
+  EXPECT_EQ(testsupport::FileText(dir / "quillmark-cli.log"), "")
+      << "the error log is written as at exit";
   fs::remove_all(dir);
 }
 
@@ -178,8 +182,7 @@ TEST(ProgramCrash, TheMySQLClientReportsAnExceptionAndASignal) {
   for (const Case& c : {CaseFor("throw"), CaseFor("SIGSEGV")}) {
     SCOPED_TRACE(c.mode);
     const fs::path dir = FreshDir(std::string("mysql-") + c.mode);
-    const Ended r =
-        RunProgram(QM_MYSQL_PATH, dir, {std::string("QUILLMARK_CRASH_TEST=") + c.mode});
+    const Ended r = RunProgram(QM_MYSQL_PATH, dir, {std::string("QUILLMARK_CRASH_TEST=") + c.mode});
     EXPECT_EQ(r.status, 70) << r.err;
     CheckReport(dir, "quillmark-mysql", c, r);
     fs::remove_all(dir);

@@ -19,13 +19,13 @@ TEST(ReportText, CivilTimeAgreesWithTheCLibrary) {
     std::time_t t;
     long offset;
   } cases[] = {
-      {0, 0},                   // the epoch
-      {-1, 0},                  // the second before it
-      {951782400, 0},           // 2000-02-29, a leap day of a century year
-      {4107542400, 0},          // 2100-03-01, after a century year without one
-      {1798761599, 0},          // 2026-12-31 23:59:59
-      {1798761599, 3600},       // ... which is next year east of UTC
-      {1767225600, -19800},     // 2026-01-01 00:00 UTC is the year before at -05:30
+      {0, 0},                // the epoch
+      {-1, 0},               // the second before it
+      {951782400, 0},        // 2000-02-29, a leap day of a century year
+      {4107542400, 0},       // 2100-03-01, after a century year without one
+      {1798761599, 0},       // 2026-12-31 23:59:59
+      {1798761599, 3600},    // ... which is next year east of UTC
+      {1767225600, -19800},  // 2026-01-01 00:00 UTC is the year before at -05:30
       {1781085845, 5 * 3600 + 45 * 60},
   };
   for (const auto& c : cases) {

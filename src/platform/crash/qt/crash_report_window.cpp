@@ -23,10 +23,11 @@ TfrmCrashReport::TfrmCrashReport(const crash::Report& report, QWidget* parent)
       "finished; the program goes on. The report below helps to find the fault: copy it "
       "or save it and send it to whoever looks after Quillmark. Nothing has been sent."));
   lblIntro->setWordWrap(true);
-  lblPath = new QLabel(report.path.empty()
-                           ? QStringLiteral("The report could not be written to a file: %1")
-                                 .arg(QString::fromStdString(report.failure))
-                           : QStringLiteral("Report file: %1").arg(QString::fromStdString(report.path)));
+  lblPath =
+      new QLabel(report.path.empty()
+                     ? QStringLiteral("The report could not be written to a file: %1")
+                           .arg(QString::fromStdString(report.failure))
+                     : QStringLiteral("Report file: %1").arg(QString::fromStdString(report.path)));
   lblPath->setTextInteractionFlags(Qt::TextSelectableByMouse);
   lblPath->setWordWrap(true);
   mmoReport = new QPlainTextEdit(QString::fromStdString(report.text));
@@ -72,18 +73,17 @@ void TfrmCrashReport::btnSaveClick() {
   QSaveFile file(name);
   const QByteArray bytes = QByteArray::fromStdString(report_.text);
   if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-    ui::ShowMessage(ui::MessageKind::Error,
-                    "Cannot save the report to " + name.toStdString() + ": " +
-                        file.errorString().toStdString());
+    ui::ShowMessage(ui::MessageKind::Error, "Cannot save the report to " + name.toStdString() +
+                                                ": " + file.errorString().toStdString());
   }
 }
 
 void ShowCrashReportForCurrentException() {
   static bool showing = false;
   const crash::Report report = crash::ReportCurrentException();
-  const std::string where =
-      report.path.empty() ? "No report file could be written: " + report.failure
-                          : "The report is in " + report.path;
+  const std::string where = report.path.empty()
+                                ? "No report file could be written: " + report.failure
+                                : "The report is in " + report.path;
   if (showing) {
     ui::ShowMessage(ui::MessageKind::Error, "Another internal error. " + where);
     return;
