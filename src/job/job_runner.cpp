@@ -25,7 +25,7 @@ std::string SourceSelect(const TCorvaneObject& object, const TProjectSettings& s
   std::string name = EncloseExact(object.ObjectName, idQuote);
   if (IsSQLServerDialect(settings.SourceKind))
     name = EncloseExact(object.SchemaName, idQuote) + "." + name;
-  return "SELECT * FROM " + name + ";";
+  return "SELECT " + SourceColumnList(object, settings) + " FROM " + name + ";";
 }
 
 namespace {
@@ -184,6 +184,12 @@ TJobTotals TRunner::Run() {
   std::exception_ptr pending;
   try {
     Script("");
+    for (const auto& object : catalogue_.Objects) {
+      if (object.Selected && WritesBinaryAsNull(object, s_)) {
+        Script(BinaryNullNote());
+        break;
+      }
+    }
     std::vector<TCorvaneObject*> chosen;
     for (auto& object : catalogue_.Objects)
       if (object.Selected) chosen.push_back(&object);
@@ -465,13 +471,20 @@ void TRunner::TransferPhase(const TCorvaneObject& object) {
     const int columns = query_->fieldCount();
     std::vector<std::string> destColumns;
     for (int i = 0; i < columns; ++i) destColumns.emplace_back(TrimBlanks(query_->fieldName(i)));
+    // Columns the destination fills itself are not set.
+    std::vector<bool> skip(static_cast<std::size_t>(columns));
+    for (std::size_t i = 0; i < skip.size(); ++i) {
+      const TCorvaneField* f = object.FindField(query_->fieldName(static_cast<int>(i)));
+      skip[i] = f && IsWrittenByDestination(*f, s_.DestKind);
+    }
     while (!query_->eof()) {
       if (!NextRowAllowed(limitCount)) break;
       // Only shown and saved (so built only then): the row itself goes through
       // tableDest, values unchanged.
       if (s_.SaveScripts) Script(insertStatement(row));
       tableDest_->append();
-      for (int i = 0; i < columns; ++i) tableDest_->setField(destColumns[i], row.value(i));
+      for (int i = 0; i < columns; ++i)
+        if (!skip[static_cast<std::size_t>(i)]) tableDest_->setField(destColumns[i], row.value(i));
       NoteZeroDates(row);
       ++rowsRead;
       if (s_.SourceKind == dkMySQL) view_.SetProgressTotal(rowsRead);

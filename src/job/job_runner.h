@@ -26,8 +26,9 @@ struct TJobTotals {
   bool scriptFailed = false;  // scripts were to be saved and the file could not be written
 };
 
-// "SELECT * FROM " + the name as the catalogue holds it, blanks included, between the
-// source's quotes (with its schema for SQL Server) + ";".
+// "SELECT " + the columns (* unless SELECT * would leave some out) + " FROM " + the
+// name as the catalogue holds it, blanks included, between the source's quotes (with
+// its schema for SQL Server) + ";".
 std::string SourceSelect(const TCorvaneObject& object, const TProjectSettings& settings);
 
 // Runs one job. The caller sets StopRequested to false first (GO does). Empties

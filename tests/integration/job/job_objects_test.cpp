@@ -241,7 +241,7 @@ TEST_F(JobObjects, ZeroDatesBecomeNullTowardSQLServerWithOneLinePerColumn) {
         << column;
   const Lines script = view.ScriptTexts();
   EXPECT_TRUE(Has(script, "INSERT INTO \"z\"(\"id\", \"dt\", \"d\", \"ok\") VALUES(1, NULL, NULL, "
-                          "'2021-01-01');"))
+                          "'20210101');"))
       << script[1];
 }
 
