@@ -15,6 +15,7 @@
 #include "app/splash.h"
 #include "job/process_state.h"
 #include "job/source_data_selection.h"
+#include "mysql/components/login_dialog.h"
 #include "platform/ui/qt_messages.h"
 
 namespace {
@@ -83,6 +84,8 @@ int RunQuillmark(QApplication& app, const std::string& programPath) {
   QApplication::setApplicationDisplayName(QStringLiteral("Quillmark"));
   ui::QtMessages messages;
   ui::ScopedMessages useMessages(messages);
+  TQtMySQLLoginPrompt loginDialog;  // what a MySQL component with LoginPrompt shows
+  SetLoginPrompt(&loginDialog);
   TSignalQuit quitOnSignal;
 
   int rc = 0;
@@ -99,6 +102,7 @@ int RunQuillmark(QApplication& app, const std::string& programPath) {
       dmMain.CloseConnections();
     }
   }
+  SetLoginPrompt(nullptr);
   job::WriteErrorLogFile(programPath);
   return rc;
 }
