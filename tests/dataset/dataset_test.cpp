@@ -564,6 +564,14 @@ TEST(Connection, LoadingAssignAndDestruction) {
     }
   }
   EXPECT_EQ(d.connection, nullptr) << "the dataset is told its connection is gone";
+
+  // A dataset destroyed first leaves its connection's list.
+  TestConnection c(&log);
+  {
+    ClientDataSet gone;
+    c.RegisterClient(gone);
+  }
+  EXPECT_EQ(c.DataSetCount(), 0);
 }
 
 }  // namespace

@@ -409,6 +409,8 @@ TDataSet::TDataSet() = default;
 TDataSet::~TDataSet() {
   // A derived dataset closes itself in its own destructor (its steps are gone by now).
   masterLink_.SetDataSource(nullptr);
+  auto connections = connections_;  // a connection must not keep a dangling client
+  for (TCustomConnection* c : connections) c->UnRegisterClient(*this);
   auto sources = sources_;
   for (TDataSource* s : sources) s->SetDataSet(nullptr);
 }
@@ -956,8 +958,10 @@ void TDataSet::PSExecute() { Error("Execute not supported"); }
 TCustomConnection::~TCustomConnection() {
   auto clients = clients_;
   clients_.clear();
-  for (TDataSet* d : clients)
+  for (TDataSet* d : clients) {
+    std::erase(d->connections_, this);
     if (auto* c = dynamic_cast<TConnectionClient*>(d)) c->ConnectionGone(*this);
+  }
 }
 
 void TCustomConnection::SetConnected(bool connected) {
@@ -986,11 +990,15 @@ void TCustomConnection::SendConnectEvent(bool connecting) {
 }
 
 void TCustomConnection::RegisterClient(TDataSet& dataSet) {
-  if (std::find(clients_.begin(), clients_.end(), &dataSet) == clients_.end())
-    clients_.push_back(&dataSet);
+  if (std::find(clients_.begin(), clients_.end(), &dataSet) != clients_.end()) return;
+  clients_.push_back(&dataSet);
+  dataSet.connections_.push_back(this);
 }
 
-void TCustomConnection::UnRegisterClient(TDataSet& dataSet) { std::erase(clients_, &dataSet); }
+void TCustomConnection::UnRegisterClient(TDataSet& dataSet) {
+  std::erase(clients_, &dataSet);
+  std::erase(dataSet.connections_, this);
+}
 
 void TCustomConnection::Loaded() {
   loading_ = false;

@@ -24,6 +24,7 @@
 class TDataSet;
 class TDataSource;
 class TField;
+class TCustomConnection;
 
 // The database error of the framework; EMySQLError and "No Records" are of this family.
 class EDatabaseError : public ado::DatabaseError {
@@ -536,6 +537,7 @@ class TDataSet : public TProviderSupport {
  private:
   friend class TField;
   friend class TDataSource;
+  friend class TCustomConnection;
   class MasterLink : public TDataLink {
    public:
     explicit MasterLink(TDataSet& owner) : owner_(owner) {}
@@ -575,6 +577,7 @@ class TDataSet : public TProviderSupport {
   std::string masterFields_;
   MasterLink masterLink_{*this};
   std::vector<TDataSource*> sources_;
+  std::vector<TCustomConnection*> connections_;  // that list this dataset
 };
 
 // ---- the connection ---------------------------------------------------------------------
