@@ -30,7 +30,11 @@ enum ClientFlag : uint32_t {
 };
 constexpr uint32_t kDefaultClientFlags = 0xA285;
 
-enum ServerStatus : uint16_t { kServerInTransaction = 0x1, kServerAutocommit = 0x2 };
+enum ServerStatus : uint16_t {
+  kServerInTransaction = 0x1,
+  kServerAutocommit = 0x2,
+  kServerNoBackslashEscapes = 0x200,  // sql_mode NO_BACKSLASH_ESCAPES is in force
+};
 
 enum Command : uint8_t {
   kComQuit = 1,
