@@ -18,13 +18,14 @@ struct Options {
   bool compress = false;
   std::vector<std::string> statements;
   bool fromStdin = true;
+  bool help = false;
 };
 
-void Usage() {
-  std::fprintf(stderr,
+void Usage(std::FILE* to) {
+  std::fprintf(to,
                "usage: quillmark-mysql [--host=H] [--port=N] [--socket=PATH] [--user=U]\n"
                "                       [--password=P] [--database=D] [--compress]\n"
-               "                       [-e STATEMENT]...\n"
+               "                       [-e STATEMENT]... [--help]\n"
                "Without -e, statements are read from standard input; a statement ends with\n"
                "a line that ends in \";\".\n");
 }
@@ -59,6 +60,10 @@ bool ParseArgs(int argc, char** argv, Options& o) {
     }
     if (a == "--compress") {
       o.compress = true;
+      continue;
+    }
+    if (a == "--help") {
+      o.help = true;
       continue;
     }
     if (a == "-e" || a == "--execute") {
@@ -129,8 +134,12 @@ bool Run(mysql::TMysqlClient& c, const std::string& statement) {
 int main(int argc, char** argv) {
   Options o;
   if (!ParseArgs(argc, argv, o)) {
-    Usage();
+    Usage(stderr);
     return 2;
+  }
+  if (o.help) {
+    Usage(stdout);
+    return 0;
   }
   mysql::TMysqlClient c;
   c.SetReconnectAllowed(false);
