@@ -4,6 +4,7 @@
 #include <exception>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "job/log_time.h"
 #include "job/process_state.h"
@@ -20,7 +21,7 @@ std::string SourceSelect(const TCorvaneObject& object, const TProjectSettings& s
   std::string name = Enclose(object.ObjectName, idQuote);
   if (IsSQLServerDialect(settings.SourceKind))
     name = Enclose(object.SchemaName, idQuote) + "." + name;
-  return "SELECT * FROM " + name + ";";
+  return "SELECT " + SourceColumnList(object, settings) + " FROM " + name + ";";
 }
 
 namespace {
@@ -113,6 +114,12 @@ TJobTotals TRunner::Run() {
   std::exception_ptr pending;
   try {
     Script("");
+    for (const auto& object : catalogue_.Objects) {
+      if (object.Selected && WritesBinaryAsNull(object, s_)) {
+        Script(BinaryNullNote());
+        break;
+      }
+    }
     for (auto& object : catalogue_.Objects) {
       if (!object.Selected) continue;
       ++totals_.objects;
@@ -226,6 +233,12 @@ void TRunner::TransferPhase(const TCorvaneObject& object) {
     Log(Ts() + "Begin transfer data of " + object.ObjectName + ".");
     const TRowStatements insertStatement(object, InsertTemplate(object, s_), s_);
     const TRecordsetRow row(*query_);
+    // Columns the destination fills itself are not set.
+    std::vector<bool> skip(static_cast<std::size_t>(query_->fieldCount()));
+    for (std::size_t i = 0; i < skip.size(); ++i) {
+      const TCorvaneField* f = object.FindField(query_->fieldName(static_cast<int>(i)));
+      skip[i] = f && IsWrittenByDestination(*f, s_.DestKind);
+    }
     while (!query_->eof()) {
       if (!NextRowAllowed(limitCount)) break;
       // Only shown and saved: the row itself goes through tableDest, values unchanged.
@@ -234,7 +247,8 @@ void TRunner::TransferPhase(const TCorvaneObject& object) {
       tableDest_->append();
       const int columns = query_->fieldCount();
       for (int i = 0; i < columns; ++i)
-        tableDest_->setField(query_->fieldName(i), query_->value(i));
+        if (!skip[static_cast<std::size_t>(i)])
+          tableDest_->setField(query_->fieldName(i), query_->value(i));
       ++rowsRead;
       if (s_.SourceKind == dkMySQL) view_.SetProgressTotal(rowsRead);
       try {

@@ -24,7 +24,8 @@ struct TJobTotals {
   bool scriptFailed = false;  // scripts were to be saved and the file could not be written
 };
 
-// "SELECT * FROM " + the enclosed name (with its schema for SQL Server) + ";".
+// "SELECT * FROM " + the enclosed name (with its schema for SQL Server) + ";"; the
+// columns by name instead of * when SELECT * would leave some out.
 std::string SourceSelect(const TCorvaneObject& object, const TProjectSettings& settings);
 
 // Runs one job. The caller sets StopRequested to false first (GO does). Empties

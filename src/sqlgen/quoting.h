@@ -27,7 +27,13 @@ std::string AdjustObjectName(std::string_view name, const TProjectSettings& sett
 bool IsQuotedTypeName(std::string_view destTypeName);
 bool IsBinaryTypeName(std::string_view destTypeName);
 bool IsQuotedType(const TCorvaneField& field, TDatabaseKind destKind);
+// The classes of the field's destination type in that dialect: SQL Server's TIMESTAMP
+// (rowversion) is binary, never a date; an Access BINARY(n) has no literal, like a blob.
 bool IsBinaryType(const TCorvaneField& field, TDatabaseKind destKind);
+
+// The destination fills the column itself (a generated column kept generated, SQL
+// Server's rowversion): no INSERT, UPDATE or appended row names it.
+bool IsWrittenByDestination(const TCorvaneField& field, TDatabaseKind destKind);
 
 // "*_*Value" + trimmed, upper-cased field name + "T_T".
 std::string ValuePlaceholder(const TCorvaneField& field);

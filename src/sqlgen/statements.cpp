@@ -56,7 +56,36 @@ bool Contains(const std::vector<std::string>& names, const std::string& name) {
 }  // namespace
 
 std::string DestTableName(const TCorvaneObject& object, const TProjectSettings& settings) {
-  return AdjustObjectName(Enclose(object.ObjectName, DestQuotes(settings).id), settings);
+  // Adjusted first, so a quote in the name or in ReplaceChar is doubled by Enclose.
+  return Enclose(AdjustObjectName(object.ObjectName, settings), DestQuotes(settings).id);
+}
+
+std::string SourceColumnList(const TCorvaneObject& object, const TProjectSettings& settings) {
+  bool hidden = false;
+  for (const auto& f : object.Fields) hidden = hidden || f.Invisible;
+  if (!hidden) return "*";
+  std::string idQuote, textQuote;
+  GetQuoteChars(settings.SourceKind, idQuote, textQuote);
+  std::string out;
+  for (const auto& f : object.Fields) {
+    if (!out.empty()) out += ", ";
+    out += Enclose(f.FieldName, idQuote);
+  }
+  return out;
+}
+
+bool WritesBinaryAsNull(const TCorvaneObject& object, const TProjectSettings& settings) {
+  if (!IsAccessDialect(settings.DestKind)) return false;
+  for (const auto& f : object.Fields)
+    if (IsBinaryType(f, settings.DestKind)) return true;
+  return false;
+}
+
+const std::string& BinaryNullNote() {
+  static const std::string note =
+      "-- Jet SQL has no binary literal: the values of binary columns are written as NULL "
+      "in this script.";
+  return note;
 }
 
 std::string DropStatement(const TCorvaneObject& object, const TProjectSettings& settings) {
@@ -82,7 +111,7 @@ std::pair<bool, std::string> CreateStatement(const TCorvaneObject& object,
     if (!f.Selected) continue;
     if (!firstColumn) text += ", ";
     firstColumn = false;
-    text += Enclose(f.FieldName, q.id) + " " + ColumnTypeText(f, dest);
+    text += Enclose(f.FieldName, q.id) + " " + ColumnDefinition(f, dest);
   }
 
   std::string constraints;
@@ -104,6 +133,10 @@ std::pair<bool, std::string> CreateStatement(const TCorvaneObject& object,
     for (std::size_t c = 0; c < index.Columns.size(); ++c) {
       if (c) clause += ", ";
       clause += Enclose(index.Columns[c], q.id);
+      // Without its prefix a key on a text or blob column cannot be created.
+      if (IsMySQLDialect(dest) && IsMySQLDialect(object.DBKind) &&
+          c < index.ColumnPrefixes.size() && index.ColumnPrefixes[c] > 0)
+        clause += "(" + std::to_string(index.ColumnPrefixes[c]) + ")";
     }
     clause += ")";
     if (constraints.empty()) {
@@ -121,12 +154,16 @@ std::string InsertTemplate(const TCorvaneObject& object, const TProjectSettings&
   const Quotes q = DestQuotes(settings);
   std::string columns, values;
   for (const auto& f : object.Fields) {
+    if (IsWrittenByDestination(f, settings.DestKind)) continue;
     if (!columns.empty()) {
       columns += ", ";
       values += ", ";
     }
     columns += Enclose(f.FieldName, q.id);
-    values += IsBinaryType(f, settings.DestKind) ? "NULL" : Placeholder(f, q, settings.DestKind);
+    // The script says what the job stores: bytes as a hex literal where the dialect has
+    // one (Jet SQL has none).
+    const bool noLiteral = IsAccessDialect(settings.DestKind) && IsBinaryType(f, settings.DestKind);
+    values += noLiteral ? "NULL" : Placeholder(f, q, settings.DestKind);
   }
   return "INSERT INTO " + DestTableName(object, settings) + "(" + columns + ") VALUES(" + values + ");";
 }
@@ -151,7 +188,8 @@ TUpdateGap CheckUpdateTemplate(const TCorvaneObject& object, const TProjectSetti
   }
   const std::vector<std::string> indexed = IndexColumns(object);
   for (const auto& f : object.Fields)
-    if (!IsBinaryType(f, settings.DestKind) && !Contains(indexed, f.FieldName))
+    if (!IsBinaryType(f, settings.DestKind) && !Contains(indexed, f.FieldName) &&
+        !IsWrittenByDestination(f, settings.DestKind))
       return TUpdateGap::None;
   return TUpdateGap::NothingToSet;
 }
@@ -165,6 +203,7 @@ std::string UpdateTemplate(const TCorvaneObject& object, const TProjectSettings&
   std::string set;
   for (const auto& f : object.Fields) {
     if (IsBinaryType(f, dest) || Contains(indexed, f.FieldName)) continue;
+    if (IsWrittenByDestination(f, dest)) continue;
     if (!set.empty()) set += ", ";
     set += Enclose(f.FieldName, q.id) + " = " + Placeholder(f, q, dest);
   }

@@ -51,5 +51,14 @@ class TRowStatements {
   TPlaceholderSet placeholders_;
 };
 
-// The destination table name: the enclosed object name, adjusted for the destination.
+// The destination table name: the object name adjusted for the destination, enclosed.
 std::string DestTableName(const TCorvaneObject& object, const TProjectSettings& settings);
+
+// What the source query selects: "*", or every column by name when the object has
+// columns that SELECT * leaves out (MySQL invisible columns).
+std::string SourceColumnList(const TCorvaneObject& object, const TProjectSettings& settings);
+
+// The object's INSERT statements show NULL for its binary values (an Access destination:
+// Jet SQL has no binary literal); the script then carries BinaryNullNote once.
+bool WritesBinaryAsNull(const TCorvaneObject& object, const TProjectSettings& settings);
+const std::string& BinaryNullNote();

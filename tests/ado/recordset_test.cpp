@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
 #include "ado/variant_print.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/memory_recordset.h"
@@ -94,6 +98,28 @@ TEST(NullSession, AcceptsEveryWriteAndReadsNothing) {
   EXPECT_GE(indexes->fieldIndex("INDEX_NAME"), 0);
   indexes->setFilter("INDEX_NAME='x'");
   EXPECT_TRUE(indexes->eof());
+}
+
+// A float travels as the double of its shortest text, which stores back as the same
+// float and never lies beyond the float range.
+TEST(FloatValue, ReadsBackAsTheSameFloatWithinRange) {
+  const float cases[] = {1.2f,
+                         0.1f,
+                         16777216.0f,
+                         std::numeric_limits<float>::max(),
+                         -std::numeric_limits<float>::max(),
+                         std::nextafter(std::numeric_limits<float>::max(), 0.0f),
+                         std::numeric_limits<float>::min(),
+                         std::numeric_limits<float>::denorm_min(),
+                         0.0f};
+  for (float f : cases) {
+    const double d = ado::FloatValue(f);
+    EXPECT_EQ(static_cast<float>(d), f) << f;
+    EXPECT_LE(std::fabs(d), static_cast<double>(std::numeric_limits<float>::max())) << f;
+    // What a statement carries reads back as the same float too.
+    EXPECT_EQ(std::strtof(ado::VariantToText(ado::Variant(d)).c_str(), nullptr), f) << f;
+  }
+  EXPECT_EQ(ado::FloatValue(1.2f), 1.2);
 }
 
 }  // namespace

@@ -38,10 +38,11 @@ TEST(CreateStatement, TableWithKeysPerDestination) {
        "CREATE TABLE `T` (`id` INT, `name` TEXT(50),  CONSTRAINT `PrimaryKey` PRIMARY KEY(`id`), "
        "CONSTRAINT `ByName` UNIQUE(`name`));"},
       {dkSQLServer,
-       "CREATE TABLE \"T\" (\"id\" INT, \"name\" VARCHAR(50),  CONSTRAINT \"T_PK0\" PRIMARY "
+       "CREATE TABLE \"T\" (\"id\" INT, \"name\" NVARCHAR(50),  CONSTRAINT \"T_PK0\" PRIMARY "
        "KEY(\"id\"), CONSTRAINT \"T_UQ0\" UNIQUE(\"name\"));"},
       {dkMySQL,
-       "CREATE TABLE `T` (`id` INT, `name` VARCHAR(50),  PRIMARY KEY `PrimaryKey`(`id`), UNIQUE KEY "
+       "CREATE TABLE `T` (`id` INT, `name` VARCHAR(50),  PRIMARY KEY `PrimaryKey`(`id`), UNIQUE "
+       "KEY "
        "`ByName`(`name`));"},
   };
   for (const auto& c : cases) {
@@ -111,7 +112,7 @@ TEST(RowStatements, InsertAndUpdateOfOneRow) {
   const std::string insert = InsertTemplate(*o, settings);
   EXPECT_EQ(insert,
             "INSERT INTO \"T\"(\"id\", \"name\", \"photo\") VALUES(*_*ValueIDT_T, "
-            "'*_*ValueNAMET_T', NULL);");
+            "'*_*ValueNAMET_T', *_*ValuePHOTOT_T);");
   o->Indexes.clear();
   AddIndex(*o, "PrimaryKey", {"id"}, true, true);
   const std::string update = UpdateTemplate(*o, settings);
@@ -119,9 +120,9 @@ TEST(RowStatements, InsertAndUpdateOfOneRow) {
 
   MapRow smith{{"id", Variant(7)}, {"name", Variant("Smith")}, {"photo", Variant(ado::Bytes{"x"})}};
   EXPECT_EQ(InsertStatement(*o, insert, smith, settings),
-            "INSERT INTO \"T\"(\"id\", \"name\", \"photo\") VALUES(7, 'Smith', NULL);");
+            "INSERT INTO \"T\"(\"id\", \"name\", \"photo\") VALUES(7, N'Smith', 0x78);");
   EXPECT_EQ(UpdateStatement(*o, update, smith, settings),
-            "UPDATE \"T\" SET \"name\" = 'Smith' WHERE (\"id\"= 7)");
+            "UPDATE \"T\" SET \"name\" = N'Smith' WHERE (\"id\"= 7)");
 
   MapRow nameless{{"id", Variant(8)}, {"name", Variant()}};
   EXPECT_EQ(InsertStatement(*o, insert, nameless, settings),
@@ -204,11 +205,129 @@ TEST(RowStatements, ValuesKeepTheirFormInTheDestinationDialect) {
   auto sqlServer = Settings(dkMySQL, dkSQLServer);
   EXPECT_EQ(InsertStatement(*o, InsertTemplate(*o, sqlServer), row, sqlServer),
             "INSERT INTO \"t\"(\"flag\", \"price\", \"at\", \"ratio\") VALUES(1, 1.50, "
-            "'2020-05-06 07:08:09', 0.30000000000000004);");
+            "'2020-05-06T07:08:09', 0.30000000000000004);");
   auto access = Settings(dkMySQL, dkAccess);
   EXPECT_EQ(InsertStatement(*o, InsertTemplate(*o, access), row, access),
             "INSERT INTO `t`(`flag`, `price`, `at`, `ratio`) VALUES(True, 1.50, "
             "'2020-05-06 07:08:09', 0.30000000000000004);");
+}
+
+// The bytes the job stores are in the script where the dialect has a literal for them;
+// Jet SQL has none.
+TEST(RowStatements, BinaryValuesAsHexLiteralsExceptForAccess) {
+  auto o = MakeObject("t", dkMySQL);
+  AddField(*o, {"id", 3});
+  AddField(*o, {"b", 128, 232, 65535});
+  AddField(*o, {"k", 128, 104, 255, 0, 0, "binary(4)"});
+  const MapRow row{{"id", Variant(1)},
+                   {"b", Variant(ado::Bytes{std::string("\0'", 2)})},
+                   {"k", Variant(ado::Bytes{"AB"})}};
+  const struct {
+    TDatabaseKind dest;
+    const char* text;
+    bool nullNote;
+  } cases[] = {
+      {dkMySQL, "INSERT INTO `t`(`id`, `b`, `k`) VALUES(1, X'0027', X'4142');", false},
+      {dkSQLServer, "INSERT INTO \"t\"(\"id\", \"b\", \"k\") VALUES(1, 0x0027, 0x4142);", false},
+      {dkAccess, "INSERT INTO `t`(`id`, `b`, `k`) VALUES(1, NULL, NULL);", true},
+  };
+  for (const auto& c : cases) {
+    const auto settings = Settings(dkMySQL, c.dest);
+    EXPECT_EQ(InsertStatement(*o, InsertTemplate(*o, settings), row, settings), c.text)
+        << int(c.dest);
+    EXPECT_EQ(WritesBinaryAsNull(*o, settings), c.nullNote) << int(c.dest);
+  }
+  auto numbers = MakeObject("n", dkMySQL);
+  AddField(*numbers, {"id", 3});
+  EXPECT_FALSE(WritesBinaryAsNull(*numbers, Settings(dkMySQL, dkAccess)));
+}
+
+// Columns the destination fills (a kept generated column, SQL Server's rowversion) are
+// named by no INSERT and no UPDATE SET; elsewhere they are plain columns with values.
+TEST(RowStatements, ColumnsTheDestinationFillsAreLeftOut) {
+  auto mysql = MakeObject("g", dkMySQL);
+  AddField(*mysql, {"id", 3});
+  AddField(*mysql, {"a", 3});
+  AddField(*mysql, {"twice", 3}).GenerationExpression = "`a` * 2";
+  AddIndex(*mysql, "PRIMARY", {"id"}, true, true);
+  EXPECT_EQ(InsertTemplate(*mysql, Settings(dkMySQL, dkMySQL)),
+            "INSERT INTO `g`(`id`, `a`) VALUES(*_*ValueIDT_T, *_*ValueAT_T);");
+  EXPECT_EQ(UpdateTemplate(*mysql, Settings(dkMySQL, dkMySQL)),
+            "UPDATE `g` SET `a` = *_*ValueAT_T WHERE (`id`= *_*ValueIDT_T)");
+  EXPECT_EQ(InsertTemplate(*mysql, Settings(dkMySQL, dkSQLServer)),
+            "INSERT INTO \"g\"(\"id\", \"a\", \"twice\") VALUES(*_*ValueIDT_T, *_*ValueAT_T, "
+            "*_*ValueTWICET_T);");
+  EXPECT_EQ(CreateStatement(*mysql, Settings(dkMySQL, dkMySQL)).second,
+            "CREATE TABLE `g` (`id` INTEGER, `a` INTEGER, `twice` INTEGER AS (`a` * 2) VIRTUAL,  "
+            "PRIMARY KEY `PRIMARY`(`id`));");
+
+  auto sql = MakeObject("r", dkSQLServer);
+  AddField(*sql, {"id", 3});
+  AddField(*sql, {"rv", 128, 624, 8});
+  AddField(*sql, {"v", 3});
+  AddIndex(*sql, "pk", {"id"}, true, true);
+  const auto toSQLServer = Settings(dkSQLServer, dkSQLServer);
+  EXPECT_EQ(CreateStatement(*sql, toSQLServer).second,
+            "CREATE TABLE \"r\" (\"id\" INT, \"rv\" TIMESTAMP, \"v\" INT,  CONSTRAINT \"r_PK0\" "
+            "PRIMARY KEY(\"id\"));");
+  EXPECT_EQ(InsertTemplate(*sql, toSQLServer),
+            "INSERT INTO \"r\"(\"id\", \"v\") VALUES(*_*ValueIDT_T, *_*ValueVT_T);");
+  EXPECT_EQ(UpdateTemplate(*sql, toSQLServer),
+            "UPDATE \"r\" SET \"v\" = *_*ValueVT_T WHERE (\"id\"= *_*ValueIDT_T)");
+  const MapRow row{{"id", Variant(1)}, {"rv", Variant(ado::Bytes{"12345678"})}, {"v", Variant(2)}};
+  const auto toMySQL = Settings(dkSQLServer, dkMySQL);
+  EXPECT_EQ(InsertStatement(*sql, InsertTemplate(*sql, toMySQL), row, toMySQL),
+            "INSERT INTO `r`(`id`, `rv`, `v`) VALUES(1, X'3132333435363738', 2);");
+
+  // Only a generated column outside the key: nothing is left to set.
+  auto onlyGenerated = MakeObject("o", dkMySQL);
+  AddField(*onlyGenerated, {"id", 3});
+  AddField(*onlyGenerated, {"x", 3}).GenerationExpression = "`id` + 1";
+  AddIndex(*onlyGenerated, "PRIMARY", {"id"}, true, true);
+  EXPECT_EQ(CheckUpdateTemplate(*onlyGenerated, Settings(dkMySQL, dkMySQL)),
+            TUpdateGap::NothingToSet);
+  EXPECT_EQ(CheckUpdateTemplate(*onlyGenerated, Settings(dkMySQL, dkAccess)), TUpdateGap::None);
+}
+
+TEST(CreateStatement, MySQLKeyPrefixesKeptBetweenMySQLDatabases) {
+  auto o = MakeObject("p", dkMySQL);
+  AddField(*o, {"t", 129, 232, 65535});
+  AddField(*o, {"n", 3});
+  AddIndex(*o, "PRIMARY", {"t", "n"}, true, true).ColumnPrefixes = {10, 0};
+  EXPECT_EQ(CreateStatement(*o, Settings(dkMySQL, dkMySQL)).second,
+            "CREATE TABLE `p` (`t` TEXT, `n` INTEGER,  PRIMARY KEY `PRIMARY`(`t`(10), `n`));");
+  EXPECT_EQ(CreateStatement(*o, Settings(dkMySQL, dkSQLServer)).second,
+            "CREATE TABLE \"p\" (\"t\" NTEXT, \"n\" INT,  CONSTRAINT \"p_PK0\" PRIMARY KEY(\"t\", "
+            "\"n\"));");
+}
+
+// A name is adjusted before it is enclosed, so neither the name nor ReplaceChar can
+// end the quotes early.
+TEST(DestTableName, AdjustedThenEnclosed) {
+  const struct {
+    const char* name;
+    TDatabaseKind dest;
+    const char* replace;
+    const char* text;
+  } cases[] = {
+      {"Order Details", dkMySQL, "`", "`Order``Details`"},
+      {" a`b c ", dkMySQL, "_", "`a``b_c`"},
+      {"say \"hi\"", dkSQLServer, "_", "\"say \"\"hi\"\"\""},
+      {"Order Details", dkAccess, "_", "`Order Details`"},
+  };
+  for (const auto& c : cases) {
+    auto o = MakeObject(c.name, dkMySQL);
+    EXPECT_EQ(DestTableName(*o, Settings(dkMySQL, c.dest, c.replace)), c.text) << c.name;
+  }
+}
+
+TEST(SourceColumnList, NamesEveryColumnWhenSomeAreInvisible) {
+  auto o = MakeObject("t", dkMySQL);
+  AddField(*o, {"a", 3});
+  AddField(*o, {"b c", 3});
+  EXPECT_EQ(SourceColumnList(*o, Settings(dkMySQL, dkMySQL)), "*");
+  o->Fields[1].Invisible = true;
+  EXPECT_EQ(SourceColumnList(*o, Settings(dkMySQL, dkMySQL)), "`a`, `b c`");
 }
 
 }  // namespace

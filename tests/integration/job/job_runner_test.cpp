@@ -81,8 +81,10 @@ TEST_F(JobRunner, EveryPhaseCopiesATableWithACompositeKeyAndSavesTheScript) {
   EXPECT_EQ(
       ReadFile(script),
       Banner() + CrLf({"", "DROP TABLE `orders`;", "",
-                       "CREATE TABLE `orders` (`region` VARCHAR(10), `num` INTEGER, `item` "
-                       "VARCHAR(40), `qty` INTEGER,  PRIMARY KEY `PRIMARY`(`region`, `num`));",
+                       "CREATE TABLE `orders` (`region` VARCHAR(10) CHARACTER SET utf8mb4 COLLATE "
+                       "utf8mb4_general_ci, `num` INTEGER, `item` VARCHAR(40) CHARACTER SET utf8mb4 "
+                       "COLLATE utf8mb4_general_ci, `qty` INTEGER,  PRIMARY KEY `PRIMARY`(`region`, "
+                       "`num`));",
                        "",
                        "INSERT INTO `orders`(`region`, `num`, `item`, `qty`) VALUES('north', 1, "
                        "'Zoë 😀', 3);",
@@ -136,13 +138,11 @@ TEST_F(JobRunner, ATableWithoutKeyGetsNoUpdatePass) {
 
 // An update template that would be empty sends no UPDATE and says why in one line.
 TEST_F(JobRunner, KeysThatCannotNameARowAndTablesWithNothingToSetAreNotUpdated) {
-  OnSource({"CREATE TABLE binkey (k VARBINARY(8) NOT NULL PRIMARY KEY, v INT)",
+  OnSource({"CREATE TABLE binkey (k BLOB NOT NULL, v INT, PRIMARY KEY (k(8)))",
             "INSERT INTO binkey VALUES (X'0001', 1)",
             "CREATE TABLE allkey (a INT NOT NULL, b INT NOT NULL, PRIMARY KEY (a, b))",
             "INSERT INTO allkey VALUES (1, 2)"});
-  // A binary column becomes a BLOB, which MySQL cannot key without a length, so the
-  // destination tables are made beforehand.
-  OnDest({"CREATE TABLE binkey (k VARBINARY(8) NOT NULL PRIMARY KEY, v INT)",
+  OnDest({"CREATE TABLE binkey (k BLOB NOT NULL, v INT, PRIMARY KEY (k(8)))",
           "CREATE TABLE allkey (a INT NOT NULL, b INT NOT NULL, PRIMARY KEY (a, b))"});
   TProjectSettings s = AllPhases(WorkDir() + "/r1.sql");
   s.DropIfExist = s.CreateObject = false;

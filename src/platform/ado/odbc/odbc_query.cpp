@@ -204,13 +204,7 @@ void OdbcQuery::readRow() {
         // Through the float's shortest text, so 1.2f arrives as 1.2 and not as
         // 1.2000000476837158; the value stored back into a float column is the same.
         float f = 0;
-        if (readFixed(col, SQL_C_FLOAT, f, v)) {
-          char buf[32];
-          auto res = std::to_chars(buf, buf + sizeof buf, f);
-          double d = f;
-          std::from_chars(buf, res.ptr, d);
-          v = Variant(d);
-        }
+        if (readFixed(col, SQL_C_FLOAT, f, v)) v = Variant(FloatValue(f));
         break;
       }
       case ReadAs::Double: {
