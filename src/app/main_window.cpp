@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
@@ -229,7 +230,8 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 
 void TfrmMain::FormShow() {
   cmbReplaceChar->clear();
-  for (const std::string& line : LoadSpecialChars("SpecialChar.dat"))
+  const std::string file = SpecialCharFile(QCoreApplication::applicationFilePath().toStdString());
+  for (const std::string& line : LoadSpecialChars(file))
     cmbReplaceChar->addItem(QString::fromStdString(line));
   cmbReplaceChar->setCurrentIndex(cmbReplaceChar->count() > 0 ? 0 : -1);
 }
