@@ -9,6 +9,7 @@
 
 #include "mysql/protocol/batch_output.h"
 #include "mysql/protocol/client.h"
+#include "platform/process/standard_streams.h"
 
 namespace {
 
@@ -127,6 +128,7 @@ bool Run(mysql::TMysqlClient& c, const std::string& statement) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  process::OpenStandardStreams();
   Options o;
   if (!ParseArgs(argc, argv, o)) {
     Usage();

@@ -64,4 +64,12 @@ std::unique_ptr<TableDataset> Connection::openTable(const std::string& name) {
   return session().openTable(name);
 }
 
+std::string Connection::identity() {
+  return session().identity();
+}
+
+std::string Connection::readOnlyMessage() {
+  return session().readOnlyMessage();
+}
+
 }  // namespace ado

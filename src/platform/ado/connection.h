@@ -84,6 +84,15 @@ class Session {
   // A name that already stands in quotes is used as it is; a bare name is quoted
   // with the database's own identifier quote.
   virtual std::unique_ptr<TableDataset> openTable(const std::string& name) = 0;
+
+  // What tells this database apart from every other one reachable from here: for a
+  // server its identity, port and current database as it reports them, for a file
+  // its device and inode. Two sessions with the same non-empty text reach the same
+  // database. Empty when the session cannot tell. Throws DatabaseError when asking
+  // the server fails.
+  virtual std::string identity() { return {}; }
+  // Non-empty when every write fails: the message each write fails with.
+  virtual std::string readOnlyMessage() const { return {}; }
 };
 
 class Connection {
@@ -113,6 +122,9 @@ class Connection {
   std::unique_ptr<Recordset> openSchema(SchemaRowset rowset,
                                         const std::vector<Variant>& restrictions = {});
   std::unique_ptr<TableDataset> openTable(const std::string& name);
+  // The open session's identity() and readOnlyMessage(); throws when closed.
+  std::string identity();
+  std::string readOnlyMessage();
 
  private:
   Session& session();

@@ -81,9 +81,11 @@ bool ParseTimeText(std::string_view s, Time& out) {
   return true;
 }
 
-OdbcQuery::OdbcQuery(SQLHDBC dbc, std::string sql, std::vector<std::string> params)
+OdbcQuery::OdbcQuery(SQLHDBC dbc, std::string sql, std::vector<std::string> params,
+                     unsigned timeoutSeconds)
     : sql_(std::move(sql)), params_(std::move(params)), chunk_(kChunk) {
   stmt_ = std::make_unique<Statement>(dbc);
+  stmt_->setQueryTimeout(timeoutSeconds);
   paramLengths_.resize(params_.size());
   for (std::size_t i = 0; i < params_.size(); ++i) {
     paramLengths_[i] = static_cast<SQLLEN>(params_[i].size());

@@ -23,8 +23,10 @@ bool ParseTimeText(std::string_view text, Time& out);
 class OdbcQuery : public Recordset {
  public:
   // Executes sql on a new statement of dbc, with each "?" bound to the text of
-  // params in order; throws the driver's message.
-  OdbcQuery(SQLHDBC dbc, std::string sql, std::vector<std::string> params = {});
+  // params in order; throws the driver's message. timeoutSeconds above 0 bounds the
+  // statement's run (the driver's query time-out).
+  OdbcQuery(SQLHDBC dbc, std::string sql, std::vector<std::string> params = {},
+            unsigned timeoutSeconds = 0);
   ~OdbcQuery() override;
 
   void first() override;
