@@ -36,11 +36,28 @@ class TCorvaneField {
   std::int32_t NumericScale = 0;
   // Digits of fractional seconds of a date/time column; 0 when none or not reported.
   std::int32_t DateTimePrecision = 0;
+  // The column's own declaration where the provider reports one (MySQL's
+  // "varbinary(300)", "bit(12)"): the type signature above names the nearest common
+  // type, this keeps what a copy into the same dialect needs.
+  std::string ColumnType;
+  // Of text columns, where reported.
+  std::string CharacterSet;
+  std::string Collation;
+  // A generated column: its expression, and whether it is stored or computed on read.
+  std::string GenerationExpression;
+  bool GenerationStored = false;
+  // Left out by SELECT * (a MySQL invisible column).
+  bool Invisible = false;
+
+  bool IsGenerated() const { return !GenerationExpression.empty(); }
 };
 
 class TCorvaneIndex {
  public:
   std::vector<std::string> Columns;
+  // Key prefix length of each column of Columns (MySQL's `t`(10)); 0, or no entry, for
+  // the whole column.
+  std::vector<std::int32_t> ColumnPrefixes;
   bool IsUnique = false;
   bool IsClustered = false;
   bool IsPrimaryKey = false;

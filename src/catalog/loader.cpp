@@ -174,6 +174,18 @@ bool TCorvaneObject::InitialADODBObject(ado::Connection* connection) {
     const int precisionAt = columns->fieldIndex("NUMERIC_PRECISION");
     const int scaleAt = columns->fieldIndex("NUMERIC_SCALE");
     const int fractionAt = columns->fieldIndex("DATETIME_PRECISION");
+    const int columnTypeAt = columns->fieldIndex("COLUMN_TYPE");
+    const int charsetAt = columns->fieldIndex("CHARACTER_SET_NAME");
+    const int collationAt = columns->fieldIndex("COLLATION_NAME");
+    const int generationAt = columns->fieldIndex("GENERATION_EXPRESSION");
+    const int storedAt = columns->fieldIndex("GENERATION_STORED");
+    const int invisibleAt = columns->fieldIndex("IS_INVISIBLE");
+    auto text = [&](int at, std::string& out) {
+      if (at >= 0) out = TextOf(columns->value(at));
+    };
+    auto flag = [&](int at, bool& out) {
+      if (at >= 0 && !columns->value(at).isNull()) out = columns->value(at).toBool();
+    };
     auto integer = [&](int at, std::int32_t& out) {
       if (at < 0) return;
       const ado::Variant& v = columns->value(at);
@@ -189,6 +201,12 @@ bool TCorvaneObject::InitialADODBObject(ado::Connection* connection) {
       integer(precisionAt, field->NumericPrecision);
       integer(scaleAt, field->NumericScale);
       integer(fractionAt, field->DateTimePrecision);
+      text(columnTypeAt, field->ColumnType);
+      text(charsetAt, field->CharacterSet);
+      text(collationAt, field->Collation);
+      text(generationAt, field->GenerationExpression);
+      flag(storedAt, field->GenerationStored);
+      flag(invisibleAt, field->Invisible);
       field->DBKind = DBKind;
       Fields.Add(std::move(field));
     }
@@ -219,9 +237,15 @@ bool TCorvaneObject::InitialADODBObject(ado::Connection* connection) {
           const ado::Variant& clustered = indexes->value("CLUSTERED");
           if (!clustered.isNull()) index->IsClustered = clustered.toBool();
         }
+        const int prefixAt = indexes->fieldIndex("SUB_PART");
         for (; !indexes->eof(); indexes->next()) {
           const ado::Variant& column = indexes->value("COLUMN_NAME");
-          if (!column.isNull()) index->Columns.push_back(ado::VariantToText(column));
+          if (column.isNull()) continue;
+          index->Columns.push_back(ado::VariantToText(column));
+          const ado::Variant none;
+          const ado::Variant& prefix = prefixAt < 0 ? none : indexes->value(prefixAt);
+          index->ColumnPrefixes.push_back(
+              prefix.isNull() ? 0 : static_cast<std::int32_t>(prefix.toInt()));
         }
         index->DBKind = DBKind;
         Indexes.Add(std::move(index));

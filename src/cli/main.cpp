@@ -4,10 +4,16 @@
 #include <vector>
 
 #include "cli/cli_job.h"
+#include "job/process_state.h"
+#include "platform/crash/crash.h"
 #include "platform/process/standard_streams.h"
 
 int main(int argc, char** argv) {
   process::OpenStandardStreams();
+  crash::Install(argc, argv, "quillmark-cli");
+  crash::WriteAtCrash(job::ErrorLogFileName(argc > 0 ? argv[0] : "quillmark-cli"),
+                      job::WriteErrorLines);
+  crash::RunTestSwitch();
   cli::InstallInterruptHandler();
   const std::vector<std::string> args(argv + 1, argv + argc);
   return cli::RunCli(args, argc > 0 ? argv[0] : "quillmark-cli", stdout, stderr);

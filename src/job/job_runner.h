@@ -22,6 +22,8 @@ struct TJobTotals {
   std::int64_t insertFailed = 0;
   std::int64_t updated = 0;
   std::int64_t updateFailed = 0;
+  int skipped = 0;  // chosen objects left untouched: a name collision, a lost connection
+  bool connectionLost = false;  // a connection went away and ended the job
   bool stopped = false;       // StopRequested was set at the end of the job
   bool scriptFailed = false;  // scripts were to be saved and the file could not be written
 };
@@ -29,7 +31,9 @@ struct TJobTotals {
 // True for the log line of an object that could not be created ("Cannot create [").
 bool IsCannotCreateLine(std::string_view line);
 
-// "SELECT * FROM " + the enclosed name (with its schema for SQL Server) + ";".
+// "SELECT " + the columns (* unless SELECT * would leave some out) + " FROM " + the
+// name as the catalogue holds it, blanks included, between the source's quotes (with
+// its schema for SQL Server) + ";".
 std::string SourceSelect(const TCorvaneObject& object, const TProjectSettings& settings);
 
 // Runs one job. The caller sets StopRequested to false first (GO does). Empties

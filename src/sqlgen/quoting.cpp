@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 
 #include "sqlgen/source_row.h"
 #include "sqlgen/type_mapping.h"
@@ -43,6 +45,11 @@ std::string EscapeText(std::string_view text, TDatabaseKind destKind) {
       out += "\\\\";
     } else if (mysql && c == '\0') {
       out += "\\0";
+    } else if (mysql && c == '\r') {
+      // As the server's own escaping writes them, so a statement stays on its line.
+      out += "\\r";
+    } else if (mysql && c == '\n') {
+      out += "\\n";
     } else {
       out += c;
     }
@@ -86,7 +93,80 @@ std::string HexLiteral(const std::string& bytes, TDatabaseKind destKind) {
   return out;
 }
 
+// SQL Server reads these forms the same under every language and DATEFORMAT setting:
+// 'YYYYMMDD', 'YYYY-MM-DDTHH:MM:SS[.mmm]' and 'HH:MM:SS[.mmm]'. DATETIME holds
+// milliseconds and refuses more digits, so the fraction is rounded to the nearest one.
+std::string SQLServerClock(int hour, int minute, int second, int millisecond) {
+  char buf[32];
+  int n = std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", hour, minute, second);
+  if (millisecond) n += std::snprintf(buf + n, sizeof buf - n, ".%03d", millisecond);
+  return std::string(buf, static_cast<std::size_t>(n));
+}
+
+std::string SQLServerDate(const ado::Date& d) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%04d%02d%02d", d.year, d.month, d.day);
+  return buf;
+}
+
+// Milliseconds of a fraction, rounded; 1000 when it rounds up to the next second.
+int RoundedMilliseconds(std::uint32_t nanosecond) {
+  return static_cast<int>((nanosecond + 500000u) / 1000000u);
+}
+
+std::string SQLServerTime(const ado::Time& t) {
+  int ms = RoundedMilliseconds(t.nanosecond);
+  long seconds = (t.hour * 60L + t.minute) * 60L + t.second;
+  if (ms == 1000) {
+    ms = 0;
+    ++seconds;
+  }
+  return std::string(t.negative ? "-" : "") + SQLServerClock(static_cast<int>(seconds / 3600),
+                                                             static_cast<int>(seconds / 60 % 60),
+                                                             static_cast<int>(seconds % 60), ms);
+}
+
+std::string SQLServerDateTime(const ado::DateTime& dt) {
+  using namespace std::chrono;
+  int ms = RoundedMilliseconds(dt.time.nanosecond);
+  ado::Date date = dt.date;
+  long seconds = (dt.time.hour * 60L + dt.time.minute) * 60L + dt.time.second;
+  if (ms == 1000) {
+    ms = 0;
+    if (++seconds == 86400) {
+      // Rounding carried into the next day.
+      seconds = 0;
+      const year_month_day next{sys_days{year{date.year} / date.month / date.day} + days{1}};
+      date = {static_cast<int>(next.year()), static_cast<int>(static_cast<unsigned>(next.month())),
+              static_cast<int>(static_cast<unsigned>(next.day()))};
+    }
+  }
+  return ado::FormatDate(date) + "T" +
+         SQLServerClock(static_cast<int>(seconds / 3600), static_cast<int>(seconds / 60 % 60),
+                        static_cast<int>(seconds % 60), ms);
+}
+
+std::string DateTimeText(const ado::Variant& value, TDatabaseKind destKind) {
+  if (IsSQLServerDialect(destKind)) {
+    switch (value.kind()) {
+      case ado::VariantKind::Date: return SQLServerDate(value.asDate());
+      case ado::VariantKind::Time: return SQLServerTime(value.asTime());
+      default: return SQLServerDateTime(value.asDateTime());
+    }
+  }
+  return ado::VariantToText(value);
+}
+
+// SQL Server's rowversion: bytes the server writes; no statement may set it.
+bool IsRowVersion(std::string_view destTypeName, TDatabaseKind destKind) {
+  return IsSQLServerDialect(destKind) && UpperTrim(destTypeName) == "TIMESTAMP";
+}
+
 }  // namespace
+
+std::string_view TrimBlanks(std::string_view text) {
+  return TrimView(text);
+}
 
 void GetQuoteChars(TDatabaseKind kind, std::string& identifierQuote, std::string& textQuote) {
   if (IsAccessDialect(kind) || IsMySQLDialect(kind)) {
@@ -99,7 +179,10 @@ void GetQuoteChars(TDatabaseKind kind, std::string& identifierQuote, std::string
 }
 
 std::string Enclose(std::string_view text, std::string_view quote) {
-  std::string_view t = TrimView(text);
+  return EncloseExact(TrimView(text), quote);
+}
+
+std::string EncloseExact(std::string_view t, std::string_view quote) {
   if (t.empty()) return {};
   std::string out(quote);
   if (quote.empty()) {
@@ -133,9 +216,9 @@ std::string AdjustObjectName(std::string_view name, const TProjectSettings& sett
 }
 
 bool IsQuotedTypeName(std::string_view destTypeName) {
-  return InList(destTypeName, {"CHAR", "NCHAR", "VARCHAR", "NVARCHAR", "TEXT", "MEMO", "DATE",
-                               "TIME", "DATETIME", "TINYTEXT", "MEDIUMTEXT", "LONGTEXT",
-                               "TIMESTAMP"});
+  return InList(destTypeName,
+                {"CHAR", "NCHAR", "VARCHAR", "NVARCHAR", "TEXT", "NTEXT", "MEMO", "DATE", "TIME",
+                 "DATETIME", "TINYTEXT", "MEDIUMTEXT", "LONGTEXT", "TIMESTAMP"});
 }
 
 bool IsBinaryTypeName(std::string_view destTypeName) {
@@ -144,11 +227,19 @@ bool IsBinaryTypeName(std::string_view destTypeName) {
 }
 
 bool IsQuotedType(const TCorvaneField& field, TDatabaseKind destKind) {
-  return IsQuotedTypeName(DestTypeName(field, destKind));
+  const std::string name = DestTypeName(field, destKind);
+  return IsQuotedTypeName(name) && !IsRowVersion(name, destKind);
 }
 
 bool IsBinaryType(const TCorvaneField& field, TDatabaseKind destKind) {
-  return IsBinaryTypeName(DestTypeName(field, destKind));
+  const std::string name = DestTypeName(field, destKind);
+  // Jet SQL has no binary literal, so an Access BINARY(n) is as a blob here.
+  return IsBinaryTypeName(name) || IsRowVersion(name, destKind) ||
+         (IsAccessDialect(destKind) && name == "BINARY");
+}
+
+bool IsWrittenByDestination(const TCorvaneField& field, TDatabaseKind destKind) {
+  return KeepsGeneration(field, destKind) || IsRowVersion(DestTypeName(field, destKind), destKind);
 }
 
 std::string ValuePlaceholder(const TCorvaneField& field) {
@@ -180,14 +271,15 @@ TValueLiteral ValueLiteral(const ado::Variant& value, bool quoted, TDatabaseKind
     case VariantKind::Text: {
       const std::string& text = value.asText();
       if (!quoted && IsPlainNumber(text)) return {text, false};
+      // N'...' keeps the characters outside the server's code page.
+      if (IsSQLServerDialect(destKind)) return {"N'" + EscapeText(text, destKind) + "'", true};
       return inQuotes(EscapeText(text, destKind));
     }
     case VariantKind::Bytes:
       return {HexLiteral(value.asBytes().data, destKind), true};
     case VariantKind::Date:
     case VariantKind::Time:
-    case VariantKind::DateTime:
-      return inQuotes(ado::VariantToText(value));
+    case VariantKind::DateTime: return inQuotes(DateTimeText(value, destKind));
   }
   return {"NULL", true};
 }

@@ -16,9 +16,15 @@ class TSourceRow;
 // without a dialect.
 void GetQuoteChars(TDatabaseKind kind, std::string& identifierQuote, std::string& textQuote);
 
+// The text without its surrounding blanks, as Enclose and AdjustObjectName trim it.
+std::string_view TrimBlanks(std::string_view text);
+
 // The trimmed text between two quotes; a quote inside it is doubled. Empty for
 // blank text.
 std::string Enclose(std::string_view text, std::string_view quote);
+// The text between two quotes exactly as it stands, blanks included (a source name as
+// the catalogue holds it); a quote inside it is doubled. Empty for empty text.
+std::string EncloseExact(std::string_view text, std::string_view quote);
 
 // Trims a name; for a MySQL destination every blank becomes the settings' ReplaceChar.
 std::string AdjustObjectName(std::string_view name, const TProjectSettings& settings);
@@ -27,7 +33,13 @@ std::string AdjustObjectName(std::string_view name, const TProjectSettings& sett
 bool IsQuotedTypeName(std::string_view destTypeName);
 bool IsBinaryTypeName(std::string_view destTypeName);
 bool IsQuotedType(const TCorvaneField& field, TDatabaseKind destKind);
+// The classes of the field's destination type in that dialect: SQL Server's TIMESTAMP
+// (rowversion) is binary, never a date; an Access BINARY(n) has no literal, like a blob.
 bool IsBinaryType(const TCorvaneField& field, TDatabaseKind destKind);
+
+// The destination fills the column itself (a generated column kept generated, SQL
+// Server's rowversion): no INSERT, UPDATE or appended row names it.
+bool IsWrittenByDestination(const TCorvaneField& field, TDatabaseKind destKind);
 
 // "*_*Value" + trimmed, upper-cased field name + "T_T".
 std::string ValuePlaceholder(const TCorvaneField& field);

@@ -13,6 +13,40 @@ constexpr int kMySQLMaxChar = 255;
 constexpr int kMySQLMaxBlob = 65535;
 constexpr int kSQLServerMaxVarchar = 8000;
 constexpr int kSQLServerMaxNVarchar = 4000;
+constexpr int kSQLServerMaxBinary = 8000;
+// Jet: a TEXT column holds up to 255 characters, a BINARY one up to 510 bytes.
+constexpr int kAccessMaxText = 255;
+constexpr int kAccessMaxBinary = 510;
+// Digits an exact numeric can hold.
+constexpr int kAccessMaxPrecision = 28;
+constexpr int kSQLServerMaxPrecision = 38;
+constexpr int kMySQLMaxPrecision = 65;
+
+bool StartsWithNoCase(std::string_view s, std::string_view head) {
+  if (s.size() < head.size()) return false;
+  for (std::size_t i = 0; i < head.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(s[i])) != head[i]) return false;
+  return true;
+}
+
+// The field's own declaration is `type(...)`, as MySQL writes it ("varbinary(300)").
+bool DeclaredAs(const TCorvaneField& f, std::string_view type) {
+  return StartsWithNoCase(f.ColumnType, type) && f.ColumnType.size() > type.size() &&
+         f.ColumnType[type.size()] == '(';
+}
+
+// The number in the parentheses of the field's own declaration; 0 when there is none.
+int DeclaredLength(const TCorvaneField& f) {
+  const std::size_t open = f.ColumnType.find('(');
+  if (open == std::string::npos) return 0;
+  long n = 0;
+  for (std::size_t i = open + 1;
+       i < f.ColumnType.size() && std::isdigit(static_cast<unsigned char>(f.ColumnType[i])); ++i) {
+    n = n * 10 + (f.ColumnType[i] - '0');
+    if (n > 1L << 30) return 0;
+  }
+  return static_cast<int>(n);
+}
 
 std::string AccessSourceName(const TCorvaneField& f) {
   switch (f.DataType) {
@@ -76,6 +110,11 @@ std::string MySQLSourceName(const TCorvaneField& f) {
     case 16: return f.ColumnFlags == 120 ? "BOOLEAN" : "TINYINT";
     case 20: return "BIGINT";
     case 128:
+      // Binary strings and bit fields carry the nearest blob's signature; their own
+      // declaration tells them apart.
+      if (DeclaredAs(f, "binary")) return "BINARY";
+      if (DeclaredAs(f, "varbinary")) return "VARBINARY";
+      if (DeclaredAs(f, "bit")) return "BIT";
       if (f.ColumnFlags == 104) return "TINYBLOB";
       if (f.ColumnFlags == 232) {
         if (f.CharMaxLength == -1) return "LONGBLOB";
@@ -109,6 +148,7 @@ struct Pair {
 };
 
 // Access source, SQL Server destination.
+// Access text is Unicode: it goes to the N types.
 const Pair kAccessToSQLServer{{{"YESNO", "BIT"},
                                {"BYTE", "TINYINT"},
                                {"CURRENCY", "MONEY"},
@@ -117,11 +157,11 @@ const Pair kAccessToSQLServer{{{"YESNO", "BIT"},
                                {"FLOAT", "DECIMAL"},
                                {"INT", "INT"},
                                {"INTEGER", "INT"},
-                               {"MEMO", "TEXT"},
+                               {"MEMO", "NTEXT"},
                                {"OLEOBJECT", "IMAGE"},
                                {"SINGLE", "FLOAT"},
-                               {"TEXT", "VARCHAR"}},
-                              "VARCHAR"};
+                               {"TEXT", "NVARCHAR"}},
+                              "NVARCHAR"};
 
 const Pair kAccessToMySQL{{{"YESNO", "BOOLEAN"},
                            {"BYTE", "TINYINT UNSIGNED"},
@@ -137,12 +177,13 @@ const Pair kAccessToMySQL{{{"YESNO", "BOOLEAN"},
                            {"TEXT", "VARCHAR"}},
                           "LONGTEXT"};
 
-const Pair kSQLServerToAccess{{{"BIGINT", "INT"},
-                               {"BINARY", "BYTE"},
+// Jet 4 has no 64-bit integer; DECIMAL(19,0) holds every BIGINT.
+const Pair kSQLServerToAccess{{{"BIGINT", "DECIMAL"},
+                               {"BINARY", "BINARY"},
                                {"BIT", "YESNO"},
                                {"CHAR", "CHAR"},
                                {"DATETIME", "DATETIME"},
-                               {"DECIMAL", "DOUBLE"},
+                               {"DECIMAL", "DECIMAL"},
                                {"FLOAT", "FLOAT"},
                                {"IMAGE", "OLEOBJECT"},
                                {"INT", "INT"},
@@ -152,12 +193,12 @@ const Pair kSQLServerToAccess{{{"BIGINT", "INT"},
                                {"NVARCHAR", "VARCHAR"},
                                {"REAL", "DOUBLE"},
                                {"SMALLINT", "INT"},
-                               {"SMALLMONEY", "FLOAT"},
+                               {"SMALLMONEY", "CURRENCY"},
                                {"SQL_VARIANT", "VARCHAR"},
                                {"TEXT", "TEXT"},
                                {"TIMESTAMP", "OLEOBJECT"},
                                {"TINYINT", "INT"},
-                               {"VARBINARY", "BYTE"},
+                               {"VARBINARY", "BINARY"},
                                {"VARCHAR", "VARCHAR"}},
                               "VARCHAR"};
 
@@ -185,13 +226,15 @@ const Pair kSQLServerToMySQL{{{"BIGINT", "BIGINT"},
                               {"VARCHAR", "VARCHAR"}},
                              "VARCHAR"};
 
-const Pair kMySQLToAccess{{{"BIGINT", "INT"},
+const Pair kMySQLToAccess{{{"BIGINT", "DECIMAL"},
+                           {"BINARY", "BINARY"},
+                           {"BIT", "BINARY"},
                            {"BLOB", "OLEOBJECT"},
                            {"BOOLEAN", "YESNO"},
                            {"CHAR", "CHAR"},
                            {"DATE", "DATETIME"},
                            {"DATETIME", "DATETIME"},
-                           {"DECIMAL", "FLOAT"},
+                           {"DECIMAL", "DECIMAL"},
                            {"DOUBLE", "DOUBLE"},
                            {"FLOAT", "FLOAT"},
                            {"INTEGER", "INT"},
@@ -206,13 +249,17 @@ const Pair kMySQLToAccess{{{"BIGINT", "INT"},
                            {"TINYBLOB", "OLEOBJECT"},
                            {"TINYINT", "INT"},
                            {"TINYTEXT", "TEXT"},
+                           {"VARBINARY", "BINARY"},
                            {"VARCHAR", "VARCHAR"}},
                           "VARCHAR"};
 
+// MySQL text may hold any character: it goes to the N types. BIT(n) arrives as its bytes.
 const Pair kMySQLToSQLServer{{{"BIGINT", "BIGINT"},
+                              {"BINARY", "BINARY"},
+                              {"BIT", "BINARY"},
                               {"BLOB", "IMAGE"},
                               {"BOOLEAN", "BIT"},
-                              {"CHAR", "CHAR"},
+                              {"CHAR", "NCHAR"},
                               {"DATE", "DATETIME"},
                               {"DATETIME", "DATETIME"},
                               {"DECIMAL", "DECIMAL"},
@@ -220,18 +267,19 @@ const Pair kMySQLToSQLServer{{{"BIGINT", "BIGINT"},
                               {"FLOAT", "FLOAT"},
                               {"INTEGER", "INT"},
                               {"LONGBLOB", "IMAGE"},
-                              {"LONGTEXT", "TEXT"},
+                              {"LONGTEXT", "NTEXT"},
                               {"MEDIUMBLOB", "IMAGE"},
-                              {"MEDIUMTEXT", "TEXT"},
+                              {"MEDIUMTEXT", "NTEXT"},
                               {"SMALLINT", "SMALLINT"},
-                              {"TEXT", "TEXT"},
+                              {"TEXT", "NTEXT"},
                               {"TIME", "DATETIME"},
                               {"TIMESTAMP", "DATETIME"},
                               {"TINYBLOB", "IMAGE"},
                               {"TINYINT", "SMALLINT"},
-                              {"TINYTEXT", "TEXT"},
-                              {"VARCHAR", "VARCHAR"}},
-                             "VARCHAR"};
+                              {"TINYTEXT", "NTEXT"},
+                              {"VARBINARY", "VARBINARY"},
+                              {"VARCHAR", "NVARCHAR"}},
+                             "NVARCHAR"};
 
 const Pair* PairFor(TDatabaseKind source, TDatabaseKind dest) {
   if (IsAccessDialect(source)) return IsSQLServerDialect(dest) ? &kAccessToSQLServer : &kAccessToMySQL;
@@ -251,29 +299,145 @@ bool IsCharacterName(const std::string& n) {
   return n == "CHAR" || n == "NCHAR" || n == "VARCHAR" || n == "NVARCHAR";
 }
 
-// Long values that a destination's bounded types cannot hold go to its long types.
-std::string BoundByDestination(std::string name, const TCorvaneField& f, TDatabaseKind kind) {
-  const int len = f.CharMaxLength;
-  if (IsMySQLDialect(kind)) {
-    if (IsCharacterName(name)) {
-      if (len == -1) return "LONGTEXT";
-      if (len == 0) return "VARCHAR";  // length unknown: VARCHAR(255)
-      if (len > kMySQLMaxVarchar) return "LONGTEXT";
-      if ((name == "CHAR" || name == "NCHAR") && len > kMySQLMaxChar) return "VARCHAR";
-    }
-    if (name == "BINARY" || name == "VARBINARY")
-      return len > 0 && len <= kMySQLMaxBlob ? "BLOB" : "LONGBLOB";
-  } else if (IsSQLServerDialect(kind)) {
-    if (IsCharacterName(name)) {
-      const bool wide = name == "NCHAR" || name == "NVARCHAR";
-      if (len == -1) return wide ? "NTEXT" : "TEXT";
-      if (len == 0) return "VARCHAR";
-      if (len > (wide ? kSQLServerMaxNVarchar : kSQLServerMaxVarchar)) return wide ? "NTEXT" : "TEXT";
-    }
-    if ((name == "VARBINARY" || name == "BINARY") && (len == -1 || len > kSQLServerMaxVarchar))
-      return "IMAGE";
+bool IsMySQLTextName(const std::string& n) {
+  return n == "CHAR" || n == "VARCHAR" || n == "TINYTEXT" || n == "TEXT" || n == "MEDIUMTEXT" ||
+         n == "LONGTEXT";
+}
+
+std::string Parenthesised(int n) {
+  return "(" + std::to_string(n) + ")";
+}
+
+// A destination type: its name (what the type classes look at) and what follows it in
+// the column line ("(50)", "(18,4)").
+struct DestType {
+  std::string name;
+  std::string args;
+};
+
+// Bytes a binary column holds: a MySQL bit field its bits in whole bytes, a MySQL
+// binary string the length of its declaration, anything else its reported length.
+int ByteLength(const TCorvaneField& f, const std::string& source) {
+  if (IsMySQLDialect(f.DBKind)) {
+    const int declared = DeclaredLength(f);
+    if (source == "BIT") return declared > 0 ? (declared + 7) / 8 : 8;
+    if ((source == "BINARY" || source == "VARBINARY") && declared > 0) return declared;
   }
-  return name;
+  return f.CharMaxLength;
+}
+
+// An exact numeric: DECIMAL(p,s) where the destination holds p digits, otherwise a
+// text wide enough for every value (sign and point included), so no digit is lost.
+DestType ExactNumeric(const TCorvaneField& f, const std::string& source, TDatabaseKind kind) {
+  int precision = f.NumericPrecision;
+  int scale = f.NumericScale;
+  // Money keeps the range and the four places of the source type.
+  if (source == "CURRENCY" || source == "MONEY") {
+    precision = 19;
+    scale = 4;
+  } else if (source == "SMALLMONEY") {
+    precision = 10;
+    scale = 4;
+  } else if (source == "BIGINT") {
+    precision = 19;
+    scale = 0;
+  }
+  const int limit = IsAccessDialect(kind)      ? kAccessMaxPrecision
+                    : IsSQLServerDialect(kind) ? kSQLServerMaxPrecision
+                                               : kMySQLMaxPrecision;
+  if (precision > limit)
+    return {IsAccessDialect(kind) ? "TEXT" : "VARCHAR", Parenthesised(precision + 2)};
+  if (precision <= 0) return {"DECIMAL", {}};
+  return {"DECIMAL", "(" + std::to_string(precision) + "," + std::to_string(scale) + ")"};
+}
+
+DestType ToAccess(std::string name, const std::string& source, const TCorvaneField& f) {
+  const int len = f.CharMaxLength;
+  // Every exact numeric, Access Decimal included, keeps its digits.
+  if (f.DataType == 131 || name == "DECIMAL") return ExactNumeric(f, source, dkAccess);
+  if (name == "TEXT" || name == "VARCHAR" || name == "CHAR" || name == "MEMO") {
+    const bool longSource = !IsAccessDialect(f.DBKind) &&
+                            (source == "TEXT" || source == "NTEXT" || source == "LONGTEXT" ||
+                             source == "MEDIUMTEXT");
+    if (name == "MEMO" || longSource || len == -1 || len > kAccessMaxText) return {"MEMO", {}};
+    if (name == "TEXT") return {name, Parenthesised(len > 0 ? len : kAccessMaxText)};
+    return {name, {}};
+  }
+  if (name == "BINARY") {
+    const int bytes = ByteLength(f, source);
+    if (bytes > 0 && bytes <= kAccessMaxBinary) return {name, Parenthesised(bytes)};
+    return {"OLEOBJECT", {}};
+  }
+  return {name, {}};
+}
+
+DestType ToSQLServer(std::string name, const std::string& source, const TCorvaneField& f) {
+  const int len = f.CharMaxLength;
+  if (name == "DECIMAL") return ExactNumeric(f, source, dkSQLServer);
+  if (IsCharacterName(name)) {
+    const bool wide = name == "NCHAR" || name == "NVARCHAR";
+    if (len == 0) return {wide ? "NVARCHAR" : "VARCHAR", Parenthesised(255)};
+    if (len == -1 || len > (wide ? kSQLServerMaxNVarchar : kSQLServerMaxVarchar))
+      return {wide ? "NTEXT" : "TEXT", {}};
+    return {name, Parenthesised(len)};
+  }
+  if (name == "BINARY" || name == "VARBINARY") {
+    // Without a length SQL Server reads BINARY(1) and cuts every value.
+    const int bytes = ByteLength(f, source);
+    if (bytes > 0 && bytes <= kSQLServerMaxBinary) return {name, Parenthesised(bytes)};
+    return {"IMAGE", {}};
+  }
+  return {name, {}};
+}
+
+DestType ToMySQL(std::string name, const std::string& source, const TCorvaneField& f) {
+  const int len = f.CharMaxLength;
+  const bool fromMySQL = IsMySQLDialect(f.DBKind);
+  if (name == "DECIMAL") return ExactNumeric(f, source, dkMySQL);
+  if (IsCharacterName(name)) {
+    if (len == -1) return {"LONGTEXT", {}};
+    if (len == 0) return {"VARCHAR", Parenthesised(255)};
+    // A MySQL column that keeps its character set fits as it did in its source.
+    const bool keepsCharset = fromMySQL && !f.CharacterSet.empty();
+    if (len > kMySQLMaxVarchar && !keepsCharset) return {"LONGTEXT", {}};
+    if ((name == "CHAR" || name == "NCHAR") && len > kMySQLMaxChar) name = "VARCHAR";
+    return {name, Parenthesised(len)};
+  }
+  if (name == "BINARY" || name == "VARBINARY") {
+    const int bytes = ByteLength(f, source);
+    // A binary string can be a key, which a blob cannot without a prefix.
+    if (fromMySQL && bytes > 0 && bytes <= (name == "BINARY" ? kMySQLMaxChar : kMySQLMaxBlob))
+      return {name, Parenthesised(bytes)};
+    return {bytes > 0 && bytes <= kMySQLMaxBlob ? "BLOB" : "LONGBLOB", {}};
+  }
+  if (name == "BIT") {
+    const int bits = DeclaredLength(f);
+    return {name, Parenthesised(bits > 0 ? bits : 64)};
+  }
+  if (f.DateTimePrecision > 0 && (name == "DATETIME" || name == "TIME" || name == "TIMESTAMP"))
+    // Without it MySQL keeps whole seconds and cuts the fraction off every value.
+    return {name, Parenthesised(std::min(f.DateTimePrecision, 6))};
+  return {name, {}};
+}
+
+DestType Resolve(const TCorvaneField& field, TDatabaseKind kind) {
+  if (!HasDialect(kind) || !HasDialect(field.DBKind)) return {};
+  const std::string source = SourceTypeName(field);
+  std::string name = source;
+  if (!SameDialect(field.DBKind, kind)) {
+    const Pair& pair = *PairFor(field.DBKind, kind);
+    auto it = pair.names.find(name);
+    if (it != pair.names.end())
+      name = std::string(it->second);
+    else if (!(IsSQLServerDialect(field.DBKind) && IsMySQLDialect(kind) &&
+               (name == "BINARY" || name == "VARBINARY")))
+      name = std::string(pair.fallback);
+    if (IsAccessDialect(kind) && name == "TEXT" && field.CharMaxLength >= 65535) name = "MEMO";
+  }
+  name = Trimmed(std::move(name));
+  if (IsAccessDialect(kind)) return ToAccess(std::move(name), source, field);
+  if (IsSQLServerDialect(kind)) return ToSQLServer(std::move(name), source, field);
+  return ToMySQL(std::move(name), source, field);
 }
 
 }  // namespace
@@ -286,53 +450,34 @@ std::string SourceTypeName(const TCorvaneField& field) {
 }
 
 std::string DestTypeName(const TCorvaneField& field, TDatabaseKind kind) {
-  if (!HasDialect(kind) || !HasDialect(field.DBKind)) return {};
-  std::string name = SourceTypeName(field);
-  if (!SameDialect(field.DBKind, kind)) {
-    const Pair& pair = *PairFor(field.DBKind, kind);
-    auto it = pair.names.find(name);
-    if (it != pair.names.end())
-      name = std::string(it->second);
-    else if (!(IsSQLServerDialect(field.DBKind) && IsMySQLDialect(kind) &&
-               (name == "BINARY" || name == "VARBINARY")))
-      name = std::string(pair.fallback);
-    if (IsAccessDialect(kind) && name == "TEXT" && field.CharMaxLength >= 65535) name = "MEMO";
-  }
-  return Trimmed(BoundByDestination(std::move(name), field, kind));
+  return Resolve(field, kind).name;
 }
 
 std::string ColumnTypeText(const TCorvaneField& field, TDatabaseKind kind) {
-  std::string name = DestTypeName(field, kind);
-  if (IsAccessDialect(kind)) {
-    if (name == "TEXT" && field.CharMaxLength > 0)
-      name += "(" + std::to_string(field.CharMaxLength) + ")";
-    return name;
+  DestType t = Resolve(field, kind);
+  return t.name + t.args;
+}
+
+bool KeepsGeneration(const TCorvaneField& field, TDatabaseKind kind) {
+  return field.IsGenerated() && IsMySQLDialect(field.DBKind) && IsMySQLDialect(kind);
+}
+
+std::string ColumnDefinition(const TCorvaneField& field, TDatabaseKind kind) {
+  const DestType t = Resolve(field, kind);
+  std::string out = t.name + t.args;
+  if (!IsMySQLDialect(kind)) return out;
+  if (IsMySQLDialect(field.DBKind) && IsMySQLTextName(t.name)) {
+    // Collation decides which values are distinct: 'a' and 'A' are two keys only
+    // under a case-sensitive one.
+    if (!field.CharacterSet.empty()) out += " CHARACTER SET " + field.CharacterSet;
+    if (!field.Collation.empty()) out += " COLLATE " + field.Collation;
   }
-  if (!IsSQLServerDialect(kind) && !IsMySQLDialect(kind)) return name;
-  if (IsCharacterName(name)) {
-    int len = field.CharMaxLength > 0 ? field.CharMaxLength : 255;
-    name += "(" + std::to_string(len) + ")";
-  } else if (IsSQLServerDialect(kind) && (name == "BINARY" || name == "VARBINARY") &&
-             field.CharMaxLength > 0) {
-    // Without a length SQL Server reads BINARY(1) and cuts every value.
-    name += "(" + std::to_string(field.CharMaxLength) + ")";
-  } else if (name == "DECIMAL") {
-    // Money keeps the range and the four places of the source type.
-    const std::string source = SourceTypeName(field);
-    int precision = field.NumericPrecision;
-    int scale = field.NumericScale;
-    if (source == "CURRENCY" || source == "MONEY") {
-      precision = 19;
-      scale = 4;
-    } else if (source == "SMALLMONEY") {
-      precision = 10;
-      scale = 4;
-    }
-    if (precision > 0) name += "(" + std::to_string(precision) + "," + std::to_string(scale) + ")";
-  } else if (IsMySQLDialect(kind) && field.DateTimePrecision > 0 &&
-             (name == "DATETIME" || name == "TIME" || name == "TIMESTAMP")) {
-    // Without it MySQL keeps whole seconds and cuts the fraction off every value.
-    name += "(" + std::to_string(std::min(field.DateTimePrecision, 6)) + ")";
+  if (KeepsGeneration(field, kind)) {
+    out += " AS (" + field.GenerationExpression + ")";
+    out += field.GenerationStored ? " STORED" : " VIRTUAL";
+  } else if (t.name == "TIMESTAMP") {
+    // A bare TIMESTAMP may turn NULL into the current time and gain ON UPDATE.
+    out += " NULL";
   }
-  return name;
+  return out;
 }

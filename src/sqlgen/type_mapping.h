@@ -12,3 +12,12 @@
 std::string SourceTypeName(const TCorvaneField& field);
 std::string DestTypeName(const TCorvaneField& field, TDatabaseKind kind);
 std::string ColumnTypeText(const TCorvaneField& field, TDatabaseKind kind);
+
+// What follows the column name in CREATE TABLE: ColumnTypeText and, MySQL to MySQL,
+// the character set and collation of a text column and a generated column's
+// expression; TIMESTAMP NULL for a MySQL destination.
+std::string ColumnDefinition(const TCorvaneField& field, TDatabaseKind kind);
+
+// The column stays generated in the destination (MySQL to MySQL): the destination
+// computes its values, so no statement writes it.
+bool KeepsGeneration(const TCorvaneField& field, TDatabaseKind kind);

@@ -2,6 +2,10 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <cstring>
+#include <memory>
+
+#include "platform/ado/jet/jet_columns.h"
 #include "platform/ado/odbc/type_signature.h"
 
 namespace ado::odbc {
@@ -100,3 +104,60 @@ TEST(TypeSignature, OtherOdbcDatabasesByTheirSqlType) {
 }
 
 }  // namespace
+
+// Access columns from their libmdb column records, the fields as libmdb 1.0 fills them.
+// A Jet 4 decimal's precision is in col_scale and its scale in col_prec.
+TEST(TypeSignature, AccessColumnsFromLibmdbRecords) {
+  struct Case {
+    const char* what;
+    int colType, colSize, colPrec, colScale;
+    bool jet3;
+    ado::jet::JetColumnType sig;
+  } cases[] = {
+      {"decimal(18,0), Access 2000", MDB_NUMERIC, 17, 0, 18, false, {131, 122, 0, 18, 0}},
+      {"decimal(12,4), Access 2000", MDB_NUMERIC, 17, 4, 12, false, {131, 122, 0, 12, 4}},
+      {"decimal(28,28), Access 2000", MDB_NUMERIC, 17, 28, 28, false, {131, 122, 0, 28, 28}},
+      {"text(50), Access 2000", MDB_TEXT, 100, 0, 0, false, {130, 106, 50, -1, -1}},
+      {"text(50), Access 97", MDB_TEXT, 50, 0, 0, true, {130, 106, 50, -1, -1}},
+      {"currency", MDB_MONEY, 8, 0, 0, false, {6, 122, 0, 19, 4}},
+      {"binary(16)", MDB_BINARY, 16, 0, 0, false, {128, 106, 16, -1, -1}},
+      {"memo", MDB_MEMO, 0, 0, 0, false, {130, 234, 0, -1, -1}},
+  };
+  for (const auto& c : cases) {
+    MdbColumn col{};
+    col.col_type = c.colType;
+    col.col_size = c.colSize;
+    col.col_prec = c.colPrec;
+    col.col_scale = c.colScale;
+    const ado::jet::JetColumnType t = ado::jet::JetColumnSignature(col, c.jet3);
+    EXPECT_EQ(t.dataType, c.sig.dataType) << c.what;
+    EXPECT_EQ(t.flags, c.sig.flags) << c.what;
+    EXPECT_EQ(t.length, c.sig.length) << c.what;
+    EXPECT_EQ(t.precision, c.sig.precision) << c.what;
+    EXPECT_EQ(t.scale, c.sig.scale) << c.what;
+  }
+}
+
+// The value of a Jet 4 decimal as libmdb turns it into text, with the fields of the
+// record above: what mdb-export prints.
+TEST(TypeSignature, AccessDecimalValueKeepsItsScale) {
+  auto mdb = std::make_unique<MdbHandle>();
+  // Sign byte, then the magnitude in four 32-bit little-endian words, least
+  // significant last.
+  std::memset(mdb->pg_buf, 0, 17);
+  const std::uint32_t magnitude = 1234567;
+  std::memcpy(mdb->pg_buf + 13, &magnitude, 4);
+  const struct {
+    int colPrec, colScale;
+    const char* text;
+  } cases[] = {{0, 18, "1234567"}, {2, 12, "12345.67"}, {7, 28, "0.1234567"}};
+  for (const auto& c : cases) {
+    char* text = mdb_numeric_to_string(mdb.get(), 0, c.colScale, c.colPrec);
+    EXPECT_STREQ(text, c.text) << c.colPrec;
+    g_free(text);
+  }
+  mdb->pg_buf[0] = 0x80;  // negative
+  char* text = mdb_numeric_to_string(mdb.get(), 0, 12, 2);
+  EXPECT_STREQ(text, "-12345.67");
+  g_free(text);
+}

@@ -15,6 +15,7 @@ struct FieldSpec {
   int length = 0;
   int precision = 0;
   int scale = 0;
+  const char* columnType = "";  // the provider's own declaration ("varbinary(300)")
 };
 
 inline TCorvaneField& AddField(TCorvaneObject& o, const FieldSpec& s) {
@@ -25,6 +26,7 @@ inline TCorvaneField& AddField(TCorvaneObject& o, const FieldSpec& s) {
   f->CharMaxLength = s.length;
   f->NumericPrecision = s.precision;
   f->NumericScale = s.scale;
+  f->ColumnType = s.columnType;
   f->DBKind = o.DBKind;
   f->Selected = o.Selected;
   return o.Fields.Add(std::move(f));

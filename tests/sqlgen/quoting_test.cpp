@@ -42,6 +42,13 @@ TEST(Quoting, Enclose) {
   for (const auto& c : cases) EXPECT_EQ(Enclose(c.text, c.quote), c.expected) << c.text;
 }
 
+// A source name is quoted as the catalogue holds it: " x" is not the table x.
+TEST(Quoting, EncloseExactKeepsBlanks) {
+  EXPECT_EQ(EncloseExact(" x", "`"), "` x`");
+  EXPECT_EQ(EncloseExact("a` b ", "`"), "`a`` b `");
+  EXPECT_EQ(EncloseExact("", "`"), "");
+}
+
 TEST(Quoting, AdjustObjectNameReplacesBlanksOnlyForMySQL) {
   EXPECT_EQ(AdjustObjectName(" `Order Details` ", Settings(dkAccess, dkMySQL, "_")), "`Order_Details`");
   EXPECT_EQ(AdjustObjectName("a b  c", Settings(dkAccess, dkMySQL, "")), "abc");
@@ -68,9 +75,15 @@ struct LiteralCase {
 // clang-format off
 const LiteralCase kLiteralCases[] = {
   {"Null", Variant(), true, dkMySQL, "NULL", true},
-  {"TextQuoteDoubled", Variant("O'Brien"), true, dkSQLServer, "O''Brien", false},
+  {"TextQuoteDoubled", Variant("O'Brien"), true, dkAccess, "O''Brien", false},
+  {"SQLServerTextIsUnicode", Variant("O'Brien 中"), true, dkSQLServer, "N'O''Brien 中'", true},
+  {"SQLServerBareTextIsUnicode", Variant("abc"), false, dkSQLServer, "N'abc'", true},
+  {"SQLServerBareNumericText", Variant("007"), false, dkSQLServer, "007", false},
   {"MySQLBackslashDoubled", Variant("a\\b'"), true, dkMySQL, "a\\\\b''", false},
-  {"SQLServerBackslashKept", Variant("a\\b"), true, dkSQLServer, "a\\b", false},
+  {"SQLServerBackslashKept", Variant("a\\b"), true, dkSQLServer, "N'a\\b'", true},
+  {"MySQLLineBreaksEscaped", Variant("a\r\nb\n"), true, dkMySQL, "a\\r\\nb\\n", false},
+  {"SQLServerLineBreaksKept", Variant("a\r\nb"), true, dkSQLServer, "N'a\r\nb'", true},
+  {"AccessLineBreaksKept", Variant("a\r\nb"), true, dkAccess, "a\r\nb", false},
   {"MySQLZeroByte", Variant(std::string("a\0b", 3)), true, dkMySQL, "a\\0b", false},
   {"BareNumericText", Variant("-12.5e3"), false, dkMySQL, "-12.5e3", false},
   {"BareTextGetsQuotes", Variant("1); DROP TABLE t; --"), false, dkMySQL, "'1); DROP TABLE t; --'", false},
@@ -86,7 +99,17 @@ const LiteralCase kLiteralCases[] = {
   {"BoolSQLServer", Variant(true), false, dkSQLServer, "1", false},
   {"BoolSQLServerFalse", Variant(false), false, dkSQLServer, "0", false},
   {"DateQuoted", Variant(ado::Date{2024, 2, 29}), true, dkMySQL, "2024-02-29", false},
-  {"DateBare", Variant(ado::Date{2024, 2, 29}), false, dkSQLServer, "'2024-02-29'", false},
+  {"DateBare", Variant(ado::Date{2024, 2, 29}), false, dkMySQL, "'2024-02-29'", false},
+  // SQL Server reads these forms alike under every language and DATEFORMAT.
+  {"SQLServerDate", Variant(ado::Date{2024, 2, 29}), true, dkSQLServer, "20240229", false},
+  {"SQLServerDateBare", Variant(ado::Date{2024, 2, 29}), false, dkSQLServer, "'20240229'", false},
+  {"SQLServerDateTime", Variant(ado::DateTime{{2024, 1, 2}, {false, 3, 4, 5, 0}}), true, dkSQLServer, "2024-01-02T03:04:05", false},
+  {"SQLServerDateTimeMilliseconds", Variant(ado::DateTime{{2024, 1, 2}, {false, 3, 4, 5, 123456789}}), true, dkSQLServer, "2024-01-02T03:04:05.123", false},
+  {"SQLServerDateTimeRoundsDown", Variant(ado::DateTime{{2024, 1, 2}, {false, 3, 4, 5, 400000}}), true, dkSQLServer, "2024-01-02T03:04:05", false},
+  {"SQLServerDateTimeRoundsIntoNextYear", Variant(ado::DateTime{{2023, 12, 31}, {false, 23, 59, 59, 999600000}}), true, dkSQLServer, "2024-01-01T00:00:00", false},
+  {"SQLServerDateTimeRoundsIntoLeapDay", Variant(ado::DateTime{{2024, 2, 28}, {false, 23, 59, 59, 999500000}}), true, dkSQLServer, "2024-02-29T00:00:00", false},
+  {"SQLServerTime", Variant(ado::Time{false, 13, 14, 15, 0}), true, dkSQLServer, "13:14:15", false},
+  {"SQLServerTimeMilliseconds", Variant(ado::Time{false, 13, 14, 59, 999900000}), true, dkSQLServer, "13:15:00", false},
   {"DateTimeMidnight", Variant(ado::DateTime{{1999, 12, 31}, {}}), true, dkAccess, "1999-12-31 00:00:00", false},
   {"DateTimeFraction", Variant(ado::DateTime{{2024, 1, 2}, {false, 3, 4, 5, 500000000}}), true, dkMySQL, "2024-01-02 03:04:05.5", false},
   {"TimeInterval", Variant(ado::Time{true, 838, 59, 59, 0}), true, dkMySQL, "-838:59:59", false},
@@ -124,6 +147,14 @@ TEST(FillPlaceholder, ReplacesEveryOccurrenceAndNullTakesItsQuotes) {
   EXPECT_EQ(FillPlaceholder(tmpl, f, Variant(), true, dkMySQL), "a=NULL b=NULL");
   EXPECT_EQ(FillPlaceholder("v= " + ph, f, Variant(), false, dkMySQL), "v= NULL");
   EXPECT_EQ(FillPlaceholder("v= " + ph, f, Variant(1.25), false, dkMySQL), "v= 1.25");
+}
+
+TEST(FillPlaceholder, SQLServerTextTakesThePrefixAndNullDoesNot) {
+  TCorvaneField f;
+  f.FieldName = "name";
+  const std::string tmpl = "a='" + ValuePlaceholder(f) + "'";
+  EXPECT_EQ(FillPlaceholder(tmpl, f, Variant("x'y"), true, dkSQLServer), "a=N'x''y'");
+  EXPECT_EQ(FillPlaceholder(tmpl, f, Variant(), true, dkSQLServer), "a=NULL");
 }
 
 TEST(FillPlaceholder, AValueHoldingAPlaceholderIsNotFilledAgain) {

@@ -27,6 +27,16 @@ TEST(DropStatement, NamesTheAdjustedTableInEveryDialect) {
   EXPECT_EQ(DropStatement(*o, Settings(dkMySQL, dkAccess, "_")), "DROP TABLE `Order Details`;");
 }
 
+// A view created as a view is dropped as one, under the same name rule; a view that
+// became a table is dropped as a table.
+TEST(DropStatement, AViewCreatedAsAViewIsDroppedAsAView) {
+  auto v = MakeObject("my view", dkMySQL, 1);
+  EXPECT_EQ(DropStatement(*v, Settings(dkMySQL, dkMySQL, "_")), "DROP VIEW `my_view`;");
+  EXPECT_EQ(DropStatement(*v, Settings(dkMySQL, dkSQLServer, "_")), "DROP TABLE \"my view\";");
+  EXPECT_TRUE(CreatedAsView(*v, Settings(dkMySQL, dkMySQL)));
+  EXPECT_FALSE(CreatedAsView(*v, Settings(dkMySQL, dkAccess)));
+}
+
 TEST(CreateStatement, TableWithKeysPerDestination) {
   auto o = AccessTable();
   o->Fields[2].Selected = false;  // keep the expected texts short
@@ -38,10 +48,11 @@ TEST(CreateStatement, TableWithKeysPerDestination) {
        "CREATE TABLE `T` (`id` INT, `name` TEXT(50),  CONSTRAINT `PrimaryKey` PRIMARY KEY(`id`), "
        "CONSTRAINT `ByName` UNIQUE(`name`));"},
       {dkSQLServer,
-       "CREATE TABLE \"T\" (\"id\" INT, \"name\" VARCHAR(50),  CONSTRAINT \"T_PK0\" PRIMARY "
+       "CREATE TABLE \"T\" (\"id\" INT, \"name\" NVARCHAR(50),  CONSTRAINT \"T_PK0\" PRIMARY "
        "KEY(\"id\"), CONSTRAINT \"T_UQ0\" UNIQUE(\"name\"));"},
       {dkMySQL,
-       "CREATE TABLE `T` (`id` INT, `name` VARCHAR(50),  PRIMARY KEY `PrimaryKey`(`id`), UNIQUE KEY "
+       "CREATE TABLE `T` (`id` INT, `name` VARCHAR(50),  PRIMARY KEY `PrimaryKey`(`id`), UNIQUE "
+       "KEY "
        "`ByName`(`name`));"},
   };
   for (const auto& c : cases) {
@@ -88,6 +99,10 @@ TEST(CreateStatement, Views) {
             "CREATE VIEW `v` AS select `a` from `t`");
   EXPECT_EQ(CreateStatement(*mysqlView, Settings(dkMySQL, dkSQLServer)).second,
             "CREATE TABLE \"v\" (\"a\" INT);");
+  // The view's name follows the table name rule, as its drop and the row passes do.
+  mysqlView->ObjectName = "my view";
+  EXPECT_EQ(CreateStatement(*mysqlView, Settings(dkMySQL, dkMySQL, "_")).second,
+            "CREATE VIEW `my_view` AS select `a` from `t`");
 
   auto sqlView = MakeObject("v", dkSQLServer, 1);
   sqlView->ViewDefinition = "CREATE VIEW v AS SELECT 1 AS x";
@@ -111,41 +126,90 @@ TEST(RowStatements, InsertAndUpdateOfOneRow) {
   const std::string insert = InsertTemplate(*o, settings);
   EXPECT_EQ(insert,
             "INSERT INTO \"T\"(\"id\", \"name\", \"photo\") VALUES(*_*ValueIDT_T, "
-            "'*_*ValueNAMET_T', NULL);");
+            "'*_*ValueNAMET_T', *_*ValuePHOTOT_T);");
   o->Indexes.clear();
   AddIndex(*o, "PrimaryKey", {"id"}, true, true);
   const std::string update = UpdateTemplate(*o, settings);
-  EXPECT_EQ(update, "UPDATE \"T\" SET \"name\" = '*_*ValueNAMET_T' WHERE (\"id\"= *_*ValueIDT_T)");
+  EXPECT_EQ(update,
+            "UPDATE \"T\" SET \"name\" = '*_*ValueNAMET_T', \"photo\" = *_*ValuePHOTOT_T WHERE "
+            "(\"id\"= *_*ValueIDT_T)");
 
   MapRow smith{{"id", Variant(7)}, {"name", Variant("Smith")}, {"photo", Variant(ado::Bytes{"x"})}};
   EXPECT_EQ(InsertStatement(*o, insert, smith, settings),
-            "INSERT INTO \"T\"(\"id\", \"name\", \"photo\") VALUES(7, 'Smith', NULL);");
+            "INSERT INTO \"T\"(\"id\", \"name\", \"photo\") VALUES(7, N'Smith', 0x78);");
   EXPECT_EQ(UpdateStatement(*o, update, smith, settings),
-            "UPDATE \"T\" SET \"name\" = 'Smith' WHERE (\"id\"= 7)");
+            "UPDATE \"T\" SET \"name\" = N'Smith', \"photo\" = 0x78 WHERE (\"id\"= 7)");
 
   MapRow nameless{{"id", Variant(8)}, {"name", Variant()}};
   EXPECT_EQ(InsertStatement(*o, insert, nameless, settings),
             "INSERT INTO \"T\"(\"id\", \"name\", \"photo\") VALUES(8, NULL, NULL);");
   EXPECT_EQ(UpdateStatement(*o, update, nameless, settings),
-            "UPDATE \"T\" SET \"name\" = NULL WHERE (\"id\"= 8)");
+            "UPDATE \"T\" SET \"name\" = NULL, \"photo\" = NULL WHERE (\"id\"= 8)");
 }
 
-TEST(RowStatements, CompositeKeyAndIndexedColumnsLeftOutOfSet) {
+// Only the key stays out of SET: other indexed columns and binary ones are updated,
+// so a refreshed destination keeps no stale value.
+TEST(RowStatements, CompositeKeyIsTheWhereAndEveryOtherColumnIsSet) {
   auto o = MakeObject("Order Lines", dkMySQL);
   AddField(*o, {"order", 3});
   AddField(*o, {"code", 129, 104, 10});
   AddField(*o, {"sku", 129, 104, 10});
   AddField(*o, {"qty", 3});
+  AddField(*o, {"img", 128, 232, 65535});
   AddIndex(*o, "PRIMARY", {"order", "code"}, true, true);
   AddIndex(*o, "bysku", {"SKU"}, false, true);
   auto settings = Settings(dkMySQL, dkMySQL, "_");
   const std::string update = UpdateTemplate(*o, settings);
   EXPECT_EQ(update,
-            "UPDATE `Order_Lines` SET `qty` = *_*ValueQTYT_T WHERE (`order`= *_*ValueORDERT_T) AND "
-            "(`code`='*_*ValueCODET_T')");
-  MapRow row{{"order", Variant(1)}, {"code", Variant("it's")}, {"sku", Variant("s")}, {"qty", Variant(3)}};
+            "UPDATE `Order_Lines` SET `sku` = '*_*ValueSKUT_T', `qty` = *_*ValueQTYT_T, `img` = "
+            "*_*ValueIMGT_T WHERE (`order`= *_*ValueORDERT_T) AND (`code`='*_*ValueCODET_T')");
+  MapRow row{{"order", Variant(1)}, {"code", Variant("it's")}, {"sku", Variant("s")},
+             {"qty", Variant(3)}, {"img", Variant(ado::Bytes{std::string("\0'", 2)})}};
   EXPECT_EQ(UpdateStatement(*o, update, row, settings),
-            "UPDATE `Order_Lines` SET `qty` = 3 WHERE (`order`= 1) AND (`code`='it''s')");
+            "UPDATE `Order_Lines` SET `sku` = 's', `qty` = 3, `img` = X'0027' WHERE (`order`= 1) "
+            "AND (`code`='it''s')");
+
+  // The executed statement: the same text with a "?" for every value, the fields in
+  // the order of the "?".
+  const TUpdateCommand command = UpdateCommand(*o, settings);
+  EXPECT_EQ(command.text,
+            "UPDATE `Order_Lines` SET `sku` = ?, `qty` = ?, `img` = ? WHERE (`order`= ?) AND "
+            "(`code`= ?)");
+  std::vector<std::string> order;
+  for (const TCorvaneField* f : command.parameters) order.push_back(f->FieldName);
+  EXPECT_EQ(order, (std::vector<std::string>{"sku", "qty", "img", "order", "code"}));
+}
+
+// A single-precision key compared with a double never matches its row: the value is
+// made a float of the destination first, in the script and in the executed statement.
+TEST(RowStatements, AFloatKeyIsComparedAsAFloat) {
+  struct Case {
+    TDatabaseKind source, dest;
+    const char* literal;
+    const char* bound;
+  } cases[] = {
+      {dkMySQL, dkMySQL, "UPDATE `t` SET `v` = 1 WHERE (`k`= CAST(1.1 AS FLOAT))",
+       "UPDATE `t` SET `v` = ? WHERE (`k`= CAST(? AS FLOAT))"},
+      {dkSQLServer, dkSQLServer, "UPDATE \"t\" SET \"v\" = 1 WHERE (\"k\"= CAST(1.1 AS REAL))",
+       "UPDATE \"t\" SET \"v\" = ? WHERE (\"k\"= CAST(? AS REAL))"},
+  };
+  for (const auto& c : cases) {
+    auto o = MakeObject("t", c.source);
+    AddField(*o, {"k", 4});
+    AddField(*o, {"v", 3});
+    AddIndex(*o, "PRIMARY", {"k"}, true, true);
+    const auto settings = Settings(c.source, c.dest);
+    MapRow row{{"k", Variant(1.1)}, {"v", Variant(1)}};
+    EXPECT_EQ(UpdateStatement(*o, UpdateTemplate(*o, settings), row, settings), c.literal);
+    EXPECT_EQ(UpdateCommand(*o, settings).text, c.bound);
+  }
+  // A double key is compared as it is.
+  auto o = MakeObject("t", dkMySQL);
+  AddField(*o, {"k", 5});
+  AddField(*o, {"v", 3});
+  AddIndex(*o, "PRIMARY", {"k"}, true, true);
+  EXPECT_EQ(UpdateCommand(*o, Settings(dkMySQL, dkMySQL)).text,
+            "UPDATE `t` SET `v` = ? WHERE (`k`= ?)");
 }
 
 TEST(RowStatements, ObjectsThatGetNoUpdate) {
@@ -163,24 +227,22 @@ TEST(RowStatements, ObjectsThatGetNoUpdate) {
     cases.push_back({"no primary key", std::move(o), TUpdateGap::NoPrimaryKey});
   }
   {
-    auto o = MakeObject("blobkey", dkMySQL);
-    AddField(*o, {"k", 128, 232, 65535});
+    auto o = MakeObject("lostkey", dkMySQL);
     AddField(*o, {"v", 3});
     AddIndex(*o, "PRIMARY", {"k"}, true, true);
-    cases.push_back({"binary key column", std::move(o), TUpdateGap::BinaryKeyColumn});
+    cases.push_back({"key column not among the fields", std::move(o), TUpdateGap::UnknownKeyColumn});
   }
   {
-    auto o = MakeObject("allkeys", dkMySQL);
+    auto o = MakeObject("allkey", dkMySQL);
     AddField(*o, {"k", 3});
-    AddField(*o, {"u", 3});
-    AddField(*o, {"data", 128, 232, -1});
-    AddIndex(*o, "PRIMARY", {"k"}, true, true);
-    AddIndex(*o, "other", {"u"}, false, false);
+    AddField(*o, {"data", 128, 232, 255});
+    AddIndex(*o, "PRIMARY", {"k", "data"}, true, true);
     cases.push_back({"nothing to set", std::move(o), TUpdateGap::NothingToSet});
   }
   for (const auto& c : cases) {
     EXPECT_EQ(CheckUpdateTemplate(*c.object, settings), c.gap) << c.what;
     EXPECT_EQ(UpdateTemplate(*c.object, settings), "") << c.what;
+    EXPECT_EQ(UpdateCommand(*c.object, settings).text, "") << c.what;
   }
 }
 
@@ -204,11 +266,129 @@ TEST(RowStatements, ValuesKeepTheirFormInTheDestinationDialect) {
   auto sqlServer = Settings(dkMySQL, dkSQLServer);
   EXPECT_EQ(InsertStatement(*o, InsertTemplate(*o, sqlServer), row, sqlServer),
             "INSERT INTO \"t\"(\"flag\", \"price\", \"at\", \"ratio\") VALUES(1, 1.50, "
-            "'2020-05-06 07:08:09', 0.30000000000000004);");
+            "'2020-05-06T07:08:09', 0.30000000000000004);");
   auto access = Settings(dkMySQL, dkAccess);
   EXPECT_EQ(InsertStatement(*o, InsertTemplate(*o, access), row, access),
             "INSERT INTO `t`(`flag`, `price`, `at`, `ratio`) VALUES(True, 1.50, "
             "'2020-05-06 07:08:09', 0.30000000000000004);");
+}
+
+// The bytes the job stores are in the script where the dialect has a literal for them;
+// Jet SQL has none.
+TEST(RowStatements, BinaryValuesAsHexLiteralsExceptForAccess) {
+  auto o = MakeObject("t", dkMySQL);
+  AddField(*o, {"id", 3});
+  AddField(*o, {"b", 128, 232, 65535});
+  AddField(*o, {"k", 128, 104, 255, 0, 0, "binary(4)"});
+  const MapRow row{{"id", Variant(1)},
+                   {"b", Variant(ado::Bytes{std::string("\0'", 2)})},
+                   {"k", Variant(ado::Bytes{"AB"})}};
+  const struct {
+    TDatabaseKind dest;
+    const char* text;
+    bool nullNote;
+  } cases[] = {
+      {dkMySQL, "INSERT INTO `t`(`id`, `b`, `k`) VALUES(1, X'0027', X'4142');", false},
+      {dkSQLServer, "INSERT INTO \"t\"(\"id\", \"b\", \"k\") VALUES(1, 0x0027, 0x4142);", false},
+      {dkAccess, "INSERT INTO `t`(`id`, `b`, `k`) VALUES(1, NULL, NULL);", true},
+  };
+  for (const auto& c : cases) {
+    const auto settings = Settings(dkMySQL, c.dest);
+    EXPECT_EQ(InsertStatement(*o, InsertTemplate(*o, settings), row, settings), c.text)
+        << int(c.dest);
+    EXPECT_EQ(WritesBinaryAsNull(*o, settings), c.nullNote) << int(c.dest);
+  }
+  auto numbers = MakeObject("n", dkMySQL);
+  AddField(*numbers, {"id", 3});
+  EXPECT_FALSE(WritesBinaryAsNull(*numbers, Settings(dkMySQL, dkAccess)));
+}
+
+// Columns the destination fills (a kept generated column, SQL Server's rowversion) are
+// named by no INSERT and no UPDATE SET; elsewhere they are plain columns with values.
+TEST(RowStatements, ColumnsTheDestinationFillsAreLeftOut) {
+  auto mysql = MakeObject("g", dkMySQL);
+  AddField(*mysql, {"id", 3});
+  AddField(*mysql, {"a", 3});
+  AddField(*mysql, {"twice", 3}).GenerationExpression = "`a` * 2";
+  AddIndex(*mysql, "PRIMARY", {"id"}, true, true);
+  EXPECT_EQ(InsertTemplate(*mysql, Settings(dkMySQL, dkMySQL)),
+            "INSERT INTO `g`(`id`, `a`) VALUES(*_*ValueIDT_T, *_*ValueAT_T);");
+  EXPECT_EQ(UpdateTemplate(*mysql, Settings(dkMySQL, dkMySQL)),
+            "UPDATE `g` SET `a` = *_*ValueAT_T WHERE (`id`= *_*ValueIDT_T)");
+  EXPECT_EQ(InsertTemplate(*mysql, Settings(dkMySQL, dkSQLServer)),
+            "INSERT INTO \"g\"(\"id\", \"a\", \"twice\") VALUES(*_*ValueIDT_T, *_*ValueAT_T, "
+            "*_*ValueTWICET_T);");
+  EXPECT_EQ(CreateStatement(*mysql, Settings(dkMySQL, dkMySQL)).second,
+            "CREATE TABLE `g` (`id` INTEGER, `a` INTEGER, `twice` INTEGER AS (`a` * 2) VIRTUAL,  "
+            "PRIMARY KEY `PRIMARY`(`id`));");
+
+  auto sql = MakeObject("r", dkSQLServer);
+  AddField(*sql, {"id", 3});
+  AddField(*sql, {"rv", 128, 624, 8});
+  AddField(*sql, {"v", 3});
+  AddIndex(*sql, "pk", {"id"}, true, true);
+  const auto toSQLServer = Settings(dkSQLServer, dkSQLServer);
+  EXPECT_EQ(CreateStatement(*sql, toSQLServer).second,
+            "CREATE TABLE \"r\" (\"id\" INT, \"rv\" TIMESTAMP, \"v\" INT,  CONSTRAINT \"r_PK0\" "
+            "PRIMARY KEY(\"id\"));");
+  EXPECT_EQ(InsertTemplate(*sql, toSQLServer),
+            "INSERT INTO \"r\"(\"id\", \"v\") VALUES(*_*ValueIDT_T, *_*ValueVT_T);");
+  EXPECT_EQ(UpdateTemplate(*sql, toSQLServer),
+            "UPDATE \"r\" SET \"v\" = *_*ValueVT_T WHERE (\"id\"= *_*ValueIDT_T)");
+  const MapRow row{{"id", Variant(1)}, {"rv", Variant(ado::Bytes{"12345678"})}, {"v", Variant(2)}};
+  const auto toMySQL = Settings(dkSQLServer, dkMySQL);
+  EXPECT_EQ(InsertStatement(*sql, InsertTemplate(*sql, toMySQL), row, toMySQL),
+            "INSERT INTO `r`(`id`, `rv`, `v`) VALUES(1, X'3132333435363738', 2);");
+
+  // Only a generated column outside the key: nothing is left to set.
+  auto onlyGenerated = MakeObject("o", dkMySQL);
+  AddField(*onlyGenerated, {"id", 3});
+  AddField(*onlyGenerated, {"x", 3}).GenerationExpression = "`id` + 1";
+  AddIndex(*onlyGenerated, "PRIMARY", {"id"}, true, true);
+  EXPECT_EQ(CheckUpdateTemplate(*onlyGenerated, Settings(dkMySQL, dkMySQL)),
+            TUpdateGap::NothingToSet);
+  EXPECT_EQ(CheckUpdateTemplate(*onlyGenerated, Settings(dkMySQL, dkAccess)), TUpdateGap::None);
+}
+
+TEST(CreateStatement, MySQLKeyPrefixesKeptBetweenMySQLDatabases) {
+  auto o = MakeObject("p", dkMySQL);
+  AddField(*o, {"t", 129, 232, 65535});
+  AddField(*o, {"n", 3});
+  AddIndex(*o, "PRIMARY", {"t", "n"}, true, true).ColumnPrefixes = {10, 0};
+  EXPECT_EQ(CreateStatement(*o, Settings(dkMySQL, dkMySQL)).second,
+            "CREATE TABLE `p` (`t` TEXT, `n` INTEGER,  PRIMARY KEY `PRIMARY`(`t`(10), `n`));");
+  EXPECT_EQ(CreateStatement(*o, Settings(dkMySQL, dkSQLServer)).second,
+            "CREATE TABLE \"p\" (\"t\" NTEXT, \"n\" INT,  CONSTRAINT \"p_PK0\" PRIMARY KEY(\"t\", "
+            "\"n\"));");
+}
+
+// A name is adjusted before it is enclosed, so neither the name nor ReplaceChar can
+// end the quotes early.
+TEST(DestTableName, AdjustedThenEnclosed) {
+  const struct {
+    const char* name;
+    TDatabaseKind dest;
+    const char* replace;
+    const char* text;
+  } cases[] = {
+      {"Order Details", dkMySQL, "`", "`Order``Details`"},
+      {" a`b c ", dkMySQL, "_", "`a``b_c`"},
+      {"say \"hi\"", dkSQLServer, "_", "\"say \"\"hi\"\"\""},
+      {"Order Details", dkAccess, "_", "`Order Details`"},
+  };
+  for (const auto& c : cases) {
+    auto o = MakeObject(c.name, dkMySQL);
+    EXPECT_EQ(DestTableName(*o, Settings(dkMySQL, c.dest, c.replace)), c.text) << c.name;
+  }
+}
+
+TEST(SourceColumnList, NamesEveryColumnWhenSomeAreInvisible) {
+  auto o = MakeObject("t", dkMySQL);
+  AddField(*o, {"a", 3});
+  AddField(*o, {"b c", 3});
+  EXPECT_EQ(SourceColumnList(*o, Settings(dkMySQL, dkMySQL)), "*");
+  o->Fields[1].Invisible = true;
+  EXPECT_EQ(SourceColumnList(*o, Settings(dkMySQL, dkMySQL)), "`a`, `b c`");
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #include "platform/ado/variant.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
+#include <limits>
 #include <stdexcept>
 #include <system_error>
 
@@ -17,6 +19,15 @@ std::string NumberText(T v) {
 }
 
 }  // namespace
+
+double FloatValue(float f) {
+  char buf[32];
+  auto res = std::to_chars(buf, buf + sizeof buf, f);
+  double d = f;
+  std::from_chars(buf, res.ptr, d);
+  if (std::fabs(d) > std::numeric_limits<float>::max()) return f;
+  return d;
+}
 
 std::string FormatDate(const Date& d) {
   char buf[32];

@@ -124,6 +124,12 @@ class Variant {
 // as they are, null as empty text.
 std::string VariantToText(const Variant& value);
 
+// The double a single-precision value travels as: the reading of the float's shortest
+// text (1.2f as 1.2, not 1.2000000476837158), which stores back as the same float;
+// the float's own value where that text lies beyond the float range (3.4028235e+38,
+// which a float column refuses).
+double FloatValue(float f);
+
 std::string FormatDate(const Date& d);
 std::string FormatTime(const Time& t);
 std::string FormatDateTime(const DateTime& dt);

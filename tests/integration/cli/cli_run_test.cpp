@@ -574,11 +574,14 @@ TEST_F(Cli, CtrlCWhileTheScriptIsWrittenLeavesItWholeAndExits130) {
 
 TEST_F(Cli, ASecondCtrlCEndsAProcessThatIsWaitingForTheDatabase) {
   // Reading this view keeps the source query waiting for 20 seconds, so the first
-  // Ctrl-C cannot be noticed at a row.
+  // Ctrl-C cannot be noticed at a row. Toward another dialect the view becomes a table
+  // whose rows are read (MySQL to MySQL it would stay a view, with no rows to read).
   OnSource({"CREATE VIEW slow AS SELECT SLEEP(20) AS s"});
   bool twice = false;
   const auto start = std::chrono::steady_clock::now();
-  const Result killed = RunCli(MySQLToMySQL(), WorkDir(), [&](const std::string& o, pid_t pid) {
+  const auto args = MySQLToMySQL(
+      {"--dest-kind", "sqlserver", "--script-only", "--script", WorkDir() + "/slow.sql"});
+  const Result killed = RunCli(args, WorkDir(), [&](const std::string& o, pid_t pid) {
     if (!twice && o.find("[slow]") != std::string::npos && o.find("create") != std::string::npos) {
       usleep(300000);
       kill(pid, SIGINT);
@@ -603,18 +606,21 @@ const Table kFPdev = {{"1", "Michael Van Canneyt", "Michael@tfdec1.fys.kuleuven.
                       {"6", "Jonas Maebe", "jmaebe@mail.dma.be"}};
 
 // The script of a whole FPdev job for a destination whose names go between q.
-std::string FPdevScript(const std::string& q, const std::string& create) {
+std::string FPdevScript(const std::string& q, const std::string& create,
+                        const std::string& textPrefix = "") {
   std::string s;
   for (const auto& l : job::ScriptBannerLines()) s += l + "\r\n";
   const std::string table = q + "FPdev" + q;
   s += "\r\nDROP TABLE " + table + ";\r\n\r\n" + create + "\r\n\r\n";
   for (const auto& r : kFPdev)
     s += "INSERT INTO " + table + "(" + q + "id" + q + ", " + q + "UserName" + q + ", " + q +
-         "InstEmail" + q + ") VALUES(" + r[0] + ", '" + r[1] + "', '" + r[2] + "');\r\n";
+         "InstEmail" + q + ") VALUES(" + r[0] + ", " + textPrefix + "'" + r[1] + "', " +
+         textPrefix + "'" + r[2] + "');\r\n";
   s += "\r\n";
   for (const auto& r : kFPdev)
-    s += "UPDATE " + table + " SET " + q + "UserName" + q + " = '" + r[1] + "', " + q +
-         "InstEmail" + q + " = '" + r[2] + "' WHERE (" + q + "id" + q + "= " + r[0] + ")\r\n";
+    s += "UPDATE " + table + " SET " + q + "UserName" + q + " = " + textPrefix + "'" + r[1] +
+         "', " + q + "InstEmail" + q + " = " + textPrefix + "'" + r[2] + "' WHERE (" + q + "id" +
+         q + "= " + r[0] + ")\r\n";
   return s;
 }
 
@@ -643,23 +649,26 @@ TEST_F(Cli, ScriptOnlyWritesWhatAJobWouldRunForEachDestinationKind) {
     const char* kind;
     const char* quote;
     const char* create;
+    const char* textPrefix;
   } cases[] = {
-      {"mysql", "`", kMySQLCreate.c_str()},
+      {"mysql", "`", kMySQLCreate.c_str(), ""},
+      // Access text is Unicode: N types and N'...' literals.
       {"sqlserver", "\"",
-       "CREATE TABLE \"FPdev\" (\"id\" INT, \"UserName\" VARCHAR(255), \"InstEmail\" VARCHAR(255), "
-       " CONSTRAINT "
-       "\"FPdev_PK0\" PRIMARY KEY(\"id\"));"},
+       "CREATE TABLE \"FPdev\" (\"id\" INT, \"UserName\" NVARCHAR(255), \"InstEmail\" "
+       "NVARCHAR(255),  CONSTRAINT \"FPdev_PK0\" PRIMARY KEY(\"id\"));",
+       "N"},
       {"access", "`",
        "CREATE TABLE `FPdev` (`id` INT, `UserName` TEXT(255), `InstEmail` TEXT(255),  CONSTRAINT "
        "`PK_FPDEV` "
-       "PRIMARY KEY(`id`));"},
+       "PRIMARY KEY(`id`));",
+       ""},
   };
   for (const auto& c : cases) {
     const std::string script = WorkDir() + "/only-" + c.kind + ".sql";
     const Result r = Run(
         {"--source", AccessString(), "--dest-kind", c.kind, "--script-only", "--script", script});
     EXPECT_EQ(r.status, 0) << c.kind << r.out << r.err;
-    EXPECT_EQ(ReadFile(script), FPdevScript(c.quote, c.create)) << c.kind;
+    EXPECT_EQ(ReadFile(script), FPdevScript(c.quote, c.create, c.textPrefix)) << c.kind;
     const Lines out = SplitLines(r.out);
     ASSERT_GE(out.size(), 2u);
     EXPECT_NE(out.front().find("Script only: no statement and no row is executed"),
@@ -672,6 +681,66 @@ TEST_F(Cli, ScriptOnlyWritesWhatAJobWouldRunForEachDestinationKind) {
   EXPECT_EQ(
       Scalar("SELECT COUNT(*) FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_SCHEMA = '" + dstDb + "'"),
       "0");
+}
+
+// A MySQL source with the columns whose types and values SQL Server and Access hold
+// differently, written by --script-only for each: no digit, character, byte or line
+// break of a value is lost in the statements.
+TEST_F(Cli, ScriptOnlyTranslatesTypesAndValuesOfAMySQLSource) {
+  OnSource(
+      {"CREATE TABLE wide (id BIGINT NOT NULL PRIMARY KEY, big BIGINT UNSIGNED, "
+       "amount DECIMAL(12,4), huge DECIMAL(40,2), code VARCHAR(10), note VARCHAR(300), "
+       "body LONGTEXT, bin BINARY(4), vb VARBINARY(600), at DATETIME(3), d DATE) "
+       "CHARACTER SET utf8mb4",
+       "INSERT INTO wide VALUES (9223372036854775807, 18446744073709551615, -12.3456, "
+       "12345678901234567890123456789012345678.99, '007', 'Zoë 中', 'one\\r\\ntwo', "
+       "X'00FF0102', X'DEAD', '2024-02-29 23:59:59.999', '2024-02-29')"});
+  const struct {
+    const char* kind;
+    const char* create;
+    const char* insert;
+    bool nullNote;
+  } cases[] = {
+      {"sqlserver",
+       "CREATE TABLE \"wide\" (\"id\" BIGINT, \"big\" DECIMAL(20,0), \"amount\" DECIMAL(12,4), "
+       "\"huge\" VARCHAR(42), \"code\" NVARCHAR(10), \"note\" NVARCHAR(300), \"body\" NTEXT, "
+       "\"bin\" BINARY(4), \"vb\" VARBINARY(600), \"at\" DATETIME, \"d\" DATETIME,  CONSTRAINT "
+       "\"wide_PK0\" PRIMARY KEY(\"id\"));",
+       "INSERT INTO \"wide\"(\"id\", \"big\", \"amount\", \"huge\", \"code\", \"note\", \"body\", "
+       "\"bin\", \"vb\", \"at\", \"d\") VALUES(9223372036854775807, 18446744073709551615, "
+       "-12.3456, "
+       "'12345678901234567890123456789012345678.99', N'007', N'Zoë 中', N'one\r\ntwo', 0x00FF0102, "
+       "0xDEAD, '2024-02-29T23:59:59.999', '20240229');",
+       false},
+      {"access",
+       "CREATE TABLE `wide` (`id` DECIMAL(19,0), `big` DECIMAL(20,0), `amount` DECIMAL(12,4), "
+       "`huge` TEXT(42), `code` VARCHAR, `note` MEMO, `body` MEMO, `bin` BINARY(4), `vb` "
+       "OLEOBJECT, "
+       "`at` DATETIME, `d` DATETIME,  CONSTRAINT `PRIMARY` PRIMARY KEY(`id`));",
+       "INSERT INTO `wide`(`id`, `big`, `amount`, `huge`, `code`, `note`, `body`, `bin`, `vb`, "
+       "`at`, `d`) VALUES(9223372036854775807, 18446744073709551615, -12.3456, "
+       "'12345678901234567890123456789012345678.99', '007', 'Zoë 中', 'one\r\ntwo', NULL, NULL, "
+       "'2024-02-29 23:59:59.999', '2024-02-29');",
+       true},
+  };
+  for (const auto& c : cases) {
+    const std::string script = WorkDir() + "/wide-" + c.kind + ".sql";
+    const Result r = Run(
+        {"--source", kSourceString, "--dest-kind", c.kind, "--script-only", "--script", script});
+    EXPECT_EQ(r.status, 0) << c.kind << r.out << r.err;
+    const std::string text = ReadFile(script);
+    std::string banner;
+    for (const auto& l : job::ScriptBannerLines()) banner += l + "\r\n";
+    ASSERT_TRUE(StartsWith(text, banner)) << text;
+    const std::string note =
+        "\r\n-- Jet SQL has no binary literal: the values of binary columns are written as NULL "
+        "in this script.\r\n";
+    EXPECT_EQ(text.compare(banner.size(), note.size(), note) == 0, c.nullNote) << c.kind << text;
+    EXPECT_NE(text.find("\r\n" + std::string(c.create) + "\r\n"), std::string::npos)
+        << c.kind << text;
+    EXPECT_NE(text.find("\r\n" + std::string(c.insert) + "\r\n"), std::string::npos)
+        << c.kind << text;
+  }
 }
 
 }  // namespace

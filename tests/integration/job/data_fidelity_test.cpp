@@ -16,21 +16,24 @@ struct Column {
   const char* type;
   // Compared as bytes (text, binary) rather than as values (numbers, dates).
   bool asBytes;
+  // The destination column is declared as the source's (type, character set,
+  // collation, default, extra); the others become the nearest type that holds them.
+  bool keepsType = true;
 };
 
 // clang-format off
 const Column kColumns[] = {
-    {"ti", "TINYINT", false},            {"tiu", "TINYINT UNSIGNED", false},
-    {"si", "SMALLINT", false},           {"siu", "SMALLINT UNSIGNED", false},
-    {"mi", "MEDIUMINT", false},          {"miu", "MEDIUMINT UNSIGNED", false},
-    {"i", "INT", false},                 {"iu", "INT UNSIGNED", false},
-    {"bi", "BIGINT", false},             {"biu", "BIGINT UNSIGNED", false},
+    {"ti", "TINYINT", false},            {"tiu", "TINYINT UNSIGNED", false, false},
+    {"si", "SMALLINT", false},           {"siu", "SMALLINT UNSIGNED", false, false},
+    {"mi", "MEDIUMINT", false, false},          {"miu", "MEDIUMINT UNSIGNED", false, false},
+    {"i", "INT", false},                 {"iu", "INT UNSIGNED", false, false},
+    {"bi", "BIGINT", false},             {"biu", "BIGINT UNSIGNED", false, false},
     {"bo", "TINYINT(1)", false},
     {"d65", "DECIMAL(65,30)", false},    {"d10", "DECIMAL(10,2)", false},
-    {"d20", "DECIMAL(20,0) UNSIGNED", false},
+    {"d20", "DECIMAL(20,0) UNSIGNED", false, false},
     {"f", "FLOAT", false},               {"g", "DOUBLE", false},
-    // Wider bits arrive as their bytes in a binary column.
-    {"b1", "BIT(1)", false},             {"b8", "BIT(8)", true},
+    // Wider bits arrive as their bytes and go back into a bit field.
+    {"b1", "BIT(1)", false, false},             {"b8", "BIT(8)", true},
     {"b64", "BIT(64)", true},
     {"c", "CHAR(10)", true},             {"vc", "VARCHAR(255)", true},
     {"tt", "TINYTEXT", true},            {"tx", "TEXT", true},
@@ -41,8 +44,9 @@ const Column kColumns[] = {
     {"dt", "DATE", false},               {"tm", "TIME", false},
     {"tm6", "TIME(6)", false},           {"dtm", "DATETIME", false},
     {"dtm6", "DATETIME(6)", false},      {"ts", "TIMESTAMP NULL", false},
-    {"yr", "YEAR", false},
-    {"en", "ENUM('a','b','ü😀')", true}, {"st", "SET('x','y','z')", true},
+    {"yr", "YEAR", false, false},
+    {"en", "ENUM('a','b','ü😀')", true, false},
+    {"st", "SET('x','y','z')", true, false},
 };
 
 // One row per line: the lower limits, the upper limits, ordinary and awkward values,
@@ -90,6 +94,17 @@ const char* const kRows[] = {
     " 'y', 'y', 'y', 'y', 'y', 'y', X'02', X'02', X'02', X'02', X'02', X'02',"
     " '2002-01-01', '02:00:00', '02:00:00', '2002-01-01 00:00:00',"
     " '2002-01-01 00:00:00', '2002-01-01 00:00:00', 2002, 'b', 'y')",
+    // MySQL's zero and partial-zero dates, which only MySQL holds.
+    "(8, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, '3', 3, 3,"
+    " 3, 3, b'0', b'0', b'0',"
+    " 'z', 'z', 'z', 'z', 'z', 'z', X'03', X'03', X'03', X'03', X'03', X'03',"
+    " '0000-00-00', '03:00:00', '03:00:00', '0000-00-00 00:00:00',"
+    " '0000-00-00 00:00:00.000000', '0000-00-00 00:00:00', 2003, 'a', 'z')",
+    "(9, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, '4', 4, 4,"
+    " 4, 4, b'1', b'1', b'1',"
+    " 'p', 'p', 'p', 'p', 'p', 'p', X'04', X'04', X'04', X'04', X'04', X'04',"
+    " '2021-00-00', '04:00:00', '04:00:00', '2021-03-00 10:00:00',"
+    " '2021-00-05 00:00:00.500000', '2004-01-01 00:00:00', 2004, 'b', 'x')",
     "(5, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL,"
     " NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL,"
     " NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL)",
@@ -131,6 +146,30 @@ class DataFidelity : public JobDatabases {
     }
   }
 
+  // The columns of a destination table whose declaration differs from the source's.
+  std::string DeclarationDifferences(const std::string& table,
+                                     const std::vector<std::string>& columns) {
+    std::string out;
+    for (const std::string& c : columns) {
+      const std::string query =
+          "SELECT COLUMN_TYPE, IFNULL(CHARACTER_SET_NAME, '-'), IFNULL(COLLATION_NAME, '-'), "
+          "IFNULL(COLUMN_DEFAULT, '-'), EXTRA, IFNULL(GENERATION_EXPRESSION, '-') FROM "
+          "information_schema.COLUMNS WHERE TABLE_NAME = '" +
+          table + "' AND COLUMN_NAME = '" + c + "' AND TABLE_SCHEMA = ";
+      const auto source = Rows(query + "'" + srcDb + "'");
+      const auto dest = Rows(query + "'" + dstDb + "'");
+      if (source == dest) continue;
+      out += "\n  " + c + ":";
+      for (const auto* side : {&source, &dest}) {
+        out += " [";
+        for (const auto& row : *side)
+          for (const auto& v : row) out += v + "|";
+        out += "]";
+      }
+    }
+    return out;
+  }
+
   RecordingView view;
   ui::RecordingMessages messages;
 };
@@ -142,6 +181,10 @@ TEST_F(DataFidelity, EveryValueArrivesAndTheUpdatePassKeepsIt) {
   RunMySQLJob(copy, view, messages);
   EXPECT_TRUE(ErrorLog.empty()) << view.LogLines().text();
   ExpectEqualEverywhere("after the transfer");
+  std::vector<std::string> kept;
+  for (const Column& c : kColumns)
+    if (c.keepsType) kept.push_back(c.name);
+  EXPECT_EQ(DeclarationDifferences("every_type", kept), "");
 
   TProjectSettings update = AllPhases();
   update.DropIfExist = update.CreateObject = update.TransferData = false;
@@ -163,15 +206,11 @@ TEST_F(DataFidelity, TheUpdatePassWritesEveryValueItSets) {
   copy.UpdateData = false;
   RunMySQLJob(copy, view, messages);
   ASSERT_TRUE(ErrorLog.empty()) << view.LogLines().text();
-  // Set every column the update pass writes (all but the key and those that arrive in a
-  // binary column) to NULL in the destination, then update from the source.
+  // Set every column the update pass writes (all but the key) to NULL in the
+  // destination, then update from the source.
   std::string clear = "UPDATE `" + dstDb + "`.every_type SET ";
   bool first = true;
   for (const Column& c : kColumns) {
-    const std::string type = c.type;
-    if (type.find("BLOB") != std::string::npos || type.find("BINARY") != std::string::npos ||
-        (type.rfind("BIT(", 0) == 0 && type != "BIT(1)"))
-      continue;
     clear += (first ? "`" : ", `") + std::string(c.name) + "` = NULL";
     first = false;
   }
@@ -181,6 +220,69 @@ TEST_F(DataFidelity, TheUpdatePassWritesEveryValueItSets) {
   RunMySQLJob(update, view, messages);
   EXPECT_TRUE(ErrorLog.empty()) << view.LogLines().text();
   ExpectEqualEverywhere("after updating a cleared copy");
+}
+
+// What makes values distinct and how columns are filled survives a copy between two
+// MySQL databases: collations ('a' and 'A' are two keys under a binary one), binary
+// keys, key prefixes, invisible and generated columns, floats at their limits, line
+// breaks inside text, and latin1 tables whose row would not fit in utf8mb4.
+TEST_F(DataFidelity, DeclarationsThatDecideValuesAreKept) {
+  OnSource({"SET SESSION sql_mode = 'STRICT_ALL_TABLES'",
+            "CREATE TABLE kept (k VARCHAR(10) CHARACTER SET utf8mb4 COLLATE utf8mb4_bin NOT NULL,"
+            " bk VARBINARY(16) NOT NULL, t VARCHAR(40) COLLATE latin1_general_cs,"
+            " hidden INT INVISIBLE, a INT, twice INT AS (a * 2) VIRTUAL,"
+            " label VARCHAR(30) AS (CONCAT(k, '-', a)) PERSISTENT, f FLOAT, breaks TEXT,"
+            " bits BIT(12), wide1 VARCHAR(20000), wide2 VARCHAR(20000), wide3 VARCHAR(20000),"
+            " PRIMARY KEY (k, bk), UNIQUE KEY t_prefix (t(3))) CHARACTER SET latin1",
+            "INSERT INTO kept (k, bk, t, hidden, a, f, breaks, bits, wide1, wide2, wide3) VALUES"
+            " ('a', X'01', 'Abc', 5, 1, 3.4028234e38, 'one\\r\\ntwo\\r\\n', b'101010101010',"
+            "  REPEAT('x', 20000), REPEAT('y', 20000), REPEAT('z', 20000)),"
+            " ('A', X'01', 'abc', 6, 2, -3.4028234e38, '\\r', b'0', '', '', ''),"
+            " ('a', X'0100', NULL, NULL, NULL, 1.17549435e-38, '\\n\\n', NULL, NULL, NULL, NULL)",
+            "CREATE TABLE prefixed (t TEXT NOT NULL, b BLOB NOT NULL, v INT,"
+            " PRIMARY KEY (t(10), b(4)))",
+            "INSERT INTO prefixed VALUES ('same start, one', X'00010203', 1),"
+            " ('same start, two', X'00010204', 2)"});
+  const std::string script = WorkDir() + "/kept.sql";
+  RunMySQLJob(AllPhases(script), view, messages);
+  EXPECT_TRUE(ErrorLog.empty()) << view.LogLines().text();
+  const auto log = view.LogTexts();
+  EXPECT_NE(std::find(log.begin(), log.end(), "3 updated, 0 update failed."), log.end())
+      << view.LogLines().text();
+
+  const std::vector<std::string> columns{"k", "bk",     "t",    "hidden", "a",     "twice", "label",
+                                         "f", "breaks", "bits", "wide1",  "wide2", "wide3"};
+  for (const std::string& c : columns) {
+    const auto differing =
+        Rows("SELECT HEX(s.k), HEX(s.bk) FROM `" + srcDb + "`.kept s LEFT JOIN `" + dstDb +
+             "`.kept d ON CAST(d.k AS BINARY) = CAST(s.k AS BINARY) AND d.bk = s.bk WHERE NOT "
+             "(CAST(s.`" +
+             c + "` AS BINARY) <=> CAST(d.`" + c + "` AS BINARY))");
+    EXPECT_TRUE(differing.empty()) << "column " << c << ", first row " << differing[0][0];
+  }
+  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM `" + dstDb + "`.kept"), "3");
+  // The invisible column arrives as a plain one; every other keeps its declaration.
+  std::vector<std::string> declared = columns;
+  declared.erase(std::find(declared.begin(), declared.end(), "hidden"));
+  EXPECT_EQ(DeclarationDifferences("kept", declared), "");
+  EXPECT_EQ(Rows("SELECT INDEX_NAME, COLUMN_NAME, SUB_PART FROM information_schema.STATISTICS WHERE"
+                 " TABLE_SCHEMA = '" +
+                 dstDb +
+                 "' AND TABLE_NAME IN ('kept', 'prefixed')"
+                 " ORDER BY TABLE_NAME, INDEX_NAME, SEQ_IN_INDEX"),
+            (std::vector<std::vector<std::string>>{{"PRIMARY", "k", "NULL"},
+                                                   {"PRIMARY", "bk", "NULL"},
+                                                   {"t_prefix", "t", "3"},
+                                                   {"PRIMARY", "t", "10"},
+                                                   {"PRIMARY", "b", "4"}}));
+  EXPECT_EQ(Rows("SELECT v FROM `" + dstDb + "`.prefixed ORDER BY v"),
+            (std::vector<std::vector<std::string>>{{"1"}, {"2"}}));
+
+  // Line breaks in a MySQL text literal are written as the server escapes them, so
+  // each statement of the script stays on its line.
+  const std::string text = ReadFile(script);
+  EXPECT_NE(text.find("'one\\r\\ntwo\\r\\n'"), std::string::npos) << text.substr(0, 2000);
+  EXPECT_EQ(text.find("one\r\ntwo"), std::string::npos);
 }
 
 }  // namespace

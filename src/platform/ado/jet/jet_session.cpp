@@ -15,6 +15,7 @@
 #include <optional>
 
 #include "platform/ado/connection_string.h"
+#include "platform/ado/jet/jet_columns.h"
 #include "platform/ado/memory_recordset.h"
 #include "platform/ado/odbc/odbc_schema.h"
 
@@ -269,11 +270,7 @@ class JetTable : public Recordset {
         }
         case MDB_FLOAT: {
           need(4);
-          char buf[32];
-          auto res = std::to_chars(buf, buf + sizeof buf, FloatAt(p));
-          double d = 0;
-          std::from_chars(buf, res.ptr, d);
-          v = Variant(d);
+          v = Variant(FloatValue(FloatAt(p)));
           break;
         }
         case MDB_DOUBLE:
@@ -293,6 +290,8 @@ class JetTable : public Recordset {
           break;
         case MDB_NUMERIC:
           need(17);
+          // The last argument is the digits after the point: a Jet 4 decimal's scale,
+          // which libmdb keeps in col_prec (see JetColumnSignature).
           v = Variant(Decimal{
               Take(mdb_numeric_to_string(mdb, field.start, col->col_scale, col->col_prec))});
           break;
@@ -348,42 +347,6 @@ class JetTable : public Recordset {
   bool eof_ = true;
   BoundFilter filter_;
 };
-
-// OLE DB type signature of an Access column, as the Jet provider reports it.
-struct JetColumnType {
-  int dataType = 0;
-  int flags = 0;
-  long long length = 0;
-  int precision = -1;
-  int scale = -1;
-};
-
-constexpr int kFixed = 122;     // may be null, may defer, fixed length
-constexpr int kVariable = 106;  // may be null, may defer
-constexpr int kLong = 234;      // ... and long
-
-JetColumnType ColumnType(const MdbColumn* c, bool jet3) {
-  switch (c->col_type) {
-    case MDB_BOOL: return {11, kFixed};
-    case MDB_BYTE: return {17, kFixed, 0, 3, 0};
-    case MDB_INT: return {2, kFixed, 0, 5, 0};
-    case MDB_LONGINT: return {3, kFixed, 0, 10, 0};
-    case MDB_MONEY: return {6, kFixed, 0, 19, 4};
-    case MDB_FLOAT: return {4, kFixed};
-    case MDB_DOUBLE: return {5, kFixed};
-    case MDB_DATETIME: return {7, kFixed};
-    case MDB_BINARY: return {128, kVariable, c->col_size};
-    // Access 2000 and later keep a text column's size in bytes, two per character.
-    case MDB_TEXT: return {130, kVariable, jet3 ? c->col_size : c->col_size / 2};
-    case MDB_OLE: return {128, kLong, 1073741823};
-    case MDB_MEMO: return {130, kLong};
-    case MDB_REPID: return {72, kFixed};
-    case MDB_NUMERIC: return {131, kFixed, 0, c->col_prec, c->col_scale};
-    // Attachment and multi-value fields hold a key into a hidden table.
-    case MDB_COMPLEX: return {3, kFixed, 0, 10, 0};
-    default: return {128, kLong, 1073741823};
-  }
-}
 
 std::optional<std::string> Restriction(const std::vector<Variant>& r, std::size_t i) {
   return SchemaRestriction(r, i);
@@ -470,6 +433,10 @@ std::unique_ptr<TableDataset> JetSession::openTable(const std::string&) {
   throw DatabaseError(readOnlyMessage());
 }
 
+std::unique_ptr<Command> JetSession::prepare(const std::string&) {
+  throw DatabaseError(readOnlyMessage());
+}
+
 std::unique_ptr<Recordset> JetSession::openQuery(const std::string& sql) {
   const std::string name = TableOfSelectAll(sql);
   MdbCatalogEntry* entry = file_->find(name, MDB_TABLE);
@@ -522,7 +489,7 @@ std::unique_ptr<Recordset> JetSession::openSchema(SchemaRowset rowset,
         for (guint i = 0; i < def.table->num_cols; ++i) {
           const MdbColumn* c = def.column(i);
           if (column && !EqualsNoCase(*column, c->name)) continue;
-          const JetColumnType t = ColumnType(c, jet3);
+          const JetColumnType t = JetColumnSignature(*c, jet3);
           std::vector<Variant> row(width);
           row[2] = table;
           row[3] = std::string(c->name);
@@ -574,6 +541,41 @@ std::unique_ptr<Recordset> JetSession::openSchema(SchemaRowset rowset,
   }
   out->first();
   return out;
+}
+
+namespace {
+constexpr int kFixed = 122;     // may be null, may defer, fixed length
+constexpr int kVariable = 106;  // may be null, may defer
+constexpr int kLong = 234;      // ... and long
+}  // namespace
+
+JetColumnType JetColumnSignature(const MdbColumn& column, bool jet3) {
+  const MdbColumn* c = &column;
+  switch (c->col_type) {
+    case MDB_BOOL: return {11, kFixed};
+    case MDB_BYTE: return {17, kFixed, 0, 3, 0};
+    case MDB_INT: return {2, kFixed, 0, 5, 0};
+    case MDB_LONGINT: return {3, kFixed, 0, 10, 0};
+    case MDB_MONEY: return {6, kFixed, 0, 19, 4};
+    case MDB_FLOAT: return {4, kFixed};
+    case MDB_DOUBLE: return {5, kFixed};
+    case MDB_DATETIME: return {7, kFixed};
+    case MDB_BINARY: return {128, kVariable, c->col_size};
+    // Access 2000 and later keep a text column's size in bytes, two per character.
+    case MDB_TEXT: return {130, kVariable, jet3 ? c->col_size : c->col_size / 2};
+    case MDB_OLE: return {128, kLong, 1073741823};
+    case MDB_MEMO: return {130, kLong};
+    case MDB_REPID: return {72, kFixed};
+    // libmdb fills a Jet 4 decimal's precision into col_scale and its scale into
+    // col_prec (mdb-schema reads them so, and so does mdb_numeric_to_string, whose
+    // last argument gives the digits after the point).
+    case MDB_NUMERIC:
+      return jet3 ? JetColumnType{131, kFixed, 0, c->col_prec, c->col_scale}
+                  : JetColumnType{131, kFixed, 0, c->col_scale, c->col_prec};
+    // Attachment and multi-value fields hold a key into a hidden table.
+    case MDB_COMPLEX: return {3, kFixed, 0, 10, 0};
+    default: return {128, kLong, 1073741823};
+  }
 }
 
 }  // namespace ado::jet

@@ -53,7 +53,12 @@ enum ColumnsCol {
   C_DOMAIN_CATALOG,
   C_DOMAIN_SCHEMA,
   C_DOMAIN_NAME,
-  C_DESCRIPTION
+  C_DESCRIPTION,
+  // Provider columns after the standard ones (MySQL).
+  C_COLUMN_TYPE,
+  C_GENERATION_EXPRESSION,
+  C_GENERATION_STORED,
+  C_INVISIBLE
 };
 enum IndexesCol {
   I_TABLE_CATALOG,
@@ -80,7 +85,8 @@ enum IndexesCol {
   I_CARDINALITY,
   I_PAGES,
   I_FILTER,
-  I_INTEGRATED
+  I_INTEGRATED,
+  I_SUB_PART  // provider column (MySQL): key prefix length, null for the whole column
 };
 enum ViewsCol {
   V_CATALOG,
@@ -150,7 +156,7 @@ std::unique_ptr<Recordset> MySQLTables(OdbcSession& s, const std::vector<Variant
   AddCondition(sql, "TABLE_NAME", Restriction(r, 2), params);
   sql += " ORDER BY TABLE_TYPE, TABLE_NAME";
   const auto type = Restriction(r, 3);
-  OdbcQuery q(s.handle(), sql, params, s.timeouts().catalogueSeconds);
+  OdbcQuery q(s.handle(), sql, params, false, s.timeouts().catalogueSeconds);
   for (; !q.eof(); q.next()) {
     std::string t = TableTypeOf(VariantToText(q.value(2)));
     if (type && *type != t) continue;
@@ -178,13 +184,14 @@ std::unique_ptr<Recordset> MySQLColumns(OdbcSession& s, const std::vector<Varian
       "IS_NULLABLE, "
       "DATA_TYPE, COLUMN_TYPE, CHARACTER_MAXIMUM_LENGTH, CHARACTER_OCTET_LENGTH, "
       "NUMERIC_PRECISION, "
-      "NUMERIC_SCALE, DATETIME_PRECISION, CHARACTER_SET_NAME, COLLATION_NAME, COLUMN_COMMENT "
+      "NUMERIC_SCALE, DATETIME_PRECISION, CHARACTER_SET_NAME, COLLATION_NAME, COLUMN_COMMENT, "
+      "GENERATION_EXPRESSION, EXTRA "
       "FROM information_schema.COLUMNS WHERE " +
       SchemaCondition(r, params);
   AddCondition(sql, "TABLE_NAME", Restriction(r, 2), params);
   AddCondition(sql, "COLUMN_NAME", Restriction(r, 3), params);
   sql += " ORDER BY TABLE_NAME, ORDINAL_POSITION";
-  OdbcQuery q(s.handle(), sql, params, s.timeouts().catalogueSeconds);
+  OdbcQuery q(s.handle(), sql, params, false, s.timeouts().catalogueSeconds);
   for (; !q.eof(); q.next()) {
     std::vector<Variant> row(SchemaColumns(SchemaRowset::Columns).size());
     auto precision = IntOf(q.value(10));
@@ -213,6 +220,16 @@ std::unique_ptr<Recordset> MySQLColumns(OdbcSession& s, const std::vector<Varian
     row[C_CS_NAME] = TextOrNull(q.value(13));
     row[C_COLL_NAME] = TextOrNull(q.value(14));
     if (!VariantToText(q.value(15)).empty()) row[C_DESCRIPTION] = TextOrNull(q.value(15));
+    row[C_COLUMN_TYPE] = TextOrNull(q.value(7));
+    // EXTRA holds "VIRTUAL GENERATED", "STORED GENERATED" (MySQL), "PERSISTENT GENERATED"
+    // (older MariaDB), "INVISIBLE", "auto_increment", ...
+    const std::string extra = VariantToText(q.value(17));
+    const bool generated = extra.find("GENERATED") != std::string::npos;
+    if (generated && !VariantToText(q.value(16)).empty()) {
+      row[C_GENERATION_EXPRESSION] = TextOrNull(q.value(16));
+      row[C_GENERATION_STORED] = Variant(extra.find("VIRTUAL") == std::string::npos);
+    }
+    row[C_INVISIBLE] = Variant(extra.find("INVISIBLE") != std::string::npos);
     out->addRow(std::move(row));
   }
   out->first();
@@ -225,13 +242,14 @@ std::unique_ptr<Recordset> MySQLIndexes(OdbcSession& s, const std::vector<Varian
   std::vector<std::string> params;
   std::string sql =
       "SELECT TABLE_SCHEMA, TABLE_NAME, INDEX_NAME, NON_UNIQUE, SEQ_IN_INDEX, COLUMN_NAME, "
-      "COLLATION, CARDINALITY, INDEX_TYPE, NULLABLE FROM information_schema.STATISTICS WHERE " +
+      "COLLATION, CARDINALITY, INDEX_TYPE, NULLABLE, SUB_PART FROM information_schema.STATISTICS "
+      "WHERE " +
       SchemaCondition(r, params);
   AddCondition(sql, "INDEX_NAME", Restriction(r, 2), params);
   AddCondition(sql, "TABLE_NAME", Restriction(r, 4), params);
   // The primary key first, then the unique indexes, each index's columns in order.
   sql += " ORDER BY TABLE_NAME, INDEX_NAME <> 'PRIMARY', NON_UNIQUE, INDEX_NAME, SEQ_IN_INDEX";
-  OdbcQuery q(s.handle(), sql, params, s.timeouts().catalogueSeconds);
+  OdbcQuery q(s.handle(), sql, params, false, s.timeouts().catalogueSeconds);
   for (; !q.eof(); q.next()) {
     std::vector<Variant> row(SchemaColumns(SchemaRowset::Indexes).size());
     const std::string name = VariantToText(q.value(2));
@@ -250,6 +268,7 @@ std::unique_ptr<Recordset> MySQLIndexes(OdbcSession& s, const std::vector<Varian
     row[I_COLUMN_NAME] = TextOrNull(q.value(5));
     row[I_COLLATION] = Variant(VariantToText(q.value(6)) == "D" ? 2 : 1);  // DB_COLLATION_DESC/ASC
     row[I_CARDINALITY] = q.value(7);
+    row[I_SUB_PART] = q.value(10);
     out->addRow(std::move(row));
   }
   out->first();
@@ -266,7 +285,7 @@ std::unique_ptr<Recordset> MySQLViews(OdbcSession& s, const std::vector<Variant>
       SchemaCondition(r, params);
   AddCondition(sql, "TABLE_NAME", Restriction(r, 2), params);
   sql += " ORDER BY TABLE_NAME";
-  OdbcQuery q(s.handle(), sql, params, s.timeouts().catalogueSeconds);
+  OdbcQuery q(s.handle(), sql, params, false, s.timeouts().catalogueSeconds);
   for (; !q.eof(); q.next()) {
     std::vector<Variant> row(SchemaColumns(SchemaRowset::Views).size());
     row[V_CATALOG] = TextOrNull(q.value(0));
@@ -476,7 +495,7 @@ std::unique_ptr<Recordset> OdbcViews(OdbcSession& s, const std::vector<Variant>&
     AddCondition(sql, "TABLE_CATALOG", Restriction(r, 0), params);
     AddCondition(sql, "TABLE_SCHEMA", Restriction(r, 1), params);
     AddCondition(sql, "TABLE_NAME", Restriction(r, 2), params);
-    OdbcQuery q(s.handle(), sql, params, s.timeouts().catalogueSeconds);
+    OdbcQuery q(s.handle(), sql, params, false, s.timeouts().catalogueSeconds);
     for (; !q.eof(); q.next()) {
       std::vector<Variant> row(SchemaColumns(SchemaRowset::Views).size());
       row[V_CATALOG] = TextOrNull(q.value(0));
@@ -549,13 +568,18 @@ const std::vector<std::string>& SchemaColumns(SchemaRowset rowset) {
                                                 "DOMAIN_CATALOG",
                                                 "DOMAIN_SCHEMA",
                                                 "DOMAIN_NAME",
-                                                "DESCRIPTION"};
+                                                "DESCRIPTION",
+                                                "COLUMN_TYPE",
+                                                "GENERATION_EXPRESSION",
+                                                "GENERATION_STORED",
+                                                "IS_INVISIBLE"};
   static const std::vector<std::string> indexes{
       "TABLE_CATALOG",  "TABLE_SCHEMA",     "TABLE_NAME",  "INDEX_CATALOG",    "INDEX_SCHEMA",
       "INDEX_NAME",     "PRIMARY_KEY",      "UNIQUE",      "CLUSTERED",        "TYPE",
       "FILL_FACTOR",    "INITIAL_SIZE",     "NULLS",       "SORT_BOOKMARKS",   "AUTO_UPDATE",
       "NULL_COLLATION", "ORDINAL_POSITION", "COLUMN_NAME", "COLUMN_GUID",      "COLUMN_PROPID",
-      "COLLATION",      "CARDINALITY",      "PAGES",       "FILTER_CONDITION", "INTEGRATED"};
+      "COLLATION",      "CARDINALITY",      "PAGES",       "FILTER_CONDITION", "INTEGRATED",
+      "SUB_PART"};
   static const std::vector<std::string> views{"TABLE_CATALOG",   "TABLE_SCHEMA", "TABLE_NAME",
                                               "VIEW_DEFINITION", "CHECK_OPTION", "IS_UPDATABLE",
                                               "DESCRIPTION",     "DATE_CREATED", "DATE_MODIFIED"};
