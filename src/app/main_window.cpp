@@ -23,6 +23,7 @@
 #include "app/job_start.h"
 #include "app/logo.h"
 #include "connect/connection_setup.h"
+#include "job/start_checks.h"
 #include "platform/ui/messages.h"
 #include "platform/ui/qt_look.h"
 
@@ -324,8 +325,14 @@ void TfrmMain::RunJobStart() {
   choices.destIndex = cmbDest->currentIndex();
   FillSettings(choices, *limit, settings_);
 
-  // 3. Connections.
+  // 3. Connections, and never one database on both sides: the job would drop and
+  // re-create the source's own tables.
   if (!CheckConnections()) return;
+  if (const std::string same = job::SameDatabaseMessage(dm_.cnnSource, dm_.cnnDest);
+      !same.empty()) {
+    ui::ShowMessage(ui::MessageKind::Error, same);
+    return;
+  }
 
   // 4. A new catalogue replaces the current one.
   catalogue_.reset();

@@ -27,6 +27,14 @@ std::int32_t ParseLimit(const std::string& value) {
   return n;
 }
 
+// A quote left open would swallow every key after it (a Provider, a time-out).
+void RequireClosedQuotes(const char* option, const std::string& connectionString) {
+  const std::string key = ado::ConnectionString(connectionString).unclosedQuoteKey();
+  if (!key.empty())
+    throw TUsageError(std::string(option) + ": the value of " + key +
+                      " opens a quote that is never closed");
+}
+
 std::vector<std::string> SplitNames(const std::string& value) {
   std::vector<std::string> names;
   std::size_t start = 0;
@@ -76,6 +84,11 @@ TCliOptions ParseArguments(const std::vector<std::string>& args) {
       o.destKind = ParseKind(name, value());
     } else if (name == "--objects") {
       for (auto& n : SplitNames(value())) o.objects.push_back(std::move(n));
+    } else if (name == "--object") {
+      // One name as it stands, commas and all.
+      std::string n = value();
+      if (n.empty()) throw TUsageError("--object needs a name");
+      o.objects.push_back(std::move(n));
     } else if (name == "--no-drop") {
       flag(o.drop, false);
     } else if (name == "--no-create") {
@@ -103,6 +116,8 @@ TCliOptions ParseArguments(const std::vector<std::string>& args) {
   }
   if (o.help) return o;
   if (!sourceGiven || o.source.empty()) throw TUsageError("--source is required");
+  RequireClosedQuotes("--source", o.source);
+  RequireClosedQuotes("--dest", o.dest);
   if (o.scriptOnly) {
     if (o.script.empty()) throw TUsageError("--script-only needs --script FILE");
   } else if (!destGiven || o.dest.empty()) {

@@ -10,6 +10,7 @@
 #include "mysql/protocol/batch_output.h"
 #include "mysql/protocol/client.h"
 #include "platform/crash/crash.h"
+#include "platform/process/standard_streams.h"
 
 namespace {
 
@@ -137,6 +138,7 @@ bool Run(mysql::TMysqlClient& c, const std::string& statement) {
 int main(int argc, char** argv) {
   crash::Install(argc, argv, "quillmark-mysql");
   crash::RunTestSwitch();
+  process::OpenStandardStreams();
   Options o;
   if (!ParseArgs(argc, argv, o)) {
     Usage(stderr);
