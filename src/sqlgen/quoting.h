@@ -19,6 +19,8 @@ void GetQuoteChars(TDatabaseKind kind, std::string& identifierQuote, std::string
 // The trimmed text between two quotes; a quote inside it is doubled. Empty for
 // blank text.
 std::string Enclose(std::string_view text, std::string_view quote);
+// As Enclose, without trimming: a name the source holds as it stands (" v").
+std::string EncloseExact(std::string_view text, std::string_view quote);
 
 // Trims a name; for a MySQL destination every blank becomes the settings' ReplaceChar.
 std::string AdjustObjectName(std::string_view name, const TProjectSettings& settings);

@@ -69,7 +69,8 @@ std::string SourceColumnList(const TCorvaneObject& object, const TProjectSetting
   std::string out;
   for (const auto& f : object.Fields) {
     if (!out.empty()) out += ", ";
-    out += Enclose(f.FieldName, idQuote);
+    // Exactly as the source names it: a trimmed " v" would be another column, or none.
+    out += EncloseExact(f.FieldName, idQuote);
   }
   return out;
 }
@@ -111,7 +112,10 @@ std::pair<bool, std::string> CreateStatement(const TCorvaneObject& object,
     if (!f.Selected) continue;
     if (!firstColumn) text += ", ";
     firstColumn = false;
-    text += Enclose(f.FieldName, q.id) + " " + ColumnDefinition(f, dest);
+    bool inPrimaryKey = false;
+    for (const auto& index : object.Indexes)
+      if (index.Selected && index.IsPrimaryKey) inPrimaryKey |= Contains(index.Columns, f.FieldName);
+    text += Enclose(f.FieldName, q.id) + " " + ColumnDefinition(f, dest, inPrimaryKey);
   }
 
   std::string constraints;
