@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <csignal>
 #include <exception>
 #include <memory>
@@ -15,6 +16,8 @@
 #include "app/splash.h"
 #include "job/process_state.h"
 #include "job/source_data_selection.h"
+#include "platform/crash/crash.h"
+#include "platform/crash/qt/crash_report_window.h"
 #include "platform/ui/qt_messages.h"
 
 namespace {
@@ -70,10 +73,9 @@ TQuillmarkApplication::TQuillmarkApplication(int& argc, char** argv) : QApplicat
 bool TQuillmarkApplication::notify(QObject* receiver, QEvent* event) {
   try {
     return QApplication::notify(receiver, event);
-  } catch (const std::exception& ex) {
-    ui::ShowMessage(ui::MessageKind::Error, ex.what());
   } catch (...) {
-    ui::ShowMessage(ui::MessageKind::Error, "Unknown error.");
+    // A handler let it through: that is a fault, so a report, and the program goes on.
+    ShowCrashReportForCurrentException();
   }
   return false;
 }
@@ -94,6 +96,8 @@ int RunQuillmark(QApplication& app, const std::string& programPath) {
       frmMain.SetAboutWindow(&frmSplash);
       frmMain.createSelectionWindow = [] { return std::make_unique<TfrmSourceDataSelection>(); };
       frmMain.show();
+      // Fails on purpose from an event handler when the tests ask for it.
+      QTimer::singleShot(0, &frmMain, [] { crash::RunTestSwitch(); });
       rc = app.exec();
       // FormClose has closed them; a loop ended some other way has not.
       dmMain.CloseConnections();

@@ -5,7 +5,7 @@
 #include <string>
 
 // An application whose event handlers never let an error escape into Qt: an error
-// no handler caught is shown with its own text, and the program goes on.
+// no handler caught ends in a crash report shown in a window, and the program goes on.
 class TQuillmarkApplication : public QApplication {
  public:
   TQuillmarkApplication(int& argc, char** argv);

@@ -185,7 +185,8 @@ const std::string& UsageText() {
       "  --help               print this text\n"
       "\n"
       "Exit status: 0 the job ran without errors, 3 it ran with errors, 1 it could not start,\n"
-      "2 bad arguments, 130 stopped by Ctrl-C.\n";
+      "2 bad arguments, 130 stopped by Ctrl-C, 70 internal error (a crash report file is\n"
+      "written and its path printed on standard error).\n";
   return text;
 }
 

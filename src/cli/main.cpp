@@ -7,6 +7,7 @@
 
 #include "cli/cli_job.h"
 #include "job/process_state.h"  // StopRequested
+#include "platform/crash/crash.h"
 
 namespace {
 
@@ -27,6 +28,10 @@ void InstallInterruptHandler() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  crash::Install(argc, argv, "quillmark-cli");
+  crash::WriteAtCrash(job::ErrorLogFileName(argc > 0 ? argv[0] : "quillmark-cli"),
+                      job::WriteErrorLines);
+  crash::RunTestSwitch();
   static_assert(std::atomic<bool>::is_always_lock_free,
                 "the stop flag is set from a signal handler");
   InstallInterruptHandler();

@@ -1,5 +1,8 @@
 #include "job/process_state.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -19,6 +22,22 @@ std::string ErrorLogFileName(std::string_view programPath) {
   return std::string(name) + ".log";
 }
 
+bool WriteErrorLines(int fd) noexcept {
+  auto writeAll = [fd](const char* data, std::size_t n) {
+    while (n > 0) {
+      const ssize_t w = ::write(fd, data, n);
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) return false;
+      data += w;
+      n -= static_cast<std::size_t>(w);
+    }
+    return true;
+  };
+  for (const std::string& line : ErrorLog)
+    if (!writeAll(line.data(), line.size()) || !writeAll("\n", 1)) return false;
+  return true;
+}
+
 bool WriteErrorLogFile(std::string_view programPath) noexcept {
   std::string name;
   try {
@@ -26,20 +45,14 @@ bool WriteErrorLogFile(std::string_view programPath) noexcept {
   } catch (...) {
     return false;
   }
-  std::FILE* f = std::fopen(name.c_str(), "wb");
-  if (!f) {
+  const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) {
     std::fprintf(stderr, "Cannot write the error log %s: %s\n", name.c_str(), std::strerror(errno));
     return false;
   }
-  bool ok = true;
-  for (const std::string& line : ErrorLog) {
-    if (std::fwrite(line.data(), 1, line.size(), f) != line.size() || std::fputc('\n', f) == EOF) {
-      ok = false;
-      break;
-    }
-  }
+  bool ok = WriteErrorLines(fd);
   const int err = errno;
-  if (std::fclose(f) != 0) ok = false;
+  if (::close(fd) != 0) ok = false;
   if (!ok)
     std::fprintf(stderr, "Cannot write the error log %s: %s\n", name.c_str(),
                  std::strerror(err ? err : errno));

@@ -26,4 +26,8 @@ std::string ErrorLogFileName(std::string_view programPath);
 // and false returned, so the process still ends.
 bool WriteErrorLogFile(std::string_view programPath) noexcept;
 
+// Writes every ErrorLog line (each ended by "\n") to fd; false when a write failed.
+// Only write(2): also called after a fatal signal, when the process cannot allocate.
+bool WriteErrorLines(int fd) noexcept;
+
 }  // namespace job

@@ -9,6 +9,7 @@
 
 #include "mysql/protocol/batch_output.h"
 #include "mysql/protocol/client.h"
+#include "platform/crash/crash.h"
 
 namespace {
 
@@ -26,7 +27,9 @@ void Usage() {
                "                       [--password=P] [--database=D] [--compress]\n"
                "                       [-e STATEMENT]...\n"
                "Without -e, statements are read from standard input; a statement ends with\n"
-               "a line that ends in \";\".\n");
+               "a line that ends in \";\".\n"
+               "Exit status: 0 done, 1 the connection or a statement failed, 2 bad arguments,\n"
+               "70 internal error (a crash report file is written; its path is printed).\n");
 }
 
 bool ParseArgs(int argc, char** argv, Options& o) {
@@ -127,6 +130,8 @@ bool Run(mysql::TMysqlClient& c, const std::string& statement) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  crash::Install(argc, argv, "quillmark-mysql");
+  crash::RunTestSwitch();
   Options o;
   if (!ParseArgs(argc, argv, o)) {
     Usage();
