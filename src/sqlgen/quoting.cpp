@@ -172,6 +172,10 @@ bool IsRowVersion(std::string_view destTypeName, TDatabaseKind destKind) {
 
 }  // namespace
 
+std::string_view TrimBlanks(std::string_view text) {
+  return TrimView(text);
+}
+
 void GetQuoteChars(TDatabaseKind kind, std::string& identifierQuote, std::string& textQuote) {
   if (IsAccessDialect(kind) || IsMySQLDialect(kind)) {
     identifierQuote = "`";
