@@ -153,8 +153,8 @@ long StreamDriver(const Server& s, bool library, bool compress, long rows, unsig
     d = std::make_unique<mysql::TMySQLDirect>();
   }
   try {
-    mysql::TMySQLHandle h =
-        d->Connect(s.host, s.user, s.password, s.port, compress ? uint32_t{mysql::kClientCompress} : 0u, "");
+    mysql::TMySQLHandle h = d->Connect(s.host, s.user, s.password, s.port,
+                                       compress ? uint32_t{mysql::kClientCompress} : 0u, "");
     mysql::TMySQLResult r = d->Query(h, Statement(rows));
     long n = 0;
     while (mysql::TMySQLRow row = d->FetchRow(r)) {
@@ -175,8 +175,7 @@ long StreamDriver(const Server& s, bool library, bool compress, long rows, unsig
 }
 
 enum Client { kBuiltIn, kLibmariadb, kDirectDriver, kLibraryDriver, kClients };
-const char* const kClientNames[kClients] = {"built-in", "libmariadb", "direct drv",
-                                            "library drv"};
+const char* const kClientNames[kClients] = {"built-in", "libmariadb", "direct drv", "library drv"};
 
 long Stream(Client c, const Server& s, bool compress, long rows, unsigned long& sum) {
   switch (c) {

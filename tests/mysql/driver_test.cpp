@@ -115,8 +115,9 @@ TEST(MysqlDriver, ErrorMessageForms) {
 }
 
 TEST(MysqlDriver, OptionsTextAndEmbeddedServerArguments) {
-  TMySQLEmbedded d("datadir=/tmp/x\r\nprotocol=pipe\r\n\r\nskip-grant-tables\nconnect_timeout=5\r\n"
-                   " Socket = /s\r\nkey-buffer-size=1M");
+  TMySQLEmbedded d(
+      "datadir=/tmp/x\r\nprotocol=pipe\r\n\r\nskip-grant-tables\nconnect_timeout=5\r\n"
+      " Socket = /s\r\nkey-buffer-size=1M");
   EXPECT_EQ(d.Options(),
             (std::vector<std::string>{"datadir=/tmp/x", "protocol=pipe", "skip-grant-tables",
                                       "connect_timeout=5", " Socket = /s", "key-buffer-size=1M"}));
@@ -149,8 +150,8 @@ TEST(MysqlDriver, LibrariesThatCannotServe) {
       {"missing embedded library", "libqm-no-such-library.so.19", true},
   };
   for (const auto& c : cases) {
-    std::unique_ptr<TMySQLLibrary> d = c.embedded ? std::make_unique<TMySQLEmbedded>()
-                                                  : std::make_unique<TMySQLLibrary>();
+    std::unique_ptr<TMySQLLibrary> d =
+        c.embedded ? std::make_unique<TMySQLEmbedded>() : std::make_unique<TMySQLLibrary>();
     d->SetClientDLL(c.file);
     try {
       d->Load();
@@ -158,10 +159,9 @@ TEST(MysqlDriver, LibrariesThatCannotServe) {
     } catch (const EMySQLError&) {
       ADD_FAILURE() << c.what << ": a plain exception was expected";
     } catch (const std::runtime_error& e) {
-      const std::string expected = "Could not load MySQL library " + c.file +
-                                   " (it comes with Debian's package " +
-                                   (c.embedded ? "libmariadbd19" : "libmariadb3") +
-                                   "). Please place " + c.file + tail;
+      const std::string expected =
+          "Could not load MySQL library " + c.file + " (it comes with Debian's package " +
+          (c.embedded ? "libmariadbd19" : "libmariadb3") + "). Please place " + c.file + tail;
       EXPECT_EQ(std::string(e.what()).substr(0, expected.size()), expected) << c.what;
       EXPECT_GT(std::string(e.what()).size(), expected.size())
           << c.what << ": the loader's reason follows";

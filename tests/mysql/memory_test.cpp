@@ -70,8 +70,7 @@ Session LoggedIn(const std::string& replies, qmtest::GreetingSpec g = {}, bool c
   MemoryVio* raw = vio.get();
   auto c = std::make_unique<TMySQLDirectClient>(std::move(vio));
   c->SetCompress(compress);
-  EXPECT_TRUE(c->Connect("127.0.0.1", "qm", "pw", "", 3306, "", false,
-                         mysql::kDefaultClientFlags))
+  EXPECT_TRUE(c->Connect("127.0.0.1", "qm", "pw", "", 3306, "", false, mysql::kDefaultClientFlags))
       << c->ErrorText();
   return {raw, std::move(c)};
 }

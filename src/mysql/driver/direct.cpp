@@ -59,9 +59,9 @@ int Options(TMySQLHandle h, int option, const void* value) {
   return 0;
 }
 
-TMySQLHandle RealConnect(TMySQLHandle h, const char* host, const char* user,
-                         const char* password, const char* db, unsigned int port,
-                         const char* unixSocket, unsigned long clientFlags) {
+TMySQLHandle RealConnect(TMySQLHandle h, const char* host, const char* user, const char* password,
+                         const char* db, unsigned int port, const char* unixSocket,
+                         unsigned long clientFlags) {
   TMySQLDirectClient* s = Session(h);
   auto text = [](const char* p) { return p ? std::string(p) : std::string(); };
   bool ok = s->Connect(text(host), text(user), text(password), text(db), port, text(unixSocket),

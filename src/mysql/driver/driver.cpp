@@ -303,10 +303,10 @@ TMySQLHandle TMySQLBase::Connect(const std::string& host, const std::string& use
       const char* env = std::getenv("MYSQL_UNIX_PORT");
       socket = s && !Trim(*s).empty() ? Trim(*s) : env && *env ? env : kDefaultSocket;
     }
-    TMySQLHandle connected = fn_.real_connect(
-        handle, host.empty() ? nullptr : host.c_str(), user.c_str(), password.c_str(),
-        database.empty() ? nullptr : database.c_str(), port, pipe ? socket.c_str() : nullptr,
-        clientFlags);
+    TMySQLHandle connected =
+        fn_.real_connect(handle, host.empty() ? nullptr : host.c_str(), user.c_str(),
+                         password.c_str(), database.empty() ? nullptr : database.c_str(), port,
+                         pipe ? socket.c_str() : nullptr, clientFlags);
     if (!connected) {
       // The failing handle tells why, also when it is not the main one.
       throw MakeError(

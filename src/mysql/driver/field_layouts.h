@@ -34,8 +34,7 @@ struct TNativeField40100 {
   char* def;
   unsigned long length;
   unsigned long max_length;
-  unsigned int name_length, org_name_length, table_length, org_table_length, db_length,
-      def_length;
+  unsigned int name_length, org_name_length, table_length, org_table_length, db_length, def_length;
   unsigned int flags;
   unsigned int decimals;
   unsigned int charsetnr;

@@ -18,15 +18,14 @@ constexpr unsigned int kProtocolSocket = 2;
 
 // Keys of Options that the driver reads itself; the embedded server is not given them.
 bool IsDriverKey(const std::string& line) {
-  static const char* const kKeys[] = {"connect_timeout", "read_timeout", "write_timeout", "pipe",
+  static const char* const kKeys[] = {"connect_timeout", "read_timeout",  "write_timeout", "pipe",
                                       "protocol",        "autoreconnect", "socket"};
   std::string key = line.substr(0, line.find('='));
   while (!key.empty() && (key.back() == ' ' || key.back() == '\t')) key.pop_back();
   size_t b = key.find_first_not_of(" \t");
   key = b == std::string::npos ? std::string() : key.substr(b);
   for (const char* k : kKeys) {
-    if (key.size() == std::strlen(k) &&
-        ::strncasecmp(key.c_str(), k, key.size()) == 0) {
+    if (key.size() == std::strlen(k) && ::strncasecmp(key.c_str(), k, key.size()) == 0) {
       return true;
     }
   }
@@ -118,7 +117,14 @@ void TMySQLLibrary::Unload() {
   connectorC_ = false;
   TMySQLBase::Unload();
   serverVer_ = 0;
-  if (module && ::dlclose(module) != 0) {
+  if (!module) return;
+  // The library's own global state (set up by its first mysql_init) goes before the
+  // library does; else every load and unload would leave it behind.
+  using EndFunction = void (*)();
+  if (auto end = reinterpret_cast<EndFunction>(FindEntryPoint(module, "mysql_server_end"))) {
+    end();
+  }
+  if (::dlclose(module) != 0) {
     const char* e = ::dlerror();
     RaiseError(nullptr, -1, e ? e : "The MySQL library could not be freed");
   }

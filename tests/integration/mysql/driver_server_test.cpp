@@ -179,16 +179,15 @@ TEST(MysqlDriverServer, FailuresCarryNumberTextAndVersions) {
       ADD_FAILURE() << "connected with a wrong password";
     } catch (const EMySQLError& e) {
       EXPECT_EQ(e.ErrorNumber(), 1045);
-      const std::string reason =
-          std::string(k == Kind::kDirect ? "#28000" : "") + "Access denied for user '" + s.user +
-          "'@'" + s.host + "' (using password: YES)";
+      const std::string reason = std::string(k == Kind::kDirect ? "#28000" : "") +
+                                 "Access denied for user '" + s.user + "'@'" + s.host +
+                                 "' (using password: YES)";
       // The built-in client read the server's version from its greeting; the library
       // forgets it with the failed connection.
       const std::string server = k == Kind::kDirect ? version : "";
       EXPECT_EQ(std::string(e.what()),
-                "[1045] " + reason +
-                    ": Could not connect to mysql server using:\r\nUser: " + s.user +
-                    "\r\nHost:" + s.host + "\r\nPort:" + std::to_string(s.port) +
+                "[1045] " + reason + ": Could not connect to mysql server using:\r\nUser: " +
+                    s.user + "\r\nHost:" + s.host + "\r\nPort:" + std::to_string(s.port) +
                     "\r\nDB:qm_test\r\nPlease check the following:\r\n"
                     "> MySQL Server is running on the host and port specified and that you can "
                     "access it through possible firewalls\r\n"
@@ -336,8 +335,7 @@ TEST(MysqlDriverServer, EveryColumnTypeReadsTheSameThroughBothDrivers) {
        "'tab\there', x'00FF0001', x'000102', x'00', 'blob\\0zero', REPEAT('m', 70000), '', "
        "'tiny', 'line\\nbreak', 'medium', 'long', 'b', 'x,y', '{\"k\": [1, 2]}', "
        "POINT(1, 2), 'Grüße ✓')");
-  Exec(*direct, dh,
-       "INSERT INTO drv_types (id) VALUES (2)");
+  Exec(*direct, dh, "INSERT INTO drv_types (id) VALUES (2)");
   const std::string sql = "SELECT *, id + 1 AS calc, NULL AS nothing FROM drv_types ORDER BY id";
   TMySQLResult dr = direct->Query(dh, sql);
   TMySQLResult lr = library->Query(lh, sql);

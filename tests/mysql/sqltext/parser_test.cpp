@@ -66,7 +66,7 @@ TEST(BasicParser, TokenKinds) {
       {"`open", {"1:`open"}},
       {"naïve 名前", {"1:naïve", "1:名前"}},
       {"@v ? (", {"64:@", "1:v", "63:?", "40:("}},
-      {std::string("a\0b", 3).c_str(), {"1:a"}},  // c_str: the text ends at the zero byte
+      {"a\0b", {"1:a"}},  // as a C string the text ends at the zero byte
   };
   for (const auto& c : cases) {
     TBasicParser p(c.text);
