@@ -690,11 +690,13 @@ TEST_F(Cli, ScriptOnlyTranslatesTypesAndValuesOfAMySQLSource) {
   OnSource(
       {"CREATE TABLE wide (id BIGINT NOT NULL PRIMARY KEY, big BIGINT UNSIGNED, "
        "amount DECIMAL(12,4), huge DECIMAL(40,2), code VARCHAR(10), note VARCHAR(300), "
-       "body LONGTEXT, bin BINARY(4), vb VARBINARY(600), at DATETIME(3), d DATE) "
+       "body LONGTEXT, bin BINARY(4), vb VARBINARY(600), at DATETIME(3), d DATE, "
+       "frac DECIMAL(30,30), last DATETIME(6)) "
        "CHARACTER SET utf8mb4",
        "INSERT INTO wide VALUES (9223372036854775807, 18446744073709551615, -12.3456, "
        "12345678901234567890123456789012345678.99, '007', 'Zoë 中', 'one\\r\\ntwo', "
-       "X'00FF0102', X'DEAD', '2024-02-29 23:59:59.999', '2024-02-29')"});
+       "X'00FF0102', X'DEAD', '2024-02-29 23:59:59.999', '2024-02-29', "
+       "-0.999999999999999999999999999999, '9999-12-31 23:59:59.999999')"});
   const struct {
     const char* kind;
     const char* create;
@@ -704,23 +706,28 @@ TEST_F(Cli, ScriptOnlyTranslatesTypesAndValuesOfAMySQLSource) {
       {"sqlserver",
        "CREATE TABLE \"wide\" (\"id\" BIGINT, \"big\" DECIMAL(20,0), \"amount\" DECIMAL(12,4), "
        "\"huge\" VARCHAR(42), \"code\" NVARCHAR(10), \"note\" NVARCHAR(300), \"body\" NTEXT, "
-       "\"bin\" BINARY(4), \"vb\" VARBINARY(600), \"at\" DATETIME, \"d\" DATETIME,  CONSTRAINT "
+       "\"bin\" BINARY(4), \"vb\" VARBINARY(600), \"at\" DATETIME, \"d\" DATETIME, \"frac\" "
+       "DECIMAL(30,30), \"last\" DATETIME,  CONSTRAINT "
        "\"wide_PK0\" PRIMARY KEY(\"id\"));",
        "INSERT INTO \"wide\"(\"id\", \"big\", \"amount\", \"huge\", \"code\", \"note\", \"body\", "
-       "\"bin\", \"vb\", \"at\", \"d\") VALUES(9223372036854775807, 18446744073709551615, "
+       "\"bin\", \"vb\", \"at\", \"d\", \"frac\", \"last\") VALUES(9223372036854775807, "
+       "18446744073709551615, "
        "-12.3456, "
        "'12345678901234567890123456789012345678.99', N'007', N'Zoë 中', N'one\r\ntwo', 0x00FF0102, "
-       "0xDEAD, '2024-02-29T23:59:59.999', '20240229');",
+       "0xDEAD, '2024-02-29T23:59:59.999', '20240229', -0.999999999999999999999999999999, "
+       "'9999-12-31T23:59:59.997');",
        false},
       {"access",
        "CREATE TABLE `wide` (`id` DECIMAL(19,0), `big` DECIMAL(20,0), `amount` DECIMAL(12,4), "
        "`huge` TEXT(42), `code` VARCHAR, `note` MEMO, `body` MEMO, `bin` BINARY(4), `vb` "
        "OLEOBJECT, "
-       "`at` DATETIME, `d` DATETIME,  CONSTRAINT `PRIMARY` PRIMARY KEY(`id`));",
+       "`at` DATETIME, `d` DATETIME, `frac` TEXT(33), `last` DATETIME,  CONSTRAINT `PRIMARY` "
+       "PRIMARY KEY(`id`));",
        "INSERT INTO `wide`(`id`, `big`, `amount`, `huge`, `code`, `note`, `body`, `bin`, `vb`, "
-       "`at`, `d`) VALUES(9223372036854775807, 18446744073709551615, -12.3456, "
+       "`at`, `d`, `frac`, `last`) VALUES(9223372036854775807, 18446744073709551615, -12.3456, "
        "'12345678901234567890123456789012345678.99', '007', 'Zoë 中', 'one\r\ntwo', NULL, NULL, "
-       "'2024-02-29 23:59:59.999', '2024-02-29');",
+       "'2024-02-29 23:59:59.999', '2024-02-29', '-0.999999999999999999999999999999', "
+       "'9999-12-31 23:59:59.999999');",
        true},
   };
   for (const auto& c : cases) {
