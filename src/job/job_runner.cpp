@@ -335,15 +335,30 @@ void TRunner::Tables(const std::vector<TCorvaneObject*>& tables) {
         Failed(e);
       }
     }
-    for (TCorvaneObject* o : group.objects) {
-      if (Ended()) break;
-      ObjectPhases(*o);
-    }
-    if (checksOff && !lost_) {
-      try {
-        dest_.execute("SET FOREIGN_KEY_CHECKS = 1");
-      } catch (const std::exception& e) {
-        Failed(e);
+    {
+      // On again however the group ends, an error escaping it too: the window's next
+      // job runs on the same session.
+      struct ChecksOn {
+        TRunner& runner;
+        bool armed;
+        ~ChecksOn() {
+          if (!armed || runner.lost_) return;
+          try {
+            runner.dest_.execute("SET FOREIGN_KEY_CHECKS = 1");
+          } catch (const std::exception& e) {
+            runner.Failed(e);
+            try {
+              runner.ErrorLine("Foreign-key checks cannot be turned on again. " +
+                               std::string(e.what()));
+            } catch (...) {
+              // Nothing may leave a destructor.
+            }
+          }
+        }
+      } checksOn{*this, checksOff};
+      for (TCorvaneObject* o : group.objects) {
+        if (Ended()) break;
+        ObjectPhases(*o);
       }
     }
     if (Ended()) return;

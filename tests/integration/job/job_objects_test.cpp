@@ -36,18 +36,23 @@ class JobObjects : public JobDatabases {
     return out;
   }
 
-  // Runs the job from the source toward a null session of s.DestKind's dialect.
-  void RunTowardNullSession(const TProjectSettings& s) {
+  // Runs the job from the source into dest, through a view of the test's choice.
+  void RunInto(const TProjectSettings& s, ado::Connection& dest, RecordingView& into) {
     ui::ScopedMessages scoped(messages);
-    ado::Connection source(kSourceString), dest;
-    dest.attach(std::make_unique<ado::NullSession>());
+    ado::Connection source(kSourceString);
     TCorvane catalogue;
     catalogue.SetDBKind(dkMySQL);
     catalogue.SetConnection(&source);
     ASSERT_TRUE(catalogue.LoadDBInfo());
     catalogue.SelectAllChildObject(true);
     StopRequested = false;
-    job::RunJob(s, source, dest, catalogue, view);
+    job::RunJob(s, source, dest, catalogue, into);
+  }
+  // Runs the job toward a null session of s.DestKind's dialect.
+  void RunTowardNullSession(const TProjectSettings& s) {
+    ado::Connection dest;
+    dest.attach(std::make_unique<ado::NullSession>());
+    RunInto(s, dest, view);
   }
 
   RecordingView view;
@@ -100,7 +105,10 @@ TEST_F(JobObjects, NamesThatDifferByUnicodeCaseCollideWhereCaseIsIgnored) {
   RunTowardNullSession(s);
   const Lines red = Red();
   ASSERT_EQ(red.size(), 1u) << view.LogLines().text();
-  EXPECT_EQ(red[0].rfind("[\xC3\xBCn] is not copied: its destination name ", 0), 0u) << red[0];
+  // Whichever of the two the catalogue lists second.
+  EXPECT_TRUE(red[0].rfind("[\xC3\xBCn] is not copied: its destination name ", 0) == 0 ||
+              red[0].rfind("[\xC3\x9Cn] is not copied: its destination name ", 0) == 0)
+      << red[0];
   int creates = 0;
   for (const auto& l : view.ScriptTexts()) creates += l.rfind("CREATE TABLE", 0) == 0;
   EXPECT_EQ(creates, 1);
@@ -193,6 +201,26 @@ TEST_F(JobObjects, AnExistingDestinationWithForeignKeysTakesEveryRow) {
                        "checks off."));
   // The checks are on again for what follows in the session.
   EXPECT_EQ(Scalar("SELECT COUNT(*) FROM `" + dstDb + "`.a_child"), "1");
+}
+
+// A job that ends by an error in the middle of a cycle leaves the checks on: the
+// window's next job runs on the same destination session.
+TEST_F(JobObjects, ForeignKeyChecksAreOnAgainWhenACycleEndsTheJob) {
+  OnSource(
+      {"CREATE TABLE e_self (id INT PRIMARY KEY, up INT, FOREIGN KEY (up) REFERENCES "
+       "e_self(id))",
+       "INSERT INTO e_self VALUES (1, NULL)"});
+  struct FailingView : RecordingView {
+    void LogLineAdded(std::size_t index) override {
+      if (LogLines().line(index).find(" inserted, ") != std::string_view::npos)
+        throw std::runtime_error("the view failed");
+    }
+  } failing;
+  ado::Connection dest(kDestString);
+  dest.open();
+  EXPECT_THROW(RunInto(AllPhases(), dest, failing), std::runtime_error);
+  auto rs = dest.openQuery("SELECT @@foreign_key_checks");
+  EXPECT_EQ(ado::VariantToText(rs->value(0)), "1") << failing.LogLines().text();
 }
 
 // Refreshing an existing destination: every column outside the key is brought back,
