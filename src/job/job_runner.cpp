@@ -1,10 +1,13 @@
 #include "job/job_runner.h"
 
+#include <locale.h>
 #include <strings.h>
+#include <wctype.h>
 
 #include <cctype>
 #include <exception>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -43,6 +46,42 @@ namespace {
 
 bool SameName(std::string_view a, std::string_view b) {
   return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+// The name with every letter in lower case, Unicode letters too: destinations that
+// ignore case do so beyond ASCII (Ü and ü are one table name in SQL Server).
+// Bytes that are no UTF-8 stand for themselves.
+std::u32string FoldedName(std::string_view name) {
+  static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+  std::u32string out;
+  for (std::size_t i = 0; i < name.size();) {
+    const auto b = static_cast<unsigned char>(name[i]);
+    const std::size_t n = b < 0x80         ? 1
+                          : (b >> 5) == 6  ? 2
+                          : (b >> 4) == 14 ? 3
+                          : (b >> 3) == 30 ? 4
+                                           : 0;
+    char32_t c = n == 1 ? b : n == 2 ? (b & 0x1F) : n == 3 ? (b & 0x0F) : (b & 0x07);
+    bool valid = n != 0 && i + n <= name.size();
+    for (std::size_t k = 1; valid && k < n; ++k) {
+      const auto cont = static_cast<unsigned char>(name[i + k]);
+      valid = (cont & 0xC0) == 0x80;
+      c = (c << 6) | (cont & 0x3F);
+    }
+    if (!valid) {
+      out.push_back(0x110000 + b);  // outside Unicode: never equal to a letter
+      ++i;
+      continue;
+    }
+    out.push_back(utf8 ? static_cast<char32_t>(towlower_l(static_cast<wint_t>(c), utf8))
+                       : static_cast<char32_t>(c < 0x80 ? std::tolower(static_cast<int>(c)) : c));
+    i += n;
+  }
+  return out;
+}
+
+bool SameDestName(std::string_view a, std::string_view b) {
+  return FoldedName(a) == FoldedName(b);
 }
 
 // "YYYY-MM-DD..." with a zero month or day: a MySQL zero date, which arrives as text.
@@ -253,7 +292,7 @@ std::vector<TCorvaneObject*> TRunner::WithoutCollisions(
     const std::string name = DestTableName(*o, s_);
     const TCorvaneObject* earlier = nullptr;
     for (std::size_t i = 0; i < kept.size() && !earlier; ++i)
-      if (matchCase ? keptNames[i] == name : SameName(keptNames[i], name)) earlier = kept[i];
+      if (matchCase ? keptNames[i] == name : SameDestName(keptNames[i], name)) earlier = kept[i];
     if (earlier) {
       ErrorLine("[" + o->ObjectName + "] is not copied: its destination name " + name +
                 " is that of [" + earlier->ObjectName + "] too.");
@@ -264,7 +303,7 @@ std::vector<TCorvaneObject*> TRunner::WithoutCollisions(
     std::string clash;
     for (std::size_t a = 0; a < o->Fields.size() && clash.empty(); ++a)
       for (std::size_t b = 0; b < a && clash.empty(); ++b)
-        if (SameName(TrimBlanks(o->Fields[a].FieldName), TrimBlanks(o->Fields[b].FieldName)))
+        if (SameDestName(TrimBlanks(o->Fields[a].FieldName), TrimBlanks(o->Fields[b].FieldName)))
           clash = "its columns [" + o->Fields[b].FieldName + "] and [" + o->Fields[a].FieldName +
                   "] have one destination name, " + Enclose(o->Fields[a].FieldName, destQuote_) +
                   ".";
@@ -308,15 +347,30 @@ void TRunner::Tables(const std::vector<TCorvaneObject*>& tables) {
         Failed(e);
       }
     }
-    for (TCorvaneObject* o : group.objects) {
-      if (Ended()) break;
-      ObjectPhases(*o);
-    }
-    if (checksOff && !lost_) {
-      try {
-        dest_.execute("SET FOREIGN_KEY_CHECKS = 1");
-      } catch (const std::exception& e) {
-        Failed(e);
+    {
+      // On again however the group ends, an error escaping it too: the window's next
+      // job runs on the same session.
+      struct ChecksOn {
+        TRunner& runner;
+        bool armed;
+        ~ChecksOn() {
+          if (!armed || runner.lost_) return;
+          try {
+            runner.dest_.execute("SET FOREIGN_KEY_CHECKS = 1");
+          } catch (const std::exception& e) {
+            runner.Failed(e);
+            try {
+              runner.ErrorLine("Foreign-key checks cannot be turned on again. " +
+                               std::string(e.what()));
+            } catch (...) {
+              // Nothing may leave a destructor.
+            }
+          }
+        }
+      } checksOn{*this, checksOff};
+      for (TCorvaneObject* o : group.objects) {
+        if (Ended()) break;
+        ObjectPhases(*o);
       }
     }
     if (Ended()) return;
