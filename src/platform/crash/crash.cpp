@@ -44,6 +44,17 @@ State state;
 
 constexpr int kFatalSignals[] = {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL};
 
+// The thread writing a report after a fatal signal; 0 while none is.
+std::atomic<pid_t> reporter{0};
+
+// Another thread may end the program normally while a report is being written; the
+// process must still end as the report says, with kExitSoftware, not with its status.
+void WaitForReportAtExit() {
+  if (reporter.load() == 0) return;
+  for (;;) pause();
+}
+
+
 long CurrentUtcOffset() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
@@ -197,7 +208,6 @@ bool NameFramesInHelper(int fd, void* const* frames, int n) {
 void OnFatalSignal(int sig, siginfo_t* info, void* context) {
   // The first thread to fail reports; a fault while reporting ends the process at
   // once, and another thread failing meanwhile waits for the end.
-  static std::atomic<pid_t> reporter{0};
   pid_t none = 0;
   const pid_t self = gettid();
   if (!reporter.compare_exchange_strong(none, self)) {
@@ -345,14 +355,12 @@ void Install(int argc, char** argv, const char* programName) {
   detail::RecordThrows();
   std::set_terminate(OnTerminate);
 
-  // Its own stack, so that a stack overflow can still be reported.
-  static char* altStack = static_cast<char*>(std::malloc(1 << 16));
-  if (altStack) {
-    stack_t ss{};
-    ss.ss_sp = altStack;
-    ss.ss_size = 1 << 16;
-    sigaltstack(&ss, nullptr);
-  }
+  // Its own stack, so that a stack overflow can still be reported; threads started
+  // from now on get one each.
+  static void* const altStack = detail::UseSignalStack();
+  (void)altStack;
+  detail::GiveThreadsSignalStacks();
+  std::atexit(WaitForReportAtExit);
   struct sigaction action {};
   action.sa_sigaction = OnFatalSignal;
   sigemptyset(&action.sa_mask);

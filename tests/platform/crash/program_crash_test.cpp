@@ -178,6 +178,33 @@ INSTANTIATE_TEST_SUITE_P(Modes, CommandLineCrash, ::testing::ValuesIn(kCases),
                            return n;
                          });
 
+// Faults whose stack does not reach main: a stack overflow, on the main thread or
+// another one, and a fault on another thread while the main one ends the program.
+TEST(ProgramCrash, AStackOverflowOrAFaultOnAnotherThreadEndsInAReportAnd70) {
+  const Case cases[] = {
+      {"stack-overflow", "Signal: SIGSEGV (segmentation fault, address 0x",
+       "crash::test::RecurseForever(int)"},
+      {"thread-stack-overflow", "Signal: SIGSEGV (segmentation fault, address 0x",
+       "crash::test::RecurseForever(int)"},
+      {"thread-fault-exit", "Signal: SIGSEGV (segmentation fault, sent by process",
+       "crash::test::RaiseSignal(int)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode);
+    const fs::path dir = FreshDir(std::string("cli-") + c.mode);
+    const Ended r = RunProgram(QM_CLI_PATH, dir, {std::string("QUILLMARK_CRASH_TEST=") + c.mode});
+    EXPECT_EQ(r.status, 70) << r.err;
+    EXPECT_EQ(r.signal, 0) << r.err;
+    const std::vector<fs::path> reports = Reports(dir);
+    ASSERT_EQ(reports.size(), 1u) << r.err;
+    const std::string text = testsupport::FileText(reports[0]);
+    EXPECT_NE(text.find(c.cause), std::string::npos) << text;
+    EXPECT_NE(text.find(c.function), std::string::npos) << text;
+    EXPECT_NE(r.err.find("crash report: " + reports[0].string() + "\n"), std::string::npos) << r.err;
+    fs::remove_all(dir);
+  }
+}
+
 TEST(ProgramCrash, TheMySQLClientReportsAnExceptionAndASignal) {
   for (const Case& c : {CaseFor("throw"), CaseFor("SIGSEGV")}) {
     SCOPED_TRACE(c.mode);
