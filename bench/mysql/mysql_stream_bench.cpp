@@ -1,6 +1,8 @@
-// Streams a table of 8 mixed columns with the built-in client (UseResult/FetchRow) and
-// with libmariadb (mysql_use_result/mysql_fetch_row), plain and compressed. Each run
-// is a child process of its own, so its peak memory is its own.
+// Streams a table of 8 mixed columns, plain and compressed, through four clients: the
+// built-in client (UseResult/FetchRow), libmariadb (mysql_use_result/mysql_fetch_row),
+// and the driver interface over each of them (the direct driver and the library
+// driver: Query/FetchRow/FetchLengths). Each run is a child process of its own, so its
+// peak memory is its own.
 //
 //   mysql_stream_bench SERVER_ENV [ROWS] [REPEATS]
 // SERVER_ENV is the server.env that scripts/test-server writes.
@@ -15,9 +17,12 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "mysql/driver/direct.h"
+#include "mysql/driver/library.h"
 #include "mysql/protocol/client.h"
 
 namespace {
@@ -139,6 +144,48 @@ long StreamLibmariadb(const Server& s, bool compress, long rows, unsigned long& 
   return ok ? n : -1;
 }
 
+// The same loop through the driver interface, over the built-in client or libmariadb.
+long StreamDriver(const Server& s, bool library, bool compress, long rows, unsigned long& sum) {
+  std::unique_ptr<mysql::TMySQLBase> d;
+  if (library) {
+    d = std::make_unique<mysql::TMySQLLibrary>("protocol=tcp");
+  } else {
+    d = std::make_unique<mysql::TMySQLDirect>();
+  }
+  try {
+    mysql::TMySQLHandle h = d->Connect(s.host, s.user, s.password, s.port,
+                                       compress ? uint32_t{mysql::kClientCompress} : 0u, "");
+    mysql::TMySQLResult r = d->Query(h, Statement(rows));
+    long n = 0;
+    while (mysql::TMySQLRow row = d->FetchRow(r)) {
+      const unsigned long* len = d->FetchLengths(r);
+      for (unsigned i = 0; i < 8; ++i) {
+        if (row[i]) sum += len[i] + static_cast<unsigned char>(row[i][0]);
+      }
+      ++n;
+    }
+    const bool ok = d->ErrorNumber(h) == 0;
+    d->FreeResult(r);
+    d->Close(h);
+    return ok ? n : -1;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s driver: %s\n", library ? "library" : "direct", e.what());
+    return -1;
+  }
+}
+
+enum Client { kBuiltIn, kLibmariadb, kDirectDriver, kLibraryDriver, kClients };
+const char* const kClientNames[kClients] = {"built-in", "libmariadb", "direct drv", "library drv"};
+
+long Stream(Client c, const Server& s, bool compress, long rows, unsigned long& sum) {
+  switch (c) {
+    case kBuiltIn: return StreamBuiltIn(s, compress, rows, sum);
+    case kLibmariadb: return StreamLibmariadb(s, compress, rows, sum);
+    case kDirectDriver: return StreamDriver(s, false, compress, rows, sum);
+    default: return StreamDriver(s, true, compress, rows, sum);
+  }
+}
+
 struct Run {
   double seconds = 0;
   double cpuSeconds = 0;
@@ -147,7 +194,7 @@ struct Run {
 };
 
 // One streaming run in a child process: its time and its own peak memory.
-Run Child(const Server& s, bool builtIn, bool compress, long rows) {
+Run Child(const Server& s, Client client, bool compress, long rows) {
   int fds[2];
   if (::pipe(fds) != 0) std::exit(1);
   pid_t pid = ::fork();
@@ -155,8 +202,7 @@ Run Child(const Server& s, bool builtIn, bool compress, long rows) {
     ::close(fds[0]);
     unsigned long sum = 0;
     auto t0 = std::chrono::steady_clock::now();
-    long n =
-        builtIn ? StreamBuiltIn(s, compress, rows, sum) : StreamLibmariadb(s, compress, rows, sum);
+    long n = Stream(client, s, compress, rows, sum);
     double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     char buf[128];
     int len = std::snprintf(buf, sizeof(buf), "%ld %.6f %lu\n", n, secs, sum);
@@ -195,19 +241,21 @@ int main(int argc, char** argv) {
   const int repeats = argc > 3 ? std::atoi(argv[3]) : 3;
   Prepare(server, rows);
 
-  std::printf(
-      "%ld rows of 8 columns, best of %d runs each, interleaved, alternating which goes first\n",
-      rows, repeats);
-  std::printf("%-12s %-11s %10s %12s %12s %12s\n", "packets", "client", "seconds", "rows/s",
+  std::printf("%ld rows of 8 columns, best of %d runs each, interleaved in a balanced order\n",
+              rows, repeats);
+  std::printf("%-12s %-12s %10s %12s %12s %12s\n", "packets", "client", "seconds", "rows/s",
               "client CPU s", "peak RSS KiB");
   for (bool compress : {false, true}) {
-    Run best[2];
+    Run best[kClients];
     for (int i = 0; i < repeats; ++i) {
-      // Alternate which client goes first, so neither always meets a server just warmed
-      // (or just disturbed) by the other.
-      for (int k = 0; k < 2; ++k) {
-        const int which = (i % 2 == 0) ? k : 1 - k;
-        Run r = Child(server, which == 0, compress, rows);
+      // A balanced order: over four repeats each client goes first once and follows
+      // each other client once, so none always meets a server just warmed (or just
+      // disturbed) by the same one.
+      static const int kOrder[kClients][kClients] = {
+          {0, 1, 3, 2}, {1, 2, 0, 3}, {2, 3, 1, 0}, {3, 0, 2, 1}};
+      for (int k = 0; k < kClients; ++k) {
+        const int which = kOrder[i % kClients][k];
+        Run r = Child(server, static_cast<Client>(which), compress, rows);
         if (r.rows != rows) {
           std::fprintf(stderr, "read %ld rows, expected %ld\n", r.rows, rows);
           return 1;
@@ -219,14 +267,19 @@ int main(int argc, char** argv) {
         best[which].maxRssKiB = std::max(best[which].maxRssKiB, r.maxRssKiB);
       }
     }
-    for (int which = 0; which < 2; ++which) {
-      std::printf("%-12s %-11s %10.3f %12.0f %12.3f %12ld\n", compress ? "compressed" : "plain",
-                  which == 0 ? "built-in" : "libmariadb", best[which].seconds,
-                  static_cast<double>(rows) / best[which].seconds, best[which].cpuSeconds,
-                  best[which].maxRssKiB);
+    const char* mode = compress ? "compressed" : "plain";
+    for (int which = 0; which < kClients; ++which) {
+      std::printf("%-12s %-12s %10.3f %12.0f %12.3f %12ld\n", mode, kClientNames[which],
+                  best[which].seconds, static_cast<double>(rows) / best[which].seconds,
+                  best[which].cpuSeconds, best[which].maxRssKiB);
     }
-    std::printf("%-12s ratio built-in / libmariadb (time): %.3f\n",
-                compress ? "compressed" : "plain", best[0].seconds / best[1].seconds);
+    auto ratio = [&](int a, int b, const char* what) {
+      std::printf("%-12s %-40s time %.3f  CPU %.3f\n", mode, what,
+                  best[a].seconds / best[b].seconds, best[a].cpuSeconds / best[b].cpuSeconds);
+    };
+    ratio(kBuiltIn, kLibmariadb, "built-in / libmariadb");
+    ratio(kDirectDriver, kBuiltIn, "direct driver / built-in");
+    ratio(kLibraryDriver, kLibmariadb, "library driver / libmariadb");
   }
   return 0;
 }

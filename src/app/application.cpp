@@ -16,6 +16,7 @@
 #include "app/splash.h"
 #include "job/process_state.h"
 #include "job/source_data_selection.h"
+#include "mysql/components/login_dialog.h"
 #include "platform/crash/crash.h"
 #include "platform/crash/qt/crash_report_window.h"
 #include "platform/ui/qt_messages.h"
@@ -85,6 +86,8 @@ int RunQuillmark(QApplication& app, const std::string& programPath) {
   QApplication::setApplicationDisplayName(QStringLiteral("Quillmark"));
   ui::QtMessages messages;
   ui::ScopedMessages useMessages(messages);
+  TQtMySQLLoginPrompt loginDialog;  // what a MySQL component with LoginPrompt shows
+  SetLoginPrompt(&loginDialog);
   TSignalQuit quitOnSignal;
 
   int rc = 0;
@@ -103,6 +106,7 @@ int RunQuillmark(QApplication& app, const std::string& programPath) {
       dmMain.CloseConnections();
     }
   }
+  SetLoginPrompt(nullptr);
   job::WriteErrorLogFile(programPath);
   return rc;
 }

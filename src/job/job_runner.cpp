@@ -1,11 +1,14 @@
 #include "job/job_runner.h"
 
+#include <strings.h>
+
 #include <cctype>
 #include <exception>
 #include <memory>
 #include <string_view>
 #include <vector>
 
+#include "job/fill_order.h"
 #include "job/log_time.h"
 #include "job/process_state.h"
 #include "job/script_file.h"
@@ -18,43 +21,82 @@ namespace job {
 std::string SourceSelect(const TCorvaneObject& object, const TProjectSettings& settings) {
   std::string idQuote, textQuote;
   GetQuoteChars(settings.SourceKind, idQuote, textQuote);
-  std::string name = Enclose(object.ObjectName, idQuote);
+  // Exactly as the catalogue holds it: a trimmed " x" would read the table x.
+  std::string name = EncloseExact(object.ObjectName, idQuote);
   if (IsSQLServerDialect(settings.SourceKind))
-    name = Enclose(object.SchemaName, idQuote) + "." + name;
+    name = EncloseExact(object.SchemaName, idQuote) + "." + name;
   return "SELECT " + SourceColumnList(object, settings) + " FROM " + name + ";";
 }
 
 namespace {
 
-// The source query's current row as the statement builders read it.
-class TRecordsetRow : public TSourceRow {
+bool SameName(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+// "YYYY-MM-DD..." with a zero month or day: a MySQL zero date, which arrives as text.
+bool IsZeroDateText(const ado::Variant& v) {
+  if (v.kind() != ado::VariantKind::Text) return false;
+  const std::string& t = v.asText();
+  return t.size() >= 10 && t[4] == '-' && t[7] == '-' &&
+         ((t[5] == '0' && t[6] == '0') || (t[8] == '0' && t[9] == '0'));
+}
+
+bool IsDateColumn(const TCorvaneField* f) {
+  // adDate, adDBDate, adDBTimeStamp.
+  return f && (f->DataType == 7 || f->DataType == 133 || f->DataType == 135);
+}
+
+// The source query's current row as the pass writes it: by column, or by name for the
+// statement builders. Toward a destination that holds no zero dates, a zero date in a
+// date column reads as null, and each such column is noted once per pass.
+class TPassRow : public TSourceRow {
  public:
-  explicit TRecordsetRow(const ado::Recordset& rs) : rs_(rs) {}
+  TPassRow(const ado::Recordset& rs, const TCorvaneObject& object, bool zeroDatesAsNull)
+      : rs_(rs) {
+    const int count = rs.fieldCount();
+    nullZeroDates_.assign(count, false);
+    noted_.assign(count, false);
+    if (zeroDatesAsNull)
+      for (int i = 0; i < count; ++i) nullZeroDates_[i] = IsDateColumn(object.FindField(rs.fieldName(i)));
+  }
+
+  const ado::Variant& value(int i) const {
+    const ado::Variant& v = rs_.value(i);
+    if (!nullZeroDates_[i] || !IsZeroDateText(v)) return v;
+    if (!noted_[i]) {
+      noted_[i] = true;
+      newlyNoted_.push_back(i);
+    }
+    return null_;
+  }
+
+  // Columns whose first zero date was read since the last call.
+  std::vector<int> TakeNewlyNoted() {
+    std::vector<int> out;
+    out.swap(newlyNoted_);
+    return out;
+  }
+
+  int IndexOf(std::string_view name) const { return rs_.fieldIndex(name); }
 
   const ado::Variant& FieldValue(std::string_view name) const override {
     // The builders ask for the columns in catalogue order, which is nearly always the
     // query's column order: try the column after the last one found first.
     const int count = rs_.fieldCount();
     if (hint_ >= count) hint_ = 0;  // the next row starts again at the first column
-    if (hint_ < count && SameName(rs_.fieldName(hint_), name)) return rs_.value(hint_++);
+    if (hint_ < count && SameName(rs_.fieldName(hint_), name)) return value(hint_++);
     const int i = rs_.fieldIndex(name);
     if (i < 0) return null_;
     hint_ = i + 1;
-    return rs_.value(i);
+    return value(i);
   }
 
  private:
-  static bool SameName(const std::string& a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-      const unsigned char x = static_cast<unsigned char>(a[i]);
-      const unsigned char y = static_cast<unsigned char>(b[i]);
-      if (x != y && std::tolower(x) != std::tolower(y)) return false;
-    }
-    return true;
-  }
-
   const ado::Recordset& rs_;
+  std::vector<bool> nullZeroDates_;
+  mutable std::vector<bool> noted_;
+  mutable std::vector<int> newlyNoted_;
   mutable int hint_ = 0;
   ado::Variant null_;
 };
@@ -75,6 +117,26 @@ class TRunner {
     if (s_.SaveScripts) view_.AddScriptLine(text);
   }
   static std::string Ts() { return LogTimestamp() + " : "; }
+  // An error line that ends up in ErrorLog too.
+  void ErrorLine(const std::string& text) {
+    Log(Ts() + text, kRed);
+    ErrorLog.push_back(text);
+  }
+
+  // Objects whose destination name, or two of whose columns' names, collide with
+  // another's; each is logged once. The rest go on in their order.
+  std::vector<TCorvaneObject*> WithoutCollisions(const std::vector<TCorvaneObject*>& chosen);
+  bool DestNamesMatchCase();
+  std::vector<TFillGroup> TableOrder(const std::vector<TCorvaneObject*>& tables);
+  void Tables(const std::vector<TCorvaneObject*>& tables);
+  void Views(const std::vector<TCorvaneObject*>& views);
+  void ObjectPhases(TCorvaneObject& object);
+  // True when the job must end now: a stop or a lost connection.
+  bool Ended() const { return stopped_ || lost_; }
+  // Notes a failure; a lost connection ends the job.
+  void Failed(const std::exception& e) {
+    if (ado::IsConnectionLost(e)) lost_ = true;
+  }
 
   void DropPhase(const TCorvaneObject& object);
   void CreatePhase(const TCorvaneObject& object);
@@ -83,12 +145,18 @@ class TRunner {
   // A drop or create: executed under its own guard, then shown in the script pane.
   void StatementPhase(const TCorvaneObject& object, const std::string& statement,
                       const char* doneText, const char* failedText);
+  void LogDone(const TCorvaneObject& object, const char* doneText) {
+    Log("");
+    Log(std::string(38, '='));
+    Log(Ts() + "[" + object.ObjectName + "] " + doneText);
+  }
   void PassFailed(const char* what, const std::exception& e);
   // The end of every row pass, also after a stop or an error.
   void EndPass(std::int64_t done, std::int64_t failed, const char* doneWord,
                const char* failedWords);
   // The checks at the top of every row; false when the pass must end.
   bool NextRowAllowed(std::int64_t& limitCount);
+  void NoteZeroDates(TPassRow& row);
   void UpdateProgressTotal();
   void CloseQuery();
   void CloseTableDest();
@@ -103,6 +171,8 @@ class TRunner {
   std::unique_ptr<ado::TableDataset> tableDest_;
   TJobTotals totals_;
   bool stopped_ = false;
+  bool lost_ = false;
+  int remaining_ = 0;  // chosen objects not yet begun
 };
 
 TJobTotals TRunner::Run() {
@@ -120,15 +190,21 @@ TJobTotals TRunner::Run() {
         break;
       }
     }
-    for (auto& object : catalogue_.Objects) {
-      if (!object.Selected) continue;
-      ++totals_.objects;
-      if (s_.DropIfExist) DropPhase(object);
-      if (s_.CreateObject) CreatePhase(object);
-      if (s_.TransferData) TransferPhase(object);
-      if (stopped_) break;
-      if (s_.UpdateData) UpdatePhase(object);
-      if (stopped_) break;
+    std::vector<TCorvaneObject*> chosen;
+    for (auto& object : catalogue_.Objects)
+      if (object.Selected) chosen.push_back(&object);
+    chosen = WithoutCollisions(chosen);
+    // Views after every table: a view can only be created over what exists.
+    std::vector<TCorvaneObject*> tables, views;
+    for (TCorvaneObject* o : chosen) (CreatedAsView(*o, s_) ? views : tables).push_back(o);
+    remaining_ = static_cast<int>(chosen.size());
+    Tables(tables);
+    if (!Ended()) Views(views);
+    if (lost_) {
+      totals_.connectionLost = true;
+      totals_.skipped += remaining_;
+      Log(Ts() + "The connection is lost: the remaining " + std::to_string(remaining_) +
+          " objects of the job are skipped.");
     }
   } catch (...) {
     pending = std::current_exception();
@@ -144,6 +220,158 @@ TJobTotals TRunner::Run() {
   return totals_;
 }
 
+bool TRunner::DestNamesMatchCase() {
+  // MySQL on Linux keeps table names apart by case unless lower_case_table_names is set;
+  // everywhere else, and when the server cannot tell, they are one name.
+  if (!IsMySQLDialect(s_.DestKind)) return false;
+  try {
+    auto rs = dest_.openQuery("SELECT @@lower_case_table_names");
+    return !rs->eof() && ado::VariantToText(rs->value(0)) == "0";
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+std::vector<TCorvaneObject*> TRunner::WithoutCollisions(
+    const std::vector<TCorvaneObject*>& chosen) {
+  const bool matchCase = DestNamesMatchCase();
+  std::vector<TCorvaneObject*> kept;
+  std::vector<std::string> keptNames;
+  for (TCorvaneObject* o : chosen) {
+    const std::string name = DestTableName(*o, s_);
+    const TCorvaneObject* earlier = nullptr;
+    for (std::size_t i = 0; i < kept.size() && !earlier; ++i)
+      if (matchCase ? keptNames[i] == name : SameName(keptNames[i], name)) earlier = kept[i];
+    if (earlier) {
+      ErrorLine("[" + o->ObjectName + "] is not copied: its destination name " + name +
+                " is that of [" + earlier->ObjectName + "] too.");
+      ++totals_.skipped;
+      continue;
+    }
+    // Column names are one name whatever their case, in every dialect.
+    std::string clash;
+    for (std::size_t a = 0; a < o->Fields.size() && clash.empty(); ++a)
+      for (std::size_t b = 0; b < a && clash.empty(); ++b)
+        if (SameName(TrimBlanks(o->Fields[a].FieldName), TrimBlanks(o->Fields[b].FieldName)))
+          clash = "its columns [" + o->Fields[b].FieldName + "] and [" + o->Fields[a].FieldName +
+                  "] have one destination name, " + Enclose(o->Fields[a].FieldName, destQuote_) +
+                  ".";
+    if (!clash.empty()) {
+      ErrorLine("[" + o->ObjectName + "] is not copied: " + clash);
+      ++totals_.skipped;
+      continue;
+    }
+    kept.push_back(o);
+    keptNames.push_back(name);
+  }
+  return kept;
+}
+
+std::vector<TFillGroup> TRunner::TableOrder(const std::vector<TCorvaneObject*>& tables) {
+  std::vector<TForeignKeyLink> links;
+  if (s_.TransferData && tables.size() > 0) {
+    try {
+      links = ReadForeignKeys(source_, s_.SourceKind);
+    } catch (const std::exception& e) {
+      Log(Ts() + "The foreign keys of the source cannot be read, tables are filled in their "
+                 "order. " + e.what());
+    }
+  }
+  return FillOrder(tables, links);
+}
+
+void TRunner::Tables(const std::vector<TCorvaneObject*>& tables) {
+  for (TFillGroup& group : TableOrder(tables)) {
+    // A cycle cannot be filled parents first: its rows go in with the checks off.
+    const bool checksOff = group.cycle && s_.TransferData && IsMySQLDialect(s_.DestKind);
+    if (checksOff) {
+      std::string names;
+      for (const TCorvaneObject* o : group.objects) names += (names.empty() ? "[" : ", [") + o->ObjectName + "]";
+      try {
+        dest_.execute("SET FOREIGN_KEY_CHECKS = 0");
+        Log(Ts() + names + " refer to each other by foreign keys: filled with foreign-key checks "
+                           "off.");
+      } catch (const std::exception& e) {
+        Log(Ts() + "Foreign-key checks cannot be turned off for " + names + ". " + e.what());
+        Failed(e);
+      }
+    }
+    for (TCorvaneObject* o : group.objects) {
+      if (Ended()) break;
+      ObjectPhases(*o);
+    }
+    if (checksOff && !lost_) {
+      try {
+        dest_.execute("SET FOREIGN_KEY_CHECKS = 1");
+      } catch (const std::exception& e) {
+        Failed(e);
+      }
+    }
+    if (Ended()) return;
+  }
+}
+
+void TRunner::ObjectPhases(TCorvaneObject& object) {
+  --remaining_;
+  ++totals_.objects;
+  if (s_.DropIfExist && !lost_) DropPhase(object);
+  if (s_.CreateObject && !lost_) CreatePhase(object);
+  if (s_.TransferData && !lost_) TransferPhase(object);
+  if (Ended()) return;
+  if (s_.UpdateData) UpdatePhase(object);
+}
+
+void TRunner::Views(const std::vector<TCorvaneObject*>& views) {
+  for (TCorvaneObject* o : views) {
+    if (lost_) return;
+    --remaining_;
+    ++totals_.objects;
+    if (s_.DropIfExist) DropPhase(*o);
+  }
+  if (s_.CreateObject) {
+    // A view over another view fails until that one exists: try again while any succeeds.
+    struct Pending {
+      TCorvaneObject* object;
+      std::string statement;
+      std::string error;
+    };
+    std::vector<Pending> pending;
+    for (TCorvaneObject* o : views) pending.push_back({o, CreateStatement(*o, s_).second, {}});
+    for (bool progress = true; progress && !pending.empty() && !lost_;) {
+      progress = false;
+      std::vector<Pending> failed;
+      for (Pending& p : pending) {
+        if (lost_) break;
+        try {
+          dest_.execute(p.statement);
+          LogDone(*p.object, "created.");
+          Script(p.statement);
+          Script("");
+          progress = true;
+        } catch (const std::exception& e) {
+          p.error = e.what();
+          Failed(e);
+          failed.push_back(std::move(p));
+        }
+      }
+      pending = std::move(failed);
+    }
+    for (const Pending& p : pending) {
+      Log(Ts() + "Cannot create [" + p.object->ObjectName + "]. " + p.error);
+      Script(p.statement);
+      Script("");
+    }
+  }
+  for (TCorvaneObject* o : views) {
+    if (s_.TransferData)
+      Log(Ts() + o->ObjectName + " is created as a view, its rows come from its tables: no "
+                                 "transfer data.");
+    if (s_.UpdateData)
+      Log(Ts() + o->ObjectName + " is created as a view, its rows come from its tables: no "
+                                 "update data.");
+  }
+}
+
 void TRunner::DropPhase(const TCorvaneObject& object) {
   StatementPhase(object, DropStatement(object, s_), "dropped.", "Cannot drop [");
 }
@@ -157,11 +385,10 @@ void TRunner::StatementPhase(const TCorvaneObject& object, const std::string& st
                              const char* doneText, const char* failedText) {
   try {
     dest_.execute(statement);
-    Log("");
-    Log(std::string(38, '='));
-    Log(Ts() + "[" + object.ObjectName + "] " + doneText);
+    LogDone(object, doneText);
   } catch (const std::exception& e) {
     Log(Ts() + failedText + object.ObjectName + "]. " + e.what());
+    Failed(e);
   }
   Script(statement);
   Script("");
@@ -171,6 +398,7 @@ void TRunner::PassFailed(const char* what, const std::exception& e) {
   Log(Ts() + what + e.what(), kRed);
   Log("");
   ErrorLog.push_back(std::string("==>") + e.what());
+  Failed(e);
 }
 
 void TRunner::EndPass(std::int64_t done, std::int64_t failed, const char* doneWord,
@@ -190,6 +418,12 @@ bool TRunner::NextRowAllowed(std::int64_t& limitCount) {
   }
   if (s_.RecordLimit > 0 && ++limitCount > s_.RecordLimit) return false;
   return true;
+}
+
+void TRunner::NoteZeroDates(TPassRow& row) {
+  for (int i : row.TakeNewlyNoted())
+    Log(Ts() + "Column " + query_->fieldName(i) +
+        ": zero dates, which the destination cannot hold, are written as NULL.");
 }
 
 void TRunner::UpdateProgressTotal() {
@@ -232,23 +466,26 @@ void TRunner::TransferPhase(const TCorvaneObject& object) {
     UpdateProgressTotal();
     Log(Ts() + "Begin transfer data of " + object.ObjectName + ".");
     const TRowStatements insertStatement(object, InsertTemplate(object, s_), s_);
-    const TRecordsetRow row(*query_);
+    TPassRow row(*query_, object, !IsMySQLDialect(s_.DestKind));
+    // The destination's columns carry the names CREATE TABLE gave them, blanks trimmed.
+    const int columns = query_->fieldCount();
+    std::vector<std::string> destColumns;
+    for (int i = 0; i < columns; ++i) destColumns.emplace_back(TrimBlanks(query_->fieldName(i)));
     // Columns the destination fills itself are not set.
-    std::vector<bool> skip(static_cast<std::size_t>(query_->fieldCount()));
+    std::vector<bool> skip(static_cast<std::size_t>(columns));
     for (std::size_t i = 0; i < skip.size(); ++i) {
       const TCorvaneField* f = object.FindField(query_->fieldName(static_cast<int>(i)));
       skip[i] = f && IsWrittenByDestination(*f, s_.DestKind);
     }
     while (!query_->eof()) {
       if (!NextRowAllowed(limitCount)) break;
-      // Only shown and saved: the row itself goes through tableDest, values unchanged.
-      const std::string statement = insertStatement(row);
-      Script(statement);
+      // Only shown and saved (so built only then): the row itself goes through
+      // tableDest, values unchanged.
+      if (s_.SaveScripts) Script(insertStatement(row));
       tableDest_->append();
-      const int columns = query_->fieldCount();
       for (int i = 0; i < columns; ++i)
-        if (!skip[static_cast<std::size_t>(i)])
-          tableDest_->setField(query_->fieldName(i), query_->value(i));
+        if (!skip[static_cast<std::size_t>(i)]) tableDest_->setField(destColumns[i], row.value(i));
+      NoteZeroDates(row);
       ++rowsRead;
       if (s_.SourceKind == dkMySQL) view_.SetProgressTotal(rowsRead);
       try {
@@ -256,6 +493,8 @@ void TRunner::TransferPhase(const TCorvaneObject& object) {
         ++done;
       } catch (const std::exception& e) {
         ++failed;
+        // Every later row would fail the same way: the pass ends here.
+        if (ado::IsConnectionLost(e)) throw;
         ErrorLog.push_back(std::string("Post: ") + e.what());
         Log(std::string("Post    : ") + e.what(), kRed);
         for (int i = 0; i < columns; ++i) {
@@ -283,13 +522,13 @@ void TRunner::UpdatePhase(const TCorvaneObject& object) {
     case TUpdateGap::NoPrimaryKey:
       Log(Ts() + object.ObjectName + " do not have key index for update data.");
       return;
-    case TUpdateGap::BinaryKeyColumn:
-      // No literal can name a binary key value, so no WHERE could find the row.
-      Log(Ts() + object.ObjectName + " has a binary column in its key index, cannot update data.");
+    case TUpdateGap::UnknownKeyColumn:
+      Log(Ts() + object.ObjectName +
+          " has a key column that is not among its columns, cannot update data.");
       return;
     case TUpdateGap::NothingToSet:
       Log(Ts() + object.ObjectName +
-          " has no column outside its indexes to update, nothing to update data.");
+          " has no column outside its primary key to update, nothing to update data.");
       return;
   }
 
@@ -302,18 +541,28 @@ void TRunner::UpdatePhase(const TCorvaneObject& object) {
     UpdateProgressTotal();
     Log(Ts() + "Begin update data of " + object.ObjectName + ".");
     const TRowStatements updateStatement(object, UpdateTemplate(object, s_), s_);
+    // Executed with its values bound: the text above is what the script shows.
+    const TUpdateCommand update = UpdateCommand(object, s_);
+    const std::unique_ptr<ado::Command> command = dest_.prepare(update.text);
     Script("");
-    const TRecordsetRow row(*query_);
+    TPassRow row(*query_, object, !IsMySQLDialect(s_.DestKind));
+    std::vector<int> columnOf;
+    for (const TCorvaneField* f : update.parameters) columnOf.push_back(row.IndexOf(f->FieldName));
+    const ado::Variant null;
+    std::vector<const ado::Variant*> values(columnOf.size());
     while (!query_->eof()) {
       if (!NextRowAllowed(limitCount)) break;
-      const std::string statement = updateStatement(row);
-      Script(statement);
+      if (s_.SaveScripts) Script(updateStatement(row));
+      for (std::size_t i = 0; i < columnOf.size(); ++i)
+        values[i] = columnOf[i] < 0 ? &null : &row.value(columnOf[i]);
+      NoteZeroDates(row);
       ++rowsRead;
       try {
-        dest_.execute(statement);
+        command->execute(values);
         ++done;
       } catch (const std::exception& e) {
         ++failed;
+        if (ado::IsConnectionLost(e)) throw;
         ErrorLog.push_back(std::string("Update: ") + e.what());
         Log(std::string("Update    : ") + e.what(), kRed);
       }

@@ -20,12 +20,15 @@ struct TJobTotals {
   std::int64_t insertFailed = 0;
   std::int64_t updated = 0;
   std::int64_t updateFailed = 0;
+  int skipped = 0;  // chosen objects left untouched: a name collision, a lost connection
+  bool connectionLost = false;  // a connection went away and ended the job
   bool stopped = false;       // StopRequested was set at the end of the job
   bool scriptFailed = false;  // scripts were to be saved and the file could not be written
 };
 
-// "SELECT * FROM " + the enclosed name (with its schema for SQL Server) + ";"; the
-// columns by name instead of * when SELECT * would leave some out.
+// "SELECT " + the columns (* unless SELECT * would leave some out) + " FROM " + the
+// name as the catalogue holds it, blanks included, between the source's quotes (with
+// its schema for SQL Server) + ";".
 std::string SourceSelect(const TCorvaneObject& object, const TProjectSettings& settings);
 
 // Runs one job. The caller sets StopRequested to false first (GO does). Empties

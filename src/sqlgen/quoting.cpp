@@ -164,6 +164,10 @@ bool IsRowVersion(std::string_view destTypeName, TDatabaseKind destKind) {
 
 }  // namespace
 
+std::string_view TrimBlanks(std::string_view text) {
+  return TrimView(text);
+}
+
 void GetQuoteChars(TDatabaseKind kind, std::string& identifierQuote, std::string& textQuote) {
   if (IsAccessDialect(kind) || IsMySQLDialect(kind)) {
     identifierQuote = "`";
@@ -175,7 +179,10 @@ void GetQuoteChars(TDatabaseKind kind, std::string& identifierQuote, std::string
 }
 
 std::string Enclose(std::string_view text, std::string_view quote) {
-  std::string_view t = TrimView(text);
+  return EncloseExact(TrimView(text), quote);
+}
+
+std::string EncloseExact(std::string_view t, std::string_view quote) {
   if (t.empty()) return {};
   std::string out(quote);
   if (quote.empty()) {

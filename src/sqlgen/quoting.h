@@ -16,9 +16,15 @@ class TSourceRow;
 // without a dialect.
 void GetQuoteChars(TDatabaseKind kind, std::string& identifierQuote, std::string& textQuote);
 
+// The text without its surrounding blanks, as Enclose and AdjustObjectName trim it.
+std::string_view TrimBlanks(std::string_view text);
+
 // The trimmed text between two quotes; a quote inside it is doubled. Empty for
 // blank text.
 std::string Enclose(std::string_view text, std::string_view quote);
+// The text between two quotes exactly as it stands, blanks included (a source name as
+// the catalogue holds it); a quote inside it is doubled. Empty for empty text.
+std::string EncloseExact(std::string_view text, std::string_view quote);
 
 // Trims a name; for a MySQL destination every blank becomes the settings' ReplaceChar.
 std::string AdjustObjectName(std::string_view name, const TProjectSettings& settings);

@@ -41,11 +41,22 @@ std::vector<const TCorvaneField*> AllFields(const TCorvaneObject& object) {
   return out;
 }
 
-std::vector<std::string> IndexColumns(const TCorvaneObject& object) {
+// The columns of the primary-key indexes, in index and column order.
+std::vector<std::string> KeyColumns(const TCorvaneObject& object) {
   std::vector<std::string> out;
   for (const auto& i : object.Indexes)
-    for (const auto& c : i.Columns) out.push_back(c);
+    if (i.IsPrimaryKey)
+      for (const auto& c : i.Columns) out.push_back(c);
   return out;
+}
+
+// The destination's single-precision type for a column that arrives as one; nullptr
+// for every other column.
+const char* SinglePrecisionCast(const TCorvaneField& f, TDatabaseKind dest) {
+  const std::string type = DestTypeName(f, dest);
+  if (IsMySQLDialect(dest) && strcasecmp(type.c_str(), "FLOAT") == 0) return "FLOAT";
+  if (IsSQLServerDialect(dest) && strcasecmp(type.c_str(), "REAL") == 0) return "REAL";
+  return nullptr;
 }
 
 bool Contains(const std::vector<std::string>& names, const std::string& name) {
@@ -69,7 +80,7 @@ std::string SourceColumnList(const TCorvaneObject& object, const TProjectSetting
   std::string out;
   for (const auto& f : object.Fields) {
     if (!out.empty()) out += ", ";
-    out += Enclose(f.FieldName, idQuote);
+    out += EncloseExact(f.FieldName, idQuote);  // as the catalogue holds it
   }
   return out;
 }
@@ -88,8 +99,14 @@ const std::string& BinaryNullNote() {
   return note;
 }
 
+bool CreatedAsView(const TCorvaneObject& object, const TProjectSettings& settings) {
+  return object.ObjectKind == 1 && settings.SourceKind == settings.DestKind;
+}
+
 std::string DropStatement(const TCorvaneObject& object, const TProjectSettings& settings) {
-  return "DROP TABLE " + DestTableName(object, settings) + ";";
+  // DROP TABLE cannot drop a view, so a second run could never replace one.
+  return (CreatedAsView(object, settings) ? "DROP VIEW " : "DROP TABLE ") +
+         DestTableName(object, settings) + ";";
 }
 
 std::pair<bool, std::string> CreateStatement(const TCorvaneObject& object,
@@ -97,12 +114,10 @@ std::pair<bool, std::string> CreateStatement(const TCorvaneObject& object,
   if (!object.Selected) return {false, {}};
   const Quotes q = DestQuotes(settings);
   const TDatabaseKind dest = settings.DestKind;
-  const bool asTable =
-      object.ObjectKind == 0 || (object.ObjectKind == 1 && settings.SourceKind != dest);
-  if (!asTable) {
+  if (CreatedAsView(object, settings)) {
     if (dest != object.DBKind) return {true, {}};
     if (IsSQLServerDialect(dest)) return {true, object.ViewDefinition};
-    return {true, "CREATE VIEW " + Enclose(object.ObjectName, q.id) + " AS " + object.ViewDefinition};
+    return {true, "CREATE VIEW " + DestTableName(object, settings) + " AS " + object.ViewDefinition};
   }
 
   std::string text = "CREATE TABLE " + DestTableName(object, settings) + " (";
@@ -179,48 +194,72 @@ std::string InsertStatement(const TCorvaneObject& object, const std::string& ins
 
 TUpdateGap CheckUpdateTemplate(const TCorvaneObject& object, const TProjectSettings& settings) {
   if (!object.HasPrimaryKey()) return TUpdateGap::NoPrimaryKey;
-  for (const auto& index : object.Indexes) {
-    if (!index.IsPrimaryKey) continue;
-    for (const auto& c : index.Columns) {
-      const TCorvaneField* f = object.FindField(c);
-      if (f && IsBinaryType(*f, settings.DestKind)) return TUpdateGap::BinaryKeyColumn;
-    }
-  }
-  const std::vector<std::string> indexed = IndexColumns(object);
+  // Values are bound, so every column type can name its row; only a key column the
+  // catalogue does not list cannot.
+  for (const auto& c : KeyColumns(object))
+    if (!object.FindField(c)) return TUpdateGap::UnknownKeyColumn;
+  const std::vector<std::string> keys = KeyColumns(object);
   for (const auto& f : object.Fields)
-    if (!IsBinaryType(f, settings.DestKind) && !Contains(indexed, f.FieldName) &&
-        !IsWrittenByDestination(f, settings.DestKind))
+    if (!Contains(keys, f.FieldName) && !IsWrittenByDestination(f, settings.DestKind))
       return TUpdateGap::None;
   return TUpdateGap::NothingToSet;
 }
+
+namespace {
+
+// The UPDATE of an object with its value places written by value(field): the
+// placeholders of the script's text, or "?" for the executed statement.
+template <typename ValuePlace>
+std::string BuildUpdate(const TCorvaneObject& object, const TProjectSettings& settings,
+                        ValuePlace value) {
+  const Quotes q = DestQuotes(settings);
+  const TDatabaseKind dest = settings.DestKind;
+  const std::vector<std::string> keys = KeyColumns(object);
+
+  // Every column but the key's: a refreshed destination keeps no stale value.
+  std::string set;
+  for (const auto& f : object.Fields) {
+    if (Contains(keys, f.FieldName) || IsWrittenByDestination(f, dest)) continue;
+    if (!set.empty()) set += ", ";
+    set += Enclose(f.FieldName, q.id) + " = " + value(f, false);
+  }
+
+  std::string where;
+  for (const auto& c : keys) {
+    where += where.empty() ? "(" : ") AND (";
+    where += Enclose(c, q.id) + "=";
+    const TCorvaneField* f = object.FindField(c);
+    if (!f) continue;
+    std::string place = value(*f, true);
+    // A single-precision value compared as a double never equals the stored float.
+    if (const char* type = SinglePrecisionCast(*f, dest))
+      place = " CAST(" + place.substr(1) + " AS " + type + ")";
+    where += place;
+  }
+  if (!where.empty()) where += ")";
+  return "UPDATE " + DestTableName(object, settings) + " SET " + set + " WHERE " + where;
+}
+
+}  // namespace
 
 std::string UpdateTemplate(const TCorvaneObject& object, const TProjectSettings& settings) {
   if (CheckUpdateTemplate(object, settings) != TUpdateGap::None) return {};
   const Quotes q = DestQuotes(settings);
   const TDatabaseKind dest = settings.DestKind;
-  const std::vector<std::string> indexed = IndexColumns(object);
+  return BuildUpdate(object, settings, [&](const TCorvaneField& f, bool inWhere) {
+    if (inWhere && IsQuotedType(f, dest)) return QuotedPlaceholder(f, q);
+    return (inWhere ? " " : "") + Placeholder(f, q, dest);
+  });
+}
 
-  std::string set;
-  for (const auto& f : object.Fields) {
-    if (IsBinaryType(f, dest) || Contains(indexed, f.FieldName)) continue;
-    if (IsWrittenByDestination(f, dest)) continue;
-    if (!set.empty()) set += ", ";
-    set += Enclose(f.FieldName, q.id) + " = " + Placeholder(f, q, dest);
-  }
-
-  std::string where;
-  for (const auto& index : object.Indexes) {
-    if (!index.IsPrimaryKey) continue;
-    for (const auto& c : index.Columns) {
-      where += where.empty() ? "(" : ") AND (";
-      where += Enclose(c, q.id) + "=";
-      // A key column the catalogue does not list has no placeholder to fill.
-      const TCorvaneField* f = object.FindField(c);
-      if (f) where += IsQuotedType(*f, dest) ? QuotedPlaceholder(*f, q) : " " + ValuePlaceholder(*f);
-    }
-  }
-  if (!where.empty()) where += ")";
-  return "UPDATE " + DestTableName(object, settings) + " SET " + set + " WHERE " + where;
+TUpdateCommand UpdateCommand(const TCorvaneObject& object, const TProjectSettings& settings) {
+  TUpdateCommand out;
+  if (CheckUpdateTemplate(object, settings) != TUpdateGap::None) return out;
+  out.text = BuildUpdate(object, settings, [&](const TCorvaneField& f, bool inWhere) {
+    out.parameters.push_back(&f);
+    return std::string(inWhere ? " ?" : "?");
+  });
+  return out;
 }
 
 std::string UpdateStatement(const TCorvaneObject& object, const std::string& updateTemplate,

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "app/project_settings.h"
 #include "catalog/corvane.h"
@@ -11,7 +12,12 @@
 
 class TSourceRow;
 
-// "DROP TABLE " + destination table name + ";".
+// An object created as a view in the destination: a view copied within one dialect.
+// It gets no row passes (its rows come from its tables) and is dropped as a view.
+bool CreatedAsView(const TCorvaneObject& object, const TProjectSettings& settings);
+
+// "DROP TABLE " (or "DROP VIEW " for an object created as a view) + destination
+// table name + ";".
 std::string DropStatement(const TCorvaneObject& object, const TProjectSettings& settings);
 
 // {false, ""} for an object that is not selected; otherwise true and the text, which
@@ -27,13 +33,22 @@ std::string InsertStatement(const TCorvaneObject& object, const std::string& ins
 enum class TUpdateGap {
   None,
   NoPrimaryKey,
-  BinaryKeyColumn,  // a key column has no literal form, so no WHERE could name the row
-  NothingToSet,     // every non-binary column belongs to an index
+  UnknownKeyColumn,  // a key column is not among the fields, so no WHERE could name the row
+  NothingToSet,      // every column belongs to the primary key
 };
 TUpdateGap CheckUpdateTemplate(const TCorvaneObject& object, const TProjectSettings& settings);
 
-// Empty when CheckUpdateTemplate finds a gap.
+// Empty when CheckUpdateTemplate finds a gap. SET holds every column outside the
+// primary key; WHERE names the key's columns.
 std::string UpdateTemplate(const TCorvaneObject& object, const TProjectSettings& settings);
+
+// The UPDATE that is executed: the template's text with a "?" for every value, and
+// the field of each "?" in order. Empty when CheckUpdateTemplate finds a gap.
+struct TUpdateCommand {
+  std::string text;
+  std::vector<const TCorvaneField*> parameters;
+};
+TUpdateCommand UpdateCommand(const TCorvaneObject& object, const TProjectSettings& settings);
 std::string UpdateStatement(const TCorvaneObject& object, const std::string& updateTemplate,
                             const TSourceRow& row, const TProjectSettings& settings);
 

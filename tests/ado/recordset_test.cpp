@@ -79,6 +79,52 @@ TEST(OdbcText, TimeTextReadsIntervalsAndFractions) {
     EXPECT_FALSE(ado::odbc::ParseTimeText(bad, t)) << bad;
 }
 
+// MySQL's dates as text: zero and partial-zero dates parse (the reader keeps them as
+// text), anything else that is not a date does not.
+TEST(OdbcText, DateTextReadsZeroDatesAndFractions) {
+  struct Case {
+    const char* text;
+    ado::DateTime value;
+    bool hasTime;
+  } cases[] = {{"2024-02-29", {{2024, 2, 29}, {}}, false},
+               {"0000-00-00", {{0, 0, 0}, {}}, false},
+               {"2021-00-00", {{2021, 0, 0}, {}}, false},
+               {"0000-00-00 00:00:00", {{0, 0, 0}, {}}, true},
+               {"9999-12-31 23:59:59.999999", {{9999, 12, 31}, {false, 23, 59, 59, 999999000}}, true}};
+  for (const Case& c : cases) {
+    ado::DateTime dt;
+    bool hasTime = false;
+    ASSERT_TRUE(ado::odbc::ParseDateText(c.text, dt, hasTime)) << c.text;
+    EXPECT_EQ(dt, c.value) << c.text;
+    EXPECT_EQ(hasTime, c.hasTime) << c.text;
+  }
+  ado::DateTime dt;
+  bool hasTime = false;
+  for (const char* bad : {"", "2024-2-29", "2024/02/29", "2024-02-29x", "2024-02-29 24:00:00",
+                          "2024-02-29 -01:00:00"})
+    EXPECT_FALSE(ado::odbc::ParseDateText(bad, dt, hasTime)) << bad;
+}
+
+// What ends a job: errors that say the connection itself is gone, by SQLSTATE, by the
+// MySQL client's numbers or by their texts; a row's own failure does not.
+TEST(ConnectionLost, TellsALostConnectionFromARowsOwnFailure) {
+  struct Case {
+    ado::DatabaseError error;
+    bool lost;
+  } cases[] = {
+      {ado::DatabaseError("Communication link failure", 0, "08S01"), true},
+      {ado::DatabaseError("Connection not open", 0, "08003"), true},
+      {ado::DatabaseError("x", 2006, "HY000"), true},
+      {ado::DatabaseError("x", 2013, "HY000"), true},
+      {ado::DatabaseError("[ma-3.1.15][10.11.19-MariaDB]Server has gone away"), true},
+      {ado::DatabaseError("Lost connection to server during query"), true},
+      {ado::DatabaseError("Duplicate entry '3' for key 'PRIMARY'", 1062, "23000"), false},
+      {ado::DatabaseError("Data too long for column 'name' at row 1", 1406, "22001"), false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ado::IsConnectionLost(c.error), c.lost) << c.error.what();
+  EXPECT_FALSE(ado::IsConnectionLost(std::runtime_error("has gone away")));
+}
+
 TEST(NullSession, AcceptsEveryWriteAndReadsNothing) {
   ado::Connection cn;
   EXPECT_THROW(cn.execute("DROP TABLE x"), ado::DatabaseError);  // closed
@@ -89,6 +135,7 @@ TEST(NullSession, AcceptsEveryWriteAndReadsNothing) {
   table->append();
   table->setField("no such field", Variant(1));
   table->post();
+  cn.prepare("UPDATE x SET a = ?")->execute({});
   auto q = cn.openQuery("SELECT * FROM x");
   EXPECT_TRUE(q->eof());
   EXPECT_EQ(q->fieldCount(), 0);

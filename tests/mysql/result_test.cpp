@@ -141,7 +141,7 @@ TEST(MysqlQueryReply, DescriptorsFromBothColumnFormats) {
       {252, 65535, 0, 0x10},   // blob gets the blob flag
       {249, 255, 0x10, 0x10},  // already flagged
       {253, 255, 0x1, 0x1},    // varchar keeps the server's flags
-      {246, 10, 0, 0},         // new decimal: not below 10
+      {246, 10, 0, 0x8000},    // new decimal: numeric, as the client library flags it
   };
   std::vector<std::string> packets = {LenInt(std::size(cases))};
   for (const auto& c : cases) packets.push_back(Column("c", c.type, c.length, c.flags, 2));
@@ -340,4 +340,29 @@ TEST(MysqlLocalInfile, MissingFileIsReportedAfterTheServerAnswers) {
   EXPECT_NE(s.client->Query("LOAD DATA LOCAL INFILE '" + name + "' INTO TABLE t"), 0);
   EXPECT_EQ(s.client->ErrorText(), "File '" + name + "' not found (Errcode: 2)");
   EXPECT_TRUE(s.client->Ping());
+}
+
+TEST(MysqlLocalInfile, ServerReplyToARefusalIsChecked) {
+  struct Case {
+    const char* what;
+    std::string reply;
+    int number;
+    bool inStep;
+  };
+  const Case cases[] = {
+      {"OK", Packet(3, qmtest::Ok()), mysql::CR_LOCAL_INFILE_REFUSED, true},
+      {"server error", Packet(3, qmtest::Err(1148, "The used command is not allowed")),
+       mysql::CR_LOCAL_INFILE_REFUSED, true},
+      {"result header", Packet(3, LenInt(1)), mysql::CR_MALFORMED_PACKET, false},
+      {"another file request", Packet(3, "\xFB/etc/shadow"), mysql::CR_MALFORMED_PACKET, false},
+  };
+  for (const auto& c : cases) {
+    auto s = WithReply(Packet(1, "\xFB/etc/passwd") + c.reply + Packet(1, qmtest::Ok()));
+    EXPECT_NE(s.client->Query("SELECT 1"), 0) << c.what;
+    EXPECT_EQ(s.client->ErrorNumber(), c.number) << c.what << ": " << s.client->ErrorText();
+    EXPECT_EQ(s.client->IsConnected(), c.inStep) << c.what;
+    if (c.inStep) {
+      EXPECT_TRUE(s.client->Ping()) << c.what;
+    }
+  }
 }

@@ -383,3 +383,67 @@ TEST(MysqlSession, CloseSendsQuit) {
   EXPECT_EQ(s.client->ThreadId(), 0u);
   EXPECT_EQ(s.client->ServerVersion(), "");
 }
+
+TEST(MysqlSession, PeerClosingAfterAnInterruptedWaitIsALostConnection) {
+  auto s = Make(qmtest::LoginScript());
+  s.vio->AppendInterruption();
+  s.vio->AppendServerBytes(Packet(1, qmtest::Ok()));
+  s.vio->AppendHangup();
+  ASSERT_TRUE(Connect(s));
+  EXPECT_TRUE(s.client->Ping()) << "an interrupted wait is tried again";
+  const size_t before = s.vio->ReadCalls();
+  EXPECT_FALSE(s.client->Ping());
+  EXPECT_EQ(s.client->ErrorNumber(), mysql::CR_SERVER_LOST);
+  EXPECT_LE(s.vio->ReadCalls() - before, 2u)
+      << "the end of the stream is not taken for another interruption";
+}
+
+TEST(MysqlSession, FailedLocalSocketConnectKeepsTheSocketForTheNextConnect) {
+  auto s = Make(qmtest::LoginScript());
+  s.client->SetNamedPipe(true);
+  s.vio->RefuseConnects(true);
+  EXPECT_FALSE(Connect(s));
+  EXPECT_TRUE(s.client->NamedPipe()) << "nothing opened over TCP, so nothing switches to it";
+  s.vio->RefuseConnects(false);
+  ASSERT_TRUE(Connect(s)) << s.client->ErrorText();
+  EXPECT_EQ(s.client->Net().Kind(), mysql::TMysqlVio::kPipe);
+}
+
+TEST(MysqlSession, ReconnectAfterCompressionSwitchedOffIsPlain) {
+  GreetingSpec g;
+  g.caps |= mysql::kClientCompress;
+  for (bool byFlag : {false, true}) {
+    auto s = Make(qmtest::LoginScript(g));
+    s.vio->AppendHangup();
+    s.vio->AppendServerBytes(qmtest::LoginScript(g) + Packet(1, qmtest::Ok()));
+    if (!byFlag) s.client->SetCompress(true);
+    ASSERT_TRUE(Connect(s, "qm", "pw", "",
+                        mysql::kDefaultClientFlags | (byFlag ? mysql::kClientCompress : 0u)));
+    ASSERT_TRUE(s.client->Net().Compress()) << byFlag;
+    s.client->SetReconnectAllowed(true);
+    s.client->SetCompress(false);
+    EXPECT_FALSE(s.client->IsConnected()) << byFlag << ": the connection is compressed";
+    s.vio->ClearWritten();
+    EXPECT_TRUE(s.client->Ping()) << byFlag << ": " << s.client->ErrorText();
+    auto sent = qmtest::SplitPackets(s.vio->Written());
+    ASSERT_GE(sent.size(), 1u);
+    EXPECT_EQ(ParseLogin(sent[0]).flags & mysql::kClientCompress, 0u) << byFlag;
+    EXPECT_FALSE(s.client->Net().Compress()) << byFlag;
+  }
+}
+
+TEST(MysqlSession, DatabaseSelectionThatKeepsFailingEndsTheConnect) {
+  GreetingSpec g;
+  g.caps &= ~uint16_t{mysql::kClientConnectWithDb};  // the database is selected after login
+  auto s = Make("");
+  for (int i = 0; i < 20; ++i) {
+    s.vio->AppendServerBytes(qmtest::LoginScript(g));
+    s.vio->AppendHangup();  // instead of answering the selection
+  }
+  s.client->SetReconnectAllowed(true);
+  EXPECT_FALSE(Connect(s, "qm", "pw", "db1"));
+  EXPECT_EQ(s.client->ErrorNumber(), mysql::CR_SERVER_LOST);
+  EXPECT_EQ(s.vio->Connects(), 1) << "a connect does not reconnect from inside itself";
+  EXPECT_FALSE(s.client->Ping());
+  EXPECT_EQ(s.vio->Connects(), 2) << "a command reconnects once";
+}

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <thread>
+#include <vector>
 
 #include "mysql/protocol/client_errors.h"
 #include "mysql/protocol/vio.h"
@@ -38,6 +40,29 @@ uint16_t ClosedPort() {
   Listener l;
   return l.port;  // closed again when l goes
 }
+
+// A transport whose host resolves to 127.0.0.1 at the given ports, in that order.
+class ListedAddresses : public TMysqlVio {
+ public:
+  explicit ListedAddresses(std::vector<uint16_t> ports) : ports_(std::move(ports)) {}
+
+ protected:
+  int Resolve(const std::string&, uint32_t, std::vector<Address>& out) override {
+    for (uint16_t port : ports_) {
+      Address a{};
+      auto* in = reinterpret_cast<sockaddr_in*>(&a.storage);
+      in->sin_family = AF_INET;
+      in->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      in->sin_port = htons(port);
+      a.length = sizeof(sockaddr_in);
+      out.push_back(a);
+    }
+    return 0;
+  }
+
+ private:
+  std::vector<uint16_t> ports_;
+};
 
 }  // namespace
 
@@ -162,4 +187,30 @@ TEST(MysqlTransport, ErrorTextKeepsAtMost200Characters) {
   TMysqlVio vio;
   vio.SetErrorText(std::string(300, 'e'));
   EXPECT_EQ(vio.ErrorText(), std::string(200, 'e'));
+}
+
+TEST(MysqlTransport, TriesEveryAddressOfTheHost) {
+  Listener l;
+  std::thread greeter([&l] {
+    int peer = l.Accept();
+    if (peer >= 0) {
+      ::send(peer, "hello", 5, 0);
+      char c;
+      ::recv(peer, &c, 1, 0);  // until the client closes
+      ::close(peer);
+    }
+  });
+  const uint16_t closed = ClosedPort();
+  {
+    ListedAddresses vio({closed, l.port});
+    EXPECT_EQ(vio.Connect(1, "localhost", "", 3306, 5, false), 0) << vio.ErrorText();
+    EXPECT_EQ(vio.Kind(), TMysqlVio::kTcp);
+    EXPECT_EQ(vio.ErrorNumber(), 0);
+  }
+  greeter.join();
+  ListedAddresses none({closed, ClosedPort()});
+  EXPECT_EQ(none.Connect(1, "localhost", "", 3306, 5, false), -6);
+  EXPECT_EQ(none.ErrorText(), "Can't connect to MySQL server on 'localhost' (111)")
+      << "the last failure is reported";
+  EXPECT_EQ(none.Kind(), TMysqlVio::kClosed);
 }

@@ -42,6 +42,13 @@ TEST(Quoting, Enclose) {
   for (const auto& c : cases) EXPECT_EQ(Enclose(c.text, c.quote), c.expected) << c.text;
 }
 
+// A source name is quoted as the catalogue holds it: " x" is not the table x.
+TEST(Quoting, EncloseExactKeepsBlanks) {
+  EXPECT_EQ(EncloseExact(" x", "`"), "` x`");
+  EXPECT_EQ(EncloseExact("a` b ", "`"), "`a`` b `");
+  EXPECT_EQ(EncloseExact("", "`"), "");
+}
+
 TEST(Quoting, AdjustObjectNameReplacesBlanksOnlyForMySQL) {
   EXPECT_EQ(AdjustObjectName(" `Order Details` ", Settings(dkAccess, dkMySQL, "_")), "`Order_Details`");
   EXPECT_EQ(AdjustObjectName("a b  c", Settings(dkAccess, dkMySQL, "")), "abc");

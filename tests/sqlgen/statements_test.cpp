@@ -27,6 +27,16 @@ TEST(DropStatement, NamesTheAdjustedTableInEveryDialect) {
   EXPECT_EQ(DropStatement(*o, Settings(dkMySQL, dkAccess, "_")), "DROP TABLE `Order Details`;");
 }
 
+// A view created as a view is dropped as one, under the same name rule; a view that
+// became a table is dropped as a table.
+TEST(DropStatement, AViewCreatedAsAViewIsDroppedAsAView) {
+  auto v = MakeObject("my view", dkMySQL, 1);
+  EXPECT_EQ(DropStatement(*v, Settings(dkMySQL, dkMySQL, "_")), "DROP VIEW `my_view`;");
+  EXPECT_EQ(DropStatement(*v, Settings(dkMySQL, dkSQLServer, "_")), "DROP TABLE \"my view\";");
+  EXPECT_TRUE(CreatedAsView(*v, Settings(dkMySQL, dkMySQL)));
+  EXPECT_FALSE(CreatedAsView(*v, Settings(dkMySQL, dkAccess)));
+}
+
 TEST(CreateStatement, TableWithKeysPerDestination) {
   auto o = AccessTable();
   o->Fields[2].Selected = false;  // keep the expected texts short
@@ -89,6 +99,10 @@ TEST(CreateStatement, Views) {
             "CREATE VIEW `v` AS select `a` from `t`");
   EXPECT_EQ(CreateStatement(*mysqlView, Settings(dkMySQL, dkSQLServer)).second,
             "CREATE TABLE \"v\" (\"a\" INT);");
+  // The view's name follows the table name rule, as its drop and the row passes do.
+  mysqlView->ObjectName = "my view";
+  EXPECT_EQ(CreateStatement(*mysqlView, Settings(dkMySQL, dkMySQL, "_")).second,
+            "CREATE VIEW `my_view` AS select `a` from `t`");
 
   auto sqlView = MakeObject("v", dkSQLServer, 1);
   sqlView->ViewDefinition = "CREATE VIEW v AS SELECT 1 AS x";
@@ -116,37 +130,86 @@ TEST(RowStatements, InsertAndUpdateOfOneRow) {
   o->Indexes.clear();
   AddIndex(*o, "PrimaryKey", {"id"}, true, true);
   const std::string update = UpdateTemplate(*o, settings);
-  EXPECT_EQ(update, "UPDATE \"T\" SET \"name\" = '*_*ValueNAMET_T' WHERE (\"id\"= *_*ValueIDT_T)");
+  EXPECT_EQ(update,
+            "UPDATE \"T\" SET \"name\" = '*_*ValueNAMET_T', \"photo\" = *_*ValuePHOTOT_T WHERE "
+            "(\"id\"= *_*ValueIDT_T)");
 
   MapRow smith{{"id", Variant(7)}, {"name", Variant("Smith")}, {"photo", Variant(ado::Bytes{"x"})}};
   EXPECT_EQ(InsertStatement(*o, insert, smith, settings),
             "INSERT INTO \"T\"(\"id\", \"name\", \"photo\") VALUES(7, N'Smith', 0x78);");
   EXPECT_EQ(UpdateStatement(*o, update, smith, settings),
-            "UPDATE \"T\" SET \"name\" = N'Smith' WHERE (\"id\"= 7)");
+            "UPDATE \"T\" SET \"name\" = N'Smith', \"photo\" = 0x78 WHERE (\"id\"= 7)");
 
   MapRow nameless{{"id", Variant(8)}, {"name", Variant()}};
   EXPECT_EQ(InsertStatement(*o, insert, nameless, settings),
             "INSERT INTO \"T\"(\"id\", \"name\", \"photo\") VALUES(8, NULL, NULL);");
   EXPECT_EQ(UpdateStatement(*o, update, nameless, settings),
-            "UPDATE \"T\" SET \"name\" = NULL WHERE (\"id\"= 8)");
+            "UPDATE \"T\" SET \"name\" = NULL, \"photo\" = NULL WHERE (\"id\"= 8)");
 }
 
-TEST(RowStatements, CompositeKeyAndIndexedColumnsLeftOutOfSet) {
+// Only the key stays out of SET: other indexed columns and binary ones are updated,
+// so a refreshed destination keeps no stale value.
+TEST(RowStatements, CompositeKeyIsTheWhereAndEveryOtherColumnIsSet) {
   auto o = MakeObject("Order Lines", dkMySQL);
   AddField(*o, {"order", 3});
   AddField(*o, {"code", 129, 104, 10});
   AddField(*o, {"sku", 129, 104, 10});
   AddField(*o, {"qty", 3});
+  AddField(*o, {"img", 128, 232, 65535});
   AddIndex(*o, "PRIMARY", {"order", "code"}, true, true);
   AddIndex(*o, "bysku", {"SKU"}, false, true);
   auto settings = Settings(dkMySQL, dkMySQL, "_");
   const std::string update = UpdateTemplate(*o, settings);
   EXPECT_EQ(update,
-            "UPDATE `Order_Lines` SET `qty` = *_*ValueQTYT_T WHERE (`order`= *_*ValueORDERT_T) AND "
-            "(`code`='*_*ValueCODET_T')");
-  MapRow row{{"order", Variant(1)}, {"code", Variant("it's")}, {"sku", Variant("s")}, {"qty", Variant(3)}};
+            "UPDATE `Order_Lines` SET `sku` = '*_*ValueSKUT_T', `qty` = *_*ValueQTYT_T, `img` = "
+            "*_*ValueIMGT_T WHERE (`order`= *_*ValueORDERT_T) AND (`code`='*_*ValueCODET_T')");
+  MapRow row{{"order", Variant(1)}, {"code", Variant("it's")}, {"sku", Variant("s")},
+             {"qty", Variant(3)}, {"img", Variant(ado::Bytes{std::string("\0'", 2)})}};
   EXPECT_EQ(UpdateStatement(*o, update, row, settings),
-            "UPDATE `Order_Lines` SET `qty` = 3 WHERE (`order`= 1) AND (`code`='it''s')");
+            "UPDATE `Order_Lines` SET `sku` = 's', `qty` = 3, `img` = X'0027' WHERE (`order`= 1) "
+            "AND (`code`='it''s')");
+
+  // The executed statement: the same text with a "?" for every value, the fields in
+  // the order of the "?".
+  const TUpdateCommand command = UpdateCommand(*o, settings);
+  EXPECT_EQ(command.text,
+            "UPDATE `Order_Lines` SET `sku` = ?, `qty` = ?, `img` = ? WHERE (`order`= ?) AND "
+            "(`code`= ?)");
+  std::vector<std::string> order;
+  for (const TCorvaneField* f : command.parameters) order.push_back(f->FieldName);
+  EXPECT_EQ(order, (std::vector<std::string>{"sku", "qty", "img", "order", "code"}));
+}
+
+// A single-precision key compared with a double never matches its row: the value is
+// made a float of the destination first, in the script and in the executed statement.
+TEST(RowStatements, AFloatKeyIsComparedAsAFloat) {
+  struct Case {
+    TDatabaseKind source, dest;
+    const char* literal;
+    const char* bound;
+  } cases[] = {
+      {dkMySQL, dkMySQL, "UPDATE `t` SET `v` = 1 WHERE (`k`= CAST(1.1 AS FLOAT))",
+       "UPDATE `t` SET `v` = ? WHERE (`k`= CAST(? AS FLOAT))"},
+      {dkSQLServer, dkSQLServer, "UPDATE \"t\" SET \"v\" = 1 WHERE (\"k\"= CAST(1.1 AS REAL))",
+       "UPDATE \"t\" SET \"v\" = ? WHERE (\"k\"= CAST(? AS REAL))"},
+  };
+  for (const auto& c : cases) {
+    auto o = MakeObject("t", c.source);
+    AddField(*o, {"k", 4});
+    AddField(*o, {"v", 3});
+    AddIndex(*o, "PRIMARY", {"k"}, true, true);
+    const auto settings = Settings(c.source, c.dest);
+    MapRow row{{"k", Variant(1.1)}, {"v", Variant(1)}};
+    EXPECT_EQ(UpdateStatement(*o, UpdateTemplate(*o, settings), row, settings), c.literal);
+    EXPECT_EQ(UpdateCommand(*o, settings).text, c.bound);
+  }
+  // A double key is compared as it is.
+  auto o = MakeObject("t", dkMySQL);
+  AddField(*o, {"k", 5});
+  AddField(*o, {"v", 3});
+  AddIndex(*o, "PRIMARY", {"k"}, true, true);
+  EXPECT_EQ(UpdateCommand(*o, Settings(dkMySQL, dkMySQL)).text,
+            "UPDATE `t` SET `v` = ? WHERE (`k`= ?)");
 }
 
 TEST(RowStatements, ObjectsThatGetNoUpdate) {
@@ -164,24 +227,22 @@ TEST(RowStatements, ObjectsThatGetNoUpdate) {
     cases.push_back({"no primary key", std::move(o), TUpdateGap::NoPrimaryKey});
   }
   {
-    auto o = MakeObject("blobkey", dkMySQL);
-    AddField(*o, {"k", 128, 232, 65535});
+    auto o = MakeObject("lostkey", dkMySQL);
     AddField(*o, {"v", 3});
     AddIndex(*o, "PRIMARY", {"k"}, true, true);
-    cases.push_back({"binary key column", std::move(o), TUpdateGap::BinaryKeyColumn});
+    cases.push_back({"key column not among the fields", std::move(o), TUpdateGap::UnknownKeyColumn});
   }
   {
-    auto o = MakeObject("allkeys", dkMySQL);
+    auto o = MakeObject("allkey", dkMySQL);
     AddField(*o, {"k", 3});
-    AddField(*o, {"u", 3});
-    AddField(*o, {"data", 128, 232, -1});
-    AddIndex(*o, "PRIMARY", {"k"}, true, true);
-    AddIndex(*o, "other", {"u"}, false, false);
+    AddField(*o, {"data", 128, 232, 255});
+    AddIndex(*o, "PRIMARY", {"k", "data"}, true, true);
     cases.push_back({"nothing to set", std::move(o), TUpdateGap::NothingToSet});
   }
   for (const auto& c : cases) {
     EXPECT_EQ(CheckUpdateTemplate(*c.object, settings), c.gap) << c.what;
     EXPECT_EQ(UpdateTemplate(*c.object, settings), "") << c.what;
+    EXPECT_EQ(UpdateCommand(*c.object, settings).text, "") << c.what;
   }
 }
 

@@ -80,6 +80,27 @@ bool TMysqlClient::ConnectLocked(const std::string& host, const std::string& use
                                  uint32_t port, const std::string& pipe, bool tcpFallback,
                                  uint32_t flags) {
   if (net_.IsConnected()) return true;
+  // A command that fails while connecting (the database selection) must not reconnect
+  // from inside this connect: that would recurse for as long as the server fails it.
+  struct Connecting {
+    bool& flag;
+    bool saved;
+    explicit Connecting(bool& f) : flag(f), saved(f) { flag = true; }
+    ~Connecting() { flag = saved; }
+  } connecting(connecting_);
+  try {
+    return ConnectSteps(host, user, password, database, port, pipe, tcpFallback, flags);
+  } catch (const std::bad_alloc&) {
+    net_.Close();
+    ClientError(CR_OUT_OF_MEMORY);
+    return false;
+  }
+}
+
+bool TMysqlClient::ConnectSteps(const std::string& host, const std::string& user,
+                                const std::string& password, const std::string& database,
+                                uint32_t port, const std::string& pipe, bool tcpFallback,
+                                uint32_t flags) {
   if (host.empty() && host_.empty()) {
     ClientError(CR_WRONG_HOST_INFO);
     return false;
@@ -99,7 +120,9 @@ bool TMysqlClient::ConnectLocked(const std::string& host, const std::string& use
     if (net_.Kind() == TMysqlVio::kPipe) {
       host_ = ".";
       pipe_ = net_.Vio().PipePath();
-    } else if (net_.Kind() != TMysqlVio::kLocal) {
+    } else if (net_.IsConnected() && net_.Kind() != TMysqlVio::kLocal) {
+      // Opened over TCP by the fall-back. A failed attempt leaves the setting alone, so
+      // the next connect tries the local socket again.
       namedPipe_ = false;
       pipe_.clear();
     }
@@ -108,6 +131,7 @@ bool TMysqlClient::ConnectLocked(const std::string& host, const std::string& use
     pipe_.clear();
   }
   if (!net_.IsConnected()) return false;
+  if (readTimeout_ != 0) net_.Vio().SetReadTimeout(readTimeout_);
   if (!Handshake(password)) {
     net_.Close();
     return false;
@@ -247,6 +271,7 @@ bool TMysqlClient::Handshake(const std::string& password) {
 }
 
 bool TMysqlClient::ReconnectRule() {
+  if (connecting_) return false;
   if (!reconnect_ || (serverStatus_ & kServerInTransaction)) {
     serverStatus_ &= ~uint16_t{kServerInTransaction};
     return false;
@@ -277,6 +302,15 @@ int TMysqlClient::SimpleCommand(uint8_t code, const void* arg, size_t length, bo
   insertId_ = 0;
   net_.Clear();
   if (net_.WriteCommand(code, arg, length) != 0) {
+    if (net_.ErrorNumber() == CR_OUT_OF_MEMORY) {
+      // Part of the command may be out: the connection cannot go on, and a new one
+      // would not have more memory.
+      net_.Close();
+      fields_.clear();
+      haveFields_ = false;
+      ClientError(CR_OUT_OF_MEMORY);
+      return -1;
+    }
     net_.Close();
     fields_.clear();
     haveFields_ = false;
@@ -335,9 +369,13 @@ bool TMysqlClient::Ping() {
 }
 
 void TMysqlClient::SetCompress(bool on) {
-  if (on == compressWanted_) return;
+  const bool compressed = net_.IsConnected() && net_.Compress();
+  const bool changed = on != compressWanted_;
   compressWanted_ = on;
-  if (net_.IsConnected()) Close();
+  // The new setting wins over the flags of the last connect, which a reconnect sends
+  // again: without this, a connection once compressed would stay so.
+  if (!on) clientFlags_ &= ~uint32_t{kClientCompress};
+  if (net_.IsConnected() && (changed || (!on && compressed))) Close();
 }
 
 void TMysqlClient::SetNamedPipe(bool on) {

@@ -90,6 +90,7 @@ class TMysqlClient {
   void SetCompress(bool on);
   void SetNamedPipe(bool on);
   void SetTcpFallback(bool on) { tcpFallback_ = on; }
+  bool TcpFallback() const { return tcpFallback_; }
 
   int ErrorNumber() const { return net_.ErrorNumber(); }
   const std::string& ErrorText() const { return net_.ErrorText(); }
@@ -101,6 +102,9 @@ class TMysqlClient {
   uint32_t ProtocolVersion() const { return net_.ProtocolVersion(); }
   uint32_t ConnectTimeout() const { return connectTimeout_; }
   void SetConnectTimeout(uint32_t seconds) { connectTimeout_ = seconds; }
+  // How long a read waits for the server once connected; 0: the connect time-out.
+  uint32_t ReadTimeout() const { return readTimeout_; }
+  void SetReadTimeout(uint32_t seconds) { readTimeout_ = seconds; }
   bool ReconnectAllowed() const { return reconnect_; }
   void SetReconnectAllowed(bool on) { reconnect_ = on; }
   bool CompressWanted() const { return compressWanted_; }
@@ -128,6 +132,9 @@ class TMysqlClient {
   bool ConnectLocked(const std::string& host, const std::string& user, const std::string& password,
                      const std::string& database, uint32_t port, const std::string& pipe,
                      bool tcpFallback, uint32_t flags);
+  bool ConnectSteps(const std::string& host, const std::string& user, const std::string& password,
+                    const std::string& database, uint32_t port, const std::string& pipe,
+                    bool tcpFallback, uint32_t flags);
   bool Handshake(const std::string& password);
   bool ParseGreeting(int length);
   std::string LoginPacket(const std::string& password) const;
@@ -141,6 +148,12 @@ class TMysqlClient {
   int ReadOk(const uint8_t* p, int length);
   int ReadColumns(uint64_t count);
   int SendLocalFile(const std::string& name);
+  int ReadQueryResultSteps();
+  // Out of memory in the middle of an exchange: the connection is out of step, so it
+  // is closed, and the session reports 2008.
+  int OutOfMemory();
+  // Reads and drops the rows of a result nobody will read; the session is ready again.
+  void DrainRows();
   void FinishStreaming(TMysqlResult* result, uint64_t rows);
 
   TMysqlNet net_;
@@ -155,8 +168,10 @@ class TMysqlClient {
   bool namedPipe_ = false;
   bool tcpFallback_ = false;
   uint32_t connectTimeout_;
+  uint32_t readTimeout_ = 0;
   bool secureAuthRequested_ = false;
   bool localFilesAllowed_ = false;
+  bool connecting_ = false;
   uint32_t clientFlags_ = kDefaultClientFlags;
   std::string serverVersion_;
   uint32_t serverCaps_ = 0;

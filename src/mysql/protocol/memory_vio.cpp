@@ -28,30 +28,46 @@ int MemoryVio::Connect(int kind, const std::string& host, const std::string&, ui
 }
 
 int MemoryVio::Close() {
+  // What the server of this connection would still have sent goes with it.
+  if (Kind() != kClosed && !hangups_.empty() && pos_ <= hangups_.front()) {
+    pos_ = hangups_.front();
+    hangups_.erase(hangups_.begin());
+  }
   SetKind(kClosed);
   return 0;
 }
 
-int MemoryVio::Read(void* buffer, size_t size) {
+int MemoryVio::Receive(void* buffer, size_t size) {
   if (Kind() == kClosed) return -1;
   ++readCalls_;
+  if (!interruptions_.empty() && interruptions_.front() == pos_) {
+    interruptions_.erase(interruptions_.begin());
+    SetLastSystemError(EINTR);
+    return -1;
+  }
   size_t end = input_.size();
   if (!hangups_.empty()) {
     if (hangups_.front() == pos_) {
       hangups_.erase(hangups_.begin());
-      SetLastSystemError(0);
-      return 0;
+      return Empty();
     }
     end = hangups_.front();
   }
+  if (!interruptions_.empty()) end = std::min(end, interruptions_.front());
   size_t n = std::min({size, chunk_, end - pos_});
-  if (n == 0) {
-    SetLastSystemError(0);
-    return 0;
-  }
+  if (n == 0) return Empty();
+  emptyReads_ = 0;
   std::memcpy(buffer, input_.data() + pos_, n);
   pos_ += n;
   return static_cast<int>(n);
+}
+
+int MemoryVio::Empty() {
+  if (++emptyReads_ > kMaxEmptyReads) {
+    SetLastSystemError(EIO);
+    return -1;
+  }
+  return 0;
 }
 
 int MemoryVio::Write(const void* buffer, size_t size) {

@@ -19,15 +19,18 @@ class MemoryVio : public TMysqlVio {
   int Connect(int kind, const std::string& host, const std::string& pipe, uint32_t port,
               uint32_t timeout, bool tcpFallback) override;
   int Close() override;
-  int Read(void* buffer, size_t size) override;
   int Write(const void* buffer, size_t size) override;
   int SetBlocking(bool blocking) override;
   bool WaitReadable(uint32_t seconds) override;
 
   void AppendServerBytes(const std::string& bytes) { input_ += bytes; }
-  // The peer closes the connection here: the read that reaches this point gets 0.
-  // What follows is what the server sends on the next connection.
+  // The peer closes the connection here: the read that reaches this point gets 0 and,
+  // as from a socket, the last system error stays as it was. What follows is what the
+  // server sends on the next connection; a connection the client closes before it
+  // reaches this point loses the rest up to here.
   void AppendHangup() { hangups_.push_back(input_.size()); }
+  // The read that reaches this point fails once, as a wait interrupted by a signal.
+  void AppendInterruption() { interruptions_.push_back(input_.size()); }
   const std::string& Written() const { return output_; }
   void ClearWritten() { output_.clear(); }
   size_t ReadCalls() const { return readCalls_; }
@@ -38,10 +41,21 @@ class MemoryVio : public TMysqlVio {
   // Connects fail with 2003 from now on.
   void RefuseConnects(bool refuse) { refuse_ = refuse; }
 
+ protected:
+  int Receive(void* buffer, size_t size) override;
+
  private:
+  // The end of the stream, as recv reports it.
+  int Empty();
+  // Reads that found nothing in a row: past a bound they fail, so that a client that
+  // loops on a closed peer shows in a test instead of hanging it.
+  static constexpr size_t kMaxEmptyReads = 1000;
+
   std::string input_;
   size_t pos_ = 0;
   std::vector<size_t> hangups_;
+  std::vector<size_t> interruptions_;
+  size_t emptyReads_ = 0;
   size_t chunk_;
   std::string output_;
   size_t readCalls_ = 0;

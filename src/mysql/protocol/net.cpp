@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "mysql/protocol/client_errors.h"
 
@@ -17,6 +18,7 @@ constexpr size_t kBufferLimit = 0x1000000;  // 16 MiB
 constexpr size_t kMinCompress = 50;
 // What one plain read asks the transport for at least.
 constexpr size_t kReadAhead = 64 * 1024;
+constexpr size_t kMaxInflateRatio = 1032;
 
 inline uint32_t Get3(const uint8_t* p) {
   return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16);
@@ -26,6 +28,25 @@ inline void Put3(uint8_t* p, size_t v) {
   p[1] = static_cast<uint8_t>(v >> 8);
   p[2] = static_cast<uint8_t>(v >> 16);
 }
+
+// Whether a transport call that brought nothing is made again: at most two retries
+// while the transport says so, and a bounded run of interruptions, so that no read or
+// write can loop for ever.
+class RetryBudget {
+ public:
+  bool Again(const TMysqlVio& vio) {
+    if (vio.ShouldRetry() && ++retries_ <= 2) return true;
+    return vio.WasInterrupted() && ++interruptions_ <= kMaxInterruptions;
+  }
+  bool CountRetry() { return ++retries_ <= 2; }
+  // Bytes moved: interruptions count afresh.
+  void Progress() { interruptions_ = 0; }
+
+ private:
+  static constexpr int kMaxInterruptions = 100;
+  int retries_ = 0;
+  int interruptions_ = 0;
+};
 
 }  // namespace
 
@@ -72,7 +93,7 @@ void TMysqlNet::Clear() {
 }
 
 int TMysqlNet::BufferedAppend(const uint8_t* bytes, size_t count) {
-  if (writeBuf_.empty()) writeBuf_.resize(kInitialBuffer);
+  if (writeBuf_.empty() && !Grow(writeBuf_, kInitialBuffer)) return 1;
   while (count > writeBuf_.size() - writePos_) {
     size_t room = writeBuf_.size() - writePos_;
     std::memcpy(writeBuf_.data() + writePos_, bytes, room);
@@ -127,7 +148,7 @@ int TMysqlNet::RealWrite(const uint8_t* data, size_t length) {
   if (compress_) {
     // 7-byte header, then the data compressed when that makes it shorter.
     size_t bound = length * 120 / 100 + 12;
-    compressBlock_.resize(7 + std::max(bound, length));
+    if (!Grow(compressBlock_, 7 + std::max(bound, length))) return 1;
     uint8_t* block = compressBlock_.data();
     size_t bodyLen = length;
     size_t plainLen = 0;
@@ -148,19 +169,18 @@ int TMysqlNet::RealWrite(const uint8_t* data, size_t length) {
     outLen = bodyLen + 7;
   }
   size_t done = 0;
-  int retries = 0;
+  RetryBudget budget;
   while (done < outLen) {
     int n = vio_->Write(out + done, outLen - done);
     if (n > 0) {
       done += static_cast<size_t>(n);
+      budget.Progress();
       continue;
     }
     if (!vio_->IsBlocking()) {
       vio_->SetBlocking(true);
-      if (++retries <= 2) continue;
-    } else if (vio_->ShouldRetry()) {
-      if (++retries <= 2) continue;
-    } else if (vio_->WasInterrupted()) {
+      if (budget.CountRetry()) continue;
+    } else if (budget.Again(*vio_)) {
       continue;
     }
     break;
@@ -170,17 +190,16 @@ int TMysqlNet::RealWrite(const uint8_t* data, size_t length) {
 }
 
 bool TMysqlNet::ReadFully(uint8_t* dst, size_t count) {
-  int retries = 0;
+  RetryBudget budget;
   while (count > 0) {
     int n = vio_->Read(dst, count);
     if (n > 0) {
       dst += n;
       count -= static_cast<size_t>(n);
+      budget.Progress();
       continue;
     }
-    if (vio_->ShouldRetry() && ++retries <= 2) continue;
-    if (vio_->WasInterrupted()) continue;
-    return false;
+    if (!budget.Again(*vio_)) return false;
   }
   return true;
 }
@@ -191,9 +210,7 @@ bool TMysqlNet::Reserve(size_t needed) {
     vio_->SetErrorNumber(kErrPacketTooLarge);
     return false;
   }
-  size_t size = (needed + 1 + kBufferStep - 1) / kBufferStep * kBufferStep;
-  readBuf_.resize(size);
-  return true;
+  return GrowTo(needed + 1);
 }
 
 bool TMysqlNet::ReadHeader(uint8_t* header, size_t size) {
@@ -206,7 +223,7 @@ bool TMysqlNet::ReadHeader(uint8_t* header, size_t size) {
 // as much as there is room for, often many small packets, and none is copied again.
 int TMysqlNet::ReadPlain() {
   RestoreSavedByte();
-  int retries = 0;
+  RetryBudget budget;
   for (;;) {
     size_t avail = pendingEnd_ - pendingStart_;
     size_t need = 4;
@@ -233,21 +250,49 @@ int TMysqlNet::ReadPlain() {
     // arrive, so a length the server does not back with data costs no memory.
     size_t target = pendingEnd_ + kReadAhead;
     if (need + 1 > target) target = std::min(need + 1, std::max(target, 2 * readBuf_.size()));
-    GrowTo(target);
+    if (!GrowTo(target)) return -1;
     int n = vio_->Read(readBuf_.data() + pendingEnd_, readBuf_.size() - 1 - pendingEnd_);
     if (n > 0) {
       pendingEnd_ += static_cast<size_t>(n);
+      budget.Progress();
       continue;
     }
-    if (vio_->ShouldRetry() && ++retries <= 2) continue;
-    if (vio_->WasInterrupted()) continue;
-    return -1;
+    if (!budget.Again(*vio_)) return -1;
   }
 }
 
-void TMysqlNet::GrowTo(size_t size) {
-  if (size <= readBuf_.size()) return;
-  readBuf_.resize((size + kBufferStep - 1) / kBufferStep * kBufferStep);
+bool TMysqlNet::GrowTo(size_t size) {
+  return Grow(readBuf_, size);
+}
+
+bool TMysqlNet::Grow(std::vector<uint8_t>& buffer, size_t size) {
+  if (size <= buffer.size()) return true;
+  try {
+    buffer.resize((size + kBufferStep - 1) / kBufferStep * kBufferStep);
+  } catch (const std::bad_alloc&) {
+    vio_->SetErrorNumber(CR_OUT_OF_MEMORY);
+    return false;
+  }
+  return true;
+}
+
+bool TMysqlNet::ReadGrowing(std::vector<uint8_t>& buffer, size_t at, size_t count) {
+  RetryBudget budget;
+  size_t done = 0;
+  while (done < count) {
+    // Room for what arrived so far again (at least a read's worth): a length that the
+    // peer does not back with data costs no memory.
+    size_t want = std::min(count - done, std::max(kReadAhead, done));
+    if (!Grow(buffer, at + done + want + 1)) return false;
+    int n = vio_->Read(buffer.data() + at + done, want);
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+      budget.Progress();
+      continue;
+    }
+    if (!budget.Again(*vio_)) return false;
+  }
+  return true;
 }
 
 void TMysqlNet::RestoreSavedByte() {
@@ -274,14 +319,22 @@ int TMysqlNet::ReadCompressedPacket() {
   if (!ReadHeader(header, sizeof(header))) return -1;
   size_t len = Get3(header);
   size_t plain = Get3(header + 4);
-  if (!Reserve(pendingEnd_ + std::max(len, plain))) return -1;
+  if (pendingEnd_ + std::max(len, plain) + 1 >= kBufferLimit) {
+    vio_->SetErrorNumber(kErrPacketTooLarge);
+    return -1;
+  }
   if (plain == 0) {
-    if (len && !ReadFully(readBuf_.data() + pendingEnd_, len)) return -1;
+    if (!ReadGrowing(readBuf_, pendingEnd_, len)) return -1;
     pendingEnd_ += len;
     return 0;
   }
-  inflateSource_.resize(len);
-  if (len && !ReadFully(inflateSource_.data(), len)) return -1;
+  // zlib inflates a stream to at most about 1032 times its size: a header that claims
+  // more lies, and must not size an allocation.
+  if (plain > len * kMaxInflateRatio + 64) {
+    vio_->SetErrorNumber(CR_MALFORMED_PACKET);
+    return -1;
+  }
+  if (!ReadGrowing(inflateSource_, 0, len) || !Reserve(pendingEnd_ + plain)) return -1;
   uLongf outLen = static_cast<uLongf>(plain);
   int rc = uncompress(readBuf_.data() + pendingEnd_, &outLen, inflateSource_.data(),
                       static_cast<uLong>(len));
@@ -290,6 +343,7 @@ int TMysqlNet::ReadCompressedPacket() {
     vio_->SetErrorNumber(CR_MALFORMED_PACKET);
     return -1;
   }
+  if (rc == Z_MEM_ERROR) vio_->SetErrorNumber(CR_OUT_OF_MEMORY);
   if (rc != Z_OK) return -1;
   pendingEnd_ += plain;
   return 0;
@@ -325,6 +379,7 @@ int TMysqlNet::SafeRead() {
     vio_->Close();
     SetClientError(number == kErrPacketTooLarge    ? CR_NET_PACKET_TOO_LARGE
                    : number == CR_MALFORMED_PACKET ? CR_MALFORMED_PACKET
+                   : number == CR_OUT_OF_MEMORY    ? CR_OUT_OF_MEMORY
                                                    : CR_SERVER_LOST);
     return -1;
   }

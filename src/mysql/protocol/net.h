@@ -72,7 +72,12 @@ class TMysqlNet {
   bool ReadHeader(uint8_t* header, size_t size);
   bool Reserve(size_t needed);
   int ReadPlain();
-  void GrowTo(size_t size);
+  bool GrowTo(size_t size);
+  // Grows a buffer to at least `size` bytes (in 4096-byte steps); false with error
+  // 2008 when memory runs out.
+  bool Grow(std::vector<uint8_t>& buffer, size_t size);
+  // Reads `count` bytes into `buffer` at `at`, growing it only as the bytes arrive.
+  bool ReadGrowing(std::vector<uint8_t>& buffer, size_t at, size_t count);
   void RestoreSavedByte();
   // Makes the packet at `payloadAt` the one last read, with a 0 byte after it.
   int HandOut(size_t payloadAt, size_t len);

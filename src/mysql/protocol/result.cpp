@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "mysql/protocol/client.h"
 #include "mysql/protocol/client_errors.h"
@@ -98,10 +99,32 @@ int TMysqlClient::Query(const std::string& statement) {
   if (SimpleCommand(kComQuery, statement.data(), statement.size(), true, reconnect_) != 0) {
     return 1;
   }
-  localInfile_ = LocalInfileName(statement);
-  int rc = ReadQueryResult();
+  int rc;
+  try {
+    localInfile_ = LocalInfileName(statement);
+    rc = ReadQueryResultSteps();
+  } catch (const std::bad_alloc&) {
+    rc = OutOfMemory();
+  }
   localInfile_.reset();
   return rc;
+}
+
+int TMysqlClient::OutOfMemory() {
+  net_.Vio().Close();
+  fields_.clear();
+  haveFields_ = false;
+  status_ = kReady;
+  ClientError(CR_OUT_OF_MEMORY);
+  return -1;
+}
+
+void TMysqlClient::DrainRows() {
+  for (;;) {
+    int len = net_.SafeRead();
+    if (len < 0 || IsEndPacket(net_.ReadPos(), len)) break;
+  }
+  status_ = kReady;
 }
 
 int TMysqlClient::ReadOk(const uint8_t* p, int length) {
@@ -188,18 +211,31 @@ int TMysqlClient::SendLocalFile(const std::string& name) {
       }
     }
   }
-  // The server answers the empty upload; read that answer so the session stays in step,
-  // then report why nothing was sent.
+  // The server answers the empty upload: an OK, or an error, ends the statement and the
+  // session is in step; the reason reported is why nothing was sent. Anything else (a
+  // result, another request) would leave the session out of step with the server.
   int len = net_.SafeRead();
-  if (len < 0) return -1;
-  if (net_.ReadPos()[0] == 0x00) ReadOk(net_.ReadPos(), len);
-  if (!net_.IsConnected()) return -1;
+  if (len < 0) {
+    if (!net_.IsConnected()) return -1;
+  } else if (net_.ReadPos()[0] == 0x00) {
+    if (ReadOk(net_.ReadPos(), len) != 0) return -1;
+  } else {
+    return Malformed();
+  }
   net_.SetErrorNumber(error);
   net_.SetErrorText(text);
   return -1;
 }
 
 int TMysqlClient::ReadQueryResult() {
+  try {
+    return ReadQueryResultSteps();
+  } catch (const std::bad_alloc&) {
+    return OutOfMemory();
+  }
+}
+
+int TMysqlClient::ReadQueryResultSteps() {
   int len = net_.SafeRead();
   if (len < 0) return -1;
   fields_.clear();
@@ -280,8 +316,9 @@ int TMysqlClient::ReadColumns(uint64_t count) {
       }
     }
     f.max_length = 0;
+    // 246 is the exact decimal type of servers since 5.0.3, numeric like the old one (0).
     if ((f.type <= 9 && f.type != 7) || (f.type == 7 && (f.length == 14 || f.length == 8)) ||
-        f.type == 13) {
+        f.type == 13 || f.type == 246) {
       f.flags |= kNumFlag;
     }
     fields.push_back(std::move(f));
@@ -303,6 +340,10 @@ std::unique_ptr<TMysqlResult> TMysqlClient::UseResult() {
   try {
     result = NewResult(std::move(fields_));
   } catch (const std::bad_alloc&) {
+    // Nobody can read these rows: drop them so the session goes on.
+    fields_.clear();
+    haveFields_ = false;
+    DrainRows();
     ClientError(CR_OUT_OF_MEMORY);
     return nullptr;
   }
@@ -367,7 +408,19 @@ void TMysqlResult::ReadRow() {
   // The values and their terminators never take more than the packet plus one byte
   // per column.
   const size_t need = static_cast<size_t>(len) + n;
-  if (block_.size() < need) block_.resize(need);
+  if (block_.size() < need) {
+    try {
+      block_.resize(need);
+    } catch (const std::bad_alloc&) {
+      // The row cannot be kept: end the rows with 2008 instead of losing it quietly,
+      // and drop the rest so the session goes on.
+      TMysqlClient* s = session_;
+      End(-1);
+      s->DrainRows();
+      s->ClientError(CR_OUT_OF_MEMORY);
+      return;
+    }
+  }
   char* out = block_.data();
   PacketReader in(p, static_cast<size_t>(len));
   size_t used = 0;

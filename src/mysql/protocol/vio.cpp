@@ -26,6 +26,9 @@ std::atomic<uint32_t> gDefaultTimeout{30};
 
 constexpr size_t kRecvBufferSize = 64 * 1024;
 constexpr size_t kMaxErrorText = 200;
+// How often a wait may report the socket ready while the call still finds nothing to
+// do: a bound, so that no loop here can spin for ever.
+constexpr int kMaxSpuriousWakeups = 100;
 
 }  // namespace
 
@@ -112,31 +115,50 @@ int TMysqlVio::ConnectPipe(const std::string& pipe) {
   return 0;
 }
 
-int TMysqlVio::ConnectTcp(const std::string& hostArg, uint32_t port) {
-  std::string host = hostArg.empty() ? "localhost" : hostArg;
-  if (port == 0) port = 3306;
+int TMysqlVio::Resolve(const std::string& host, uint32_t port, std::vector<Address>& out) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* found = nullptr;
   int rc = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
-  if (rc != 0 || !found) {
-    RecordError(CR_UNKNOWN_HOST, host.c_str(), rc == EAI_SYSTEM ? errno : rc);
-    if (found) ::freeaddrinfo(found);
+  if (rc != 0) return rc == EAI_SYSTEM ? errno : rc;
+  for (addrinfo* a = found; a; a = a->ai_next) {
+    if (a->ai_family != AF_INET && a->ai_family != AF_INET6) continue;
+    Address addr{};
+    std::memcpy(&addr.storage, a->ai_addr, a->ai_addrlen);
+    addr.length = static_cast<socklen_t>(a->ai_addrlen);
+    if (a->ai_family == AF_INET) {
+      reinterpret_cast<sockaddr_in*>(&addr.storage)->sin_port = htons(static_cast<uint16_t>(port));
+    } else {
+      reinterpret_cast<sockaddr_in6*>(&addr.storage)->sin6_port =
+          htons(static_cast<uint16_t>(port));
+    }
+    out.push_back(addr);
+  }
+  ::freeaddrinfo(found);
+  return out.empty() ? EAI_NONAME : 0;
+}
+
+int TMysqlVio::ConnectTcp(const std::string& hostArg, uint32_t port) {
+  std::string host = hostArg.empty() ? "localhost" : hostArg;
+  if (port == 0) port = 3306;
+  std::vector<Address> addresses;
+  if (int rc = Resolve(host, port, addresses); rc != 0) {
+    RecordError(CR_UNKNOWN_HOST, host.c_str(), rc);
     return -7;
   }
-  sockaddr_storage addr{};
-  socklen_t addrLen = static_cast<socklen_t>(found->ai_addrlen);
-  std::memcpy(&addr, found->ai_addr, found->ai_addrlen);
-  int family = found->ai_family;
-  ::freeaddrinfo(found);
-  if (family == AF_INET) {
-    reinterpret_cast<sockaddr_in*>(&addr)->sin_port = htons(static_cast<uint16_t>(port));
-  } else {
-    reinterpret_cast<sockaddr_in6*>(&addr)->sin6_port = htons(static_cast<uint16_t>(port));
+  // Every address in turn, as other clients do: "localhost" may give ::1 first while
+  // the server listens on 127.0.0.1 only. The last failure is the one reported.
+  int result = -6;
+  for (const Address& a : addresses) {
+    result = ConnectAddress(a, host);
+    if (result == 0) return 0;
   }
+  return result;
+}
 
-  int fd = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+int TMysqlVio::ConnectAddress(const Address& address, const std::string& host) {
+  int fd = ::socket(address.storage.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) {
     RecordError(CR_IPSOCK_ERROR, errno);
     return -8;
@@ -154,8 +176,8 @@ int TMysqlVio::ConnectTcp(const std::string& hostArg, uint32_t port) {
     modeFlags_ = 0;
     return code;
   };
-  if (::connect(fd_, reinterpret_cast<sockaddr*>(&addr), addrLen) != 0 && errno != EINPROGRESS &&
-      errno != EWOULDBLOCK) {
+  if (::connect(fd_, reinterpret_cast<const sockaddr*>(&address.storage), address.length) != 0 &&
+      errno != EINPROGRESS && errno != EWOULDBLOCK) {
     return fail(-6, errno, host);
   }
   int one = 1;
@@ -200,7 +222,7 @@ bool TMysqlVio::PollFor(short events, uint32_t seconds) {
 }
 
 int TMysqlVio::ReceiveInto(char* dst, size_t size) {
-  for (;;) {
+  for (int wakeups = 0; wakeups <= kMaxSpuriousWakeups; ++wakeups) {
     ssize_t n = ::recv(fd_, dst, size, 0);
     if (n >= 0) return static_cast<int>(n);
     lastErrno_ = errno;
@@ -208,9 +230,16 @@ int TMysqlVio::ReceiveInto(char* dst, size_t size) {
     // Nothing waiting: a time-out of 0 means do not wait at all.
     if (timeout_ == 0 || !PollFor(POLLIN, timeout_)) return -1;
   }
+  return -1;
 }
 
 int TMysqlVio::Read(void* buffer, size_t size) {
+  int n = Receive(buffer, size);
+  if (n >= 0) lastErrno_ = 0;
+  return n;
+}
+
+int TMysqlVio::Receive(void* buffer, size_t size) {
   if (kind_ == kClosed) return -1;
   if (size == 0) return 0;
   size = std::min<size_t>(size, 0x7FFFFFFF);
@@ -234,7 +263,7 @@ int TMysqlVio::Read(void* buffer, size_t size) {
 int TMysqlVio::Write(const void* buffer, size_t size) {
   if (kind_ == kClosed) return -1;
   size = std::min<size_t>(size, 0x7FFFFFFF);
-  for (;;) {
+  for (int wakeups = 0; wakeups <= kMaxSpuriousWakeups; ++wakeups) {
     ssize_t n = ::send(fd_, buffer, size, MSG_NOSIGNAL);
     if (n >= 0) return static_cast<int>(n);
     lastErrno_ = errno;
@@ -243,6 +272,7 @@ int TMysqlVio::Write(const void* buffer, size_t size) {
     if ((errno != EAGAIN && errno != EWOULDBLOCK) || !IsBlocking()) return -1;
     if (!PollFor(POLLOUT, timeout_ == 0 ? DefaultTimeout() : timeout_)) return -1;
   }
+  return -1;
 }
 
 int TMysqlVio::SetBlocking(bool blocking) {

@@ -2,6 +2,8 @@
 // in place of a named pipe), with its time-outs and the connection's error state.
 #pragma once
 
+#include <sys/socket.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -27,8 +29,10 @@ class TMysqlVio {
                       uint32_t timeout, bool tcpFallback);
   // 0, or -1 when shutting down or closing failed. The error state is kept.
   virtual int Close();
-  // Bytes read (0: the peer closed), or -1 (also after the time-out).
-  virtual int Read(void* buffer, size_t size);
+  // Bytes read (0: the peer closed), or -1 (also after the time-out). Data or the end
+  // of the stream clears the last system error, so an interruption seen earlier is not
+  // taken for one again.
+  int Read(void* buffer, size_t size);
   // Bytes written, or -1.
   virtual int Write(const void* buffer, size_t size);
   virtual int SetBlocking(bool blocking);
@@ -46,21 +50,35 @@ class TMysqlVio {
   int ErrorNumber() const { return errorNumber_; }
   void SetErrorNumber(int number) { errorNumber_ = number; }
   uint32_t Timeout() const { return timeout_; }
+  // How long reads wait from now on (the connect set it to the connect time-out).
+  void SetReadTimeout(uint32_t seconds) { timeout_ = seconds; }
 
   // Process-wide default time-out in seconds (30), used when a connect is given 0.
   static uint32_t DefaultTimeout();
   static void SetDefaultTimeout(uint32_t seconds);
 
  protected:
+  struct Address {
+    sockaddr_storage storage;
+    socklen_t length;
+  };
+  // The host's addresses with the port, in the resolver's order: 0, or the resolver's
+  // error code.
+  virtual int Resolve(const std::string& host, uint32_t port, std::vector<Address>& out);
+
   // Sets the error number and the table text formatted with the arguments.
   void RecordError(int number, ...);
   void SetKind(uint8_t kind) { kind_ = kind; }
   void SetTimeout(uint32_t seconds) { timeout_ = seconds; }
   void SetLastSystemError(int err) { lastErrno_ = err; }
+  // The transport's own read: as recv, it leaves the last system error alone when it
+  // returns data or the end of the stream.
+  virtual int Receive(void* buffer, size_t size);
 
  private:
   int ConnectPipe(const std::string& pipe);
   int ConnectTcp(const std::string& host, uint32_t port);
+  int ConnectAddress(const Address& address, const std::string& host);
   int ReceiveInto(char* dst, size_t size);
   bool PollFor(short events, uint32_t seconds);
 

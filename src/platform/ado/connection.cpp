@@ -2,9 +2,29 @@
 
 #include <strings.h>
 
+#include <cctype>
+
 #include "platform/ado/provider.h"
 
 namespace ado {
+
+bool IsConnectionLost(const std::exception& error) {
+  const auto* db = dynamic_cast<const DatabaseError*>(&error);
+  if (!db) return false;
+  if (db->sqlState().rfind("08", 0) == 0) return true;
+  // CR_SERVER_GONE_ERROR, CR_SERVER_LOST, CR_SERVER_LOST_EXTENDED; some drivers give
+  // them with SQLSTATE HY000.
+  const int code = db->nativeCode();
+  if (code == 2006 || code == 2013 || code == 2055) return true;
+  std::string text = db->what();
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text.find("has gone away") != std::string::npos ||
+         text.find("lost connection to ") != std::string::npos;
+}
+
+std::unique_ptr<Command> Session::prepare(const std::string&) {
+  throw DatabaseError("This provider cannot prepare statements.");
+}
 
 int Recordset::fieldIndex(std::string_view name) const {
   const int n = fieldCount();
@@ -62,6 +82,10 @@ std::unique_ptr<Recordset> Connection::openSchema(SchemaRowset rowset,
 
 std::unique_ptr<TableDataset> Connection::openTable(const std::string& name) {
   return session().openTable(name);
+}
+
+std::unique_ptr<Command> Connection::prepare(const std::string& sql) {
+  return session().prepare(sql);
 }
 
 }  // namespace ado

@@ -3,7 +3,9 @@
 // value picks the provider (ODBC for MSDASQL/SQLOLEDB/SQLNCLI, libmdb for Jet/ACE).
 #pragma once
 
+#include <exception>
 #include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -26,6 +28,10 @@ class DatabaseError : public std::runtime_error {
   int nativeCode_;
   std::string sqlState_;
 };
+
+// True when an error says the connection itself is gone (SQLSTATE class 08, MySQL's
+// "server has gone away" and "lost connection"): every later statement on it fails too.
+bool IsConnectionLost(const std::exception& error);
 
 enum class SchemaRowset { Tables, Columns, Indexes, Views };
 
@@ -73,6 +79,15 @@ class TableDataset {
   virtual void close() = 0;
 };
 
+// A statement prepared once and executed many times, each "?" bound to a value, so no
+// value is ever read as SQL text.
+class Command {
+ public:
+  virtual ~Command() = default;
+  // One value per "?", in order; throws DatabaseError with the provider's message.
+  virtual void execute(std::span<const Variant* const> params) = 0;
+};
+
 // What a provider implements behind a Connection.
 class Session {
  public:
@@ -84,6 +99,9 @@ class Session {
   // A name that already stands in quotes is used as it is; a bare name is quoted
   // with the database's own identifier quote.
   virtual std::unique_ptr<TableDataset> openTable(const std::string& name) = 0;
+  // Throws DatabaseError when the statement cannot be prepared; a provider that
+  // cannot prepare says so.
+  virtual std::unique_ptr<Command> prepare(const std::string& sql);
 };
 
 class Connection {
@@ -113,6 +131,7 @@ class Connection {
   std::unique_ptr<Recordset> openSchema(SchemaRowset rowset,
                                         const std::vector<Variant>& restrictions = {});
   std::unique_ptr<TableDataset> openTable(const std::string& name);
+  std::unique_ptr<Command> prepare(const std::string& sql);
 
  private:
   Session& session();

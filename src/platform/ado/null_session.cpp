@@ -15,6 +15,11 @@ class NullTable : public TableDataset {
   void close() override {}
 };
 
+class NullCommand : public Command {
+ public:
+  void execute(std::span<const Variant* const>) override {}
+};
+
 }  // namespace
 
 void NullSession::execute(const std::string&) {}
@@ -30,6 +35,10 @@ std::unique_ptr<Recordset> NullSession::openSchema(SchemaRowset rowset,
 
 std::unique_ptr<TableDataset> NullSession::openTable(const std::string&) {
   return std::make_unique<NullTable>();
+}
+
+std::unique_ptr<Command> NullSession::prepare(const std::string&) {
+  return std::make_unique<NullCommand>();
 }
 
 }  // namespace ado

@@ -16,6 +16,8 @@ class NullSession : public Session {
                                         const std::vector<Variant>& restrictions) override;
   // A table that takes every field name and every post.
   std::unique_ptr<TableDataset> openTable(const std::string& name) override;
+  // A command that accepts every execution.
+  std::unique_ptr<Command> prepare(const std::string& sql) override;
 };
 
 }  // namespace ado

@@ -1,5 +1,6 @@
 #include "integration/job/job_databases.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -7,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "support/test_server.h"
 
@@ -37,6 +39,11 @@ void WriteDsn(std::ofstream& out, const std::string& dsn, const std::string& dat
       << "\nCHARSET=utf8mb4\n\n";
 }
 
+std::string ProjectScript(const std::string& name) {
+  // The tests run in the build tree; the scripts live beside its source.
+  return std::string(QUILLMARK_SOURCE_DIR) + "/scripts/" + name;
+}
+
 std::string Text(const ado::Variant& v) {
   return v.isNull() ? "NULL" : ado::VariantToText(v);
 }
@@ -61,6 +68,11 @@ void JobDatabases::SetUp() {
     WriteDsn(ini, "qm_src", srcDb);
     WriteDsn(ini, "qm_dst", dstDb);
     WriteDsn(ini, "qm_test", "qm_test");
+    // A short folder: the socket path must fit in 108 bytes.
+    ownDir_ = TestDataDir() + "/own" + std::to_string(std::hash<std::string>{}(base) % 100000000);
+    ini << "[qm_own]\nDriver=MariaDB Unicode\nSERVER=localhost\nSOCKET=" << ownDir_
+        << "/mysqld.sock\nDATABASE=qm_dst\nUSER=" << server.user << "\nPASSWORD=" << server.password
+        << "\nCHARSET=utf8mb4\n\n";
   }
   // Before any ODBC call of this process, so the driver manager reads only this set-up;
   // a quillmark-cli started by the test inherits it.
@@ -74,7 +86,27 @@ void JobDatabases::SetUp() {
   }
 }
 
+void JobDatabases::StartOwnServer(const std::string& options) {
+  const std::string command = ProjectScript("test-server") + " start '" + ownDir_ + "' " + options +
+                              " >'" + workDir_ + "/own-server.log' 2>&1";
+  ownStarted_ = true;
+  if (std::system(command.c_str()) != 0)
+    throw std::runtime_error("the test's own server did not start: " + ReadFile(workDir_ + "/own-server.log"));
+}
+
+void JobDatabases::KillOwnServer() {
+  const int pid = std::atoi(ReadFile(ownDir_ + "/mysqld.pid").c_str());
+  if (pid <= 0) throw std::runtime_error("the test's own server has no pid file");
+  kill(pid, SIGKILL);
+  for (int i = 0; i < 200 && kill(pid, 0) == 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+}
+
 void JobDatabases::TearDown() {
+  if (ownStarted_) {
+    const std::string command = ProjectScript("test-server") + " stop '" + ownDir_ + "' >/dev/null 2>&1";
+    if (std::system(command.c_str()) == 0 && !HasFailure()) fs::remove_all(ownDir_);
+  }
   // A failed test keeps its databases and files for a look.
   if (HasFailure()) return;
   for (const std::string& db : {srcDb, dstDb})

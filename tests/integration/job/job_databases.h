@@ -19,6 +19,8 @@ namespace jobtest {
 
 inline const std::string kSourceString = "Provider=MSDASQL.1;Data Source=qm_src";
 inline const std::string kDestString = "Provider=MSDASQL.1;Data Source=qm_dst";
+// Database qm_dst on the test's own server (OwnServer), through its socket.
+inline const std::string kOwnDestString = "Provider=MSDASQL.1;Data Source=qm_own";
 
 class JobDatabases : public ::testing::Test {
  protected:
@@ -36,12 +38,22 @@ class JobDatabases : public ::testing::Test {
   // Where the test may write files (script, error log); removed at the end.
   std::string WorkDir() const { return workDir_; }
 
+  // A private server of the test's own, for what the shared one must not see (a
+  // server-wide sql_mode, being killed): started with extra mariadbd options, reached
+  // through data source qm_own, stopped at the end of the test. Throws when it does
+  // not start.
+  void StartOwnServer(const std::string& options);
+  // Kills the own server at once (SIGKILL) and waits until it is gone.
+  void KillOwnServer();
+
   std::string srcDb;
   std::string dstDb;
   ado::Connection admin;  // through qm_test; sees both databases
 
  private:
   std::string workDir_;
+  std::string ownDir_;
+  bool ownStarted_ = false;
 };
 
 // Records the panes and lets a test act at every pending-events call.

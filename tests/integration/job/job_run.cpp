@@ -17,10 +17,10 @@ TProjectSettings AllPhases(const std::string& scriptFile) {
 }
 
 job::TJobTotals RunMySQLJob(const TProjectSettings& settings, RecordingView& view,
-                            ui::RecordingMessages& messages) {
+                            ui::RecordingMessages& messages, const std::string& destString) {
   ui::ScopedMessages scoped(messages);
   ado::Connection source(kSourceString);
-  ado::Connection dest(kDestString);
+  ado::Connection dest(destString);
   dest.open();
   TCorvane catalogue;
   catalogue.SetDBKind(settings.SourceKind);

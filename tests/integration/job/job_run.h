@@ -12,8 +12,9 @@ namespace jobtest {
 TProjectSettings AllPhases(const std::string& scriptFile = {});
 
 // Loads the source catalogue through qm_src, applies the selection rules and runs the
-// job into qm_dst. Messages are recorded in messages.
+// job into destString (qm_dst). Messages are recorded in messages.
 job::TJobTotals RunMySQLJob(const TProjectSettings& settings, RecordingView& view,
-                            ui::RecordingMessages& messages);
+                            ui::RecordingMessages& messages,
+                            const std::string& destString = kDestString);
 
 }  // namespace jobtest

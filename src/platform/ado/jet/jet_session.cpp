@@ -427,6 +427,10 @@ std::unique_ptr<TableDataset> JetSession::openTable(const std::string&) {
   throw DatabaseError(readOnlyMessage());
 }
 
+std::unique_ptr<Command> JetSession::prepare(const std::string&) {
+  throw DatabaseError(readOnlyMessage());
+}
+
 std::unique_ptr<Recordset> JetSession::openQuery(const std::string& sql) {
   const std::string name = TableOfSelectAll(sql);
   MdbCatalogEntry* entry = file_->find(name, MDB_TABLE);

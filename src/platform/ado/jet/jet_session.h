@@ -35,6 +35,7 @@ class JetSession : public Session {
                                         const std::vector<Variant>& restrictions) override;
   // Always throws: the file is read-only here.
   std::unique_ptr<TableDataset> openTable(const std::string& name) override;
+  std::unique_ptr<Command> prepare(const std::string& sql) override;
 
   const std::string& path() const { return path_; }
   // The message every write fails with.

@@ -81,8 +81,31 @@ bool ParseTimeText(std::string_view s, Time& out) {
   return true;
 }
 
-OdbcQuery::OdbcQuery(SQLHDBC dbc, std::string sql, std::vector<std::string> params)
-    : sql_(std::move(sql)), params_(std::move(params)), chunk_(kChunk) {
+bool ParseDateText(std::string_view s, DateTime& out, bool& hasTime) {
+  auto digits = [&](std::size_t at, std::size_t n, int& v) {
+    if (at + n > s.size()) return false;
+    v = 0;
+    for (std::size_t i = at; i < at + n; ++i) {
+      if (s[i] < '0' || s[i] > '9') return false;
+      v = v * 10 + (s[i] - '0');
+    }
+    return true;
+  };
+  DateTime dt;
+  if (!digits(0, 4, dt.date.year) || s.size() < 10 || s[4] != '-' || s[7] != '-' ||
+      !digits(5, 2, dt.date.month) || !digits(8, 2, dt.date.day))
+    return false;
+  hasTime = s.size() > 10;
+  if (hasTime && (s[10] != ' ' || !ParseTimeText(s.substr(11), dt.time) || dt.time.negative ||
+                  dt.time.hour > 23))
+    return false;
+  out = dt;
+  return true;
+}
+
+OdbcQuery::OdbcQuery(SQLHDBC dbc, std::string sql, std::vector<std::string> params,
+                     bool datesAsText)
+    : sql_(std::move(sql)), params_(std::move(params)), chunk_(kChunk), datesAsText_(datesAsText) {
   stmt_ = std::make_unique<Statement>(dbc);
   paramLengths_.resize(params_.size());
   for (std::size_t i = 0; i < params_.size(); ++i) {
@@ -170,6 +193,21 @@ void OdbcQuery::readLong(int column, SQLSMALLINT cType, std::string& out, Varian
   }
 }
 
+void OdbcQuery::readDateText(SQLUSMALLINT column, bool withTime, Variant& v) {
+  char buf[64] = {};
+  if (!readFixed(column, SQL_C_CHAR, buf, v)) return;
+  const std::string_view text(buf, strnlen(buf, sizeof buf));
+  DateTime dt;
+  bool hasTime = false;
+  // A zero or partial-zero date stays the text MySQL gave, which only MySQL holds.
+  if (!ParseDateText(text, dt, hasTime) || dt.date.month == 0 || dt.date.day == 0)
+    v = Variant(text);
+  else if (withTime)
+    v = Variant(dt);
+  else
+    v = Variant(dt.date);
+}
+
 // Reads a fixed-size value; false when it is null (the value is then set null).
 template <typename T>
 bool OdbcQuery::readFixed(SQLUSMALLINT column, SQLSMALLINT cType, T& out, Variant& v) {
@@ -216,6 +254,10 @@ void OdbcQuery::readRow() {
       case ReadAs::Text: readLong(static_cast<int>(i), SQL_C_CHAR, v.mutableText(), v); break;
       case ReadAs::Bytes: readLong(static_cast<int>(i), SQL_C_BINARY, v.mutableBytes(), v); break;
       case ReadAs::Date: {
+        if (datesAsText_) {
+          readDateText(col, false, v);
+          break;
+        }
         SQL_DATE_STRUCT d{};
         if (readFixed(col, SQL_C_TYPE_DATE, d, v)) v = Variant(Date{d.year, d.month, d.day});
         break;
@@ -234,6 +276,10 @@ void OdbcQuery::readRow() {
         break;
       }
       case ReadAs::DateTime: {
+        if (datesAsText_) {
+          readDateText(col, true, v);
+          break;
+        }
         SQL_TIMESTAMP_STRUCT ts{};
         if (readFixed(col, SQL_C_TYPE_TIMESTAMP, ts, v))
           v = Variant(DateTime{Date{ts.year, ts.month, ts.day},

@@ -20,11 +20,19 @@ ReadAs ReadAsFor(SQLSMALLINT sqlType, bool isUnsigned);
 // Parses "[-]H+:MM:SS[.fraction]" as the drivers give TIME values; false otherwise.
 bool ParseTimeText(std::string_view text, Time& out);
 
+// Parses "YYYY-MM-DD" (date) or "YYYY-MM-DD HH:MM:SS[.fraction]" (date and time) as
+// MySQL gives them; false otherwise. Month and day may be 0 (MySQL's zero dates).
+bool ParseDateText(std::string_view text, DateTime& out, bool& hasTime);
+
 class OdbcQuery : public Recordset {
  public:
   // Executes sql on a new statement of dbc, with each "?" bound to the text of
-  // params in order; throws the driver's message.
-  OdbcQuery(SQLHDBC dbc, std::string sql, std::vector<std::string> params = {});
+  // params in order; throws the driver's message. datesAsText: dates and date-times
+  // are read as text, so MySQL's zero dates ('0000-00-00', '2021-00-00'), which the
+  // driver gives as null when read as dates, arrive as that text; every other date
+  // arrives as a Date or DateTime.
+  OdbcQuery(SQLHDBC dbc, std::string sql, std::vector<std::string> params = {},
+            bool datesAsText = false);
   ~OdbcQuery() override;
 
   void first() override;
@@ -50,6 +58,7 @@ class OdbcQuery : public Recordset {
   template <typename T>
   bool readFixed(SQLUSMALLINT column, SQLSMALLINT cType, T& out, Variant& v);
   void readLong(int column, SQLSMALLINT cType, std::string& out, Variant& v);
+  void readDateText(SQLUSMALLINT column, bool withTime, Variant& v);
 
   std::string sql_;
   std::vector<std::string> params_;
@@ -58,6 +67,7 @@ class OdbcQuery : public Recordset {
   std::vector<Column> columns_;
   std::vector<Variant> values_;
   std::vector<char> chunk_;
+  bool datesAsText_ = false;
   bool eof_ = true;
   long long position_ = 0;  // rows moved past since the statement ran
   BoundFilter filter_;

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "platform/ado/odbc/odbc_params.h"
 #include "platform/ado/odbc/odbc_query.h"
 #include "platform/ado/odbc/odbc_schema.h"
 #include "platform/ado/odbc/odbc_table.h"
@@ -22,6 +23,51 @@ bool Contains(std::string haystack, std::string needle) {
   for (char& c : needle) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return haystack.find(needle) != std::string::npos;
 }
+
+// Runs what the statement left to read: a batch reports the failure of a later
+// statement on its own result.
+void DrainResults(SQLHSTMT h) {
+  for (;;) {
+    SQLRETURN rc = SQLMoreResults(h);
+    if (rc == SQL_NO_DATA) break;
+    if (!Succeeded(rc)) {
+      DatabaseError error = Diagnostics(SQL_HANDLE_STMT, h, "The statement could not be executed.");
+      SQLFreeStmt(h, SQL_CLOSE);
+      throw error;
+    }
+  }
+  SQLFreeStmt(h, SQL_CLOSE);
+}
+
+class OdbcCommand : public Command {
+ public:
+  OdbcCommand(SQLHDBC dbc, std::string sql, bool sqlServer)
+      : stmt_(dbc), sql_(std::move(sql)), sqlServer_(sqlServer) {
+    stmt_.check(SQLPrepare(stmt_.get(), reinterpret_cast<SQLCHAR*>(sql_.data()),
+                           static_cast<SQLINTEGER>(sql_.size())),
+                "SQLPrepare");
+  }
+
+  void execute(std::span<const Variant* const> params) override {
+    if (slots_.size() < params.size()) slots_.resize(params.size());
+    for (std::size_t i = 0; i < params.size(); ++i)
+      BindParameter(stmt_, static_cast<SQLUSMALLINT>(i + 1), *params[i], slots_[i], sqlServer_);
+    SQLHSTMT h = stmt_.get();
+    SQLRETURN rc = SQLExecute(h);
+    if (rc != SQL_NO_DATA && !Succeeded(rc)) {
+      DatabaseError error = Diagnostics(SQL_HANDLE_STMT, h, "The statement could not be executed.");
+      SQLFreeStmt(h, SQL_CLOSE);
+      throw error;
+    }
+    DrainResults(h);
+  }
+
+ private:
+  Statement stmt_;
+  std::string sql_;
+  bool sqlServer_;
+  std::vector<ParamSlot> slots_;
+};
 
 }  // namespace
 
@@ -85,21 +131,12 @@ void OdbcSession::execute(const std::string& sql) {
     SQLFreeStmt(h, SQL_CLOSE);
     throw error;
   }
-  // A batch reports the failure of a later statement on its own result.
-  for (;;) {
-    rc = SQLMoreResults(h);
-    if (rc == SQL_NO_DATA) break;
-    if (!Succeeded(rc)) {
-      DatabaseError error = Diagnostics(SQL_HANDLE_STMT, h, "The statement could not be executed.");
-      SQLFreeStmt(h, SQL_CLOSE);
-      throw error;
-    }
-  }
-  SQLFreeStmt(h, SQL_CLOSE);
+  DrainResults(h);
 }
 
 std::unique_ptr<Recordset> OdbcSession::openQuery(const std::string& sql) {
-  return std::make_unique<OdbcQuery>(dbc_, sql);
+  return std::make_unique<OdbcQuery>(dbc_, sql, std::vector<std::string>{},
+                                     dialect_ == Dialect::MySQL);
 }
 
 std::unique_ptr<Recordset> OdbcSession::openSchema(SchemaRowset rowset,
@@ -109,6 +146,10 @@ std::unique_ptr<Recordset> OdbcSession::openSchema(SchemaRowset rowset,
 
 std::unique_ptr<TableDataset> OdbcSession::openTable(const std::string& name) {
   return std::make_unique<OdbcTable>(*this, name);
+}
+
+std::unique_ptr<Command> OdbcSession::prepare(const std::string& sql) {
+  return std::make_unique<OdbcCommand>(dbc_, sql, dialect_ == Dialect::SQLServer);
 }
 
 }  // namespace ado::odbc

@@ -28,6 +28,7 @@ class OdbcSession : public Session {
   std::unique_ptr<Recordset> openSchema(SchemaRowset rowset,
                                         const std::vector<Variant>& restrictions) override;
   std::unique_ptr<TableDataset> openTable(const std::string& name) override;
+  std::unique_ptr<Command> prepare(const std::string& sql) override;
 
   Dialect dialect() const { return dialect_; }
   SQLHDBC handle() const { return dbc_; }

@@ -9,6 +9,7 @@
 
 #include "platform/ado/connection.h"
 #include "platform/ado/odbc/odbc_handles.h"
+#include "platform/ado/odbc/odbc_params.h"
 
 namespace ado::odbc {
 
@@ -28,20 +29,6 @@ class OdbcTable : public TableDataset {
   const std::string& quotedName() const { return name_; }
 
  private:
-  struct Param {
-    // Scratch for values bound by address.
-    union {
-      SQLBIGINT i;
-      SQLUBIGINT u;
-      double d;
-      unsigned char b;
-      SQL_DATE_STRUCT date;
-      SQL_TIMESTAMP_STRUCT ts;
-    } scratch{};
-    std::string text;  // times, bound as text
-    SQLLEN ind = 0;
-  };
-
   int find(std::string_view name);
   void prepare();
   void bind(std::size_t column, SQLUSMALLINT number);
@@ -56,7 +43,7 @@ class OdbcTable : public TableDataset {
   std::vector<Variant> row_;
   std::vector<std::uint8_t> set_;       // set_[i]: the row gives column i a value
   std::vector<std::uint8_t> prepared_;  // the columns of the prepared INSERT
-  std::vector<Param> params_;
+  std::vector<ParamSlot> params_;
   std::unique_ptr<Statement> insert_;
   bool appending_ = false;
   bool wideText_ = false;
