@@ -281,11 +281,23 @@ const void* CurrentExceptionObject() {
   return object;
 }
 
+// With the exceptions it carries (std::throw_with_nested), each on a line of its own:
+// the first cause is often the one that tells what went wrong.
 std::string CurrentExceptionMessage() {
   try {
     throw;
   } catch (const std::exception& e) {
-    return e.what();
+    std::string message = e.what();
+    try {
+      std::rethrow_if_nested(e);
+    } catch (...) {
+      message += "\nNested: " + CurrentExceptionType() + ": " + CurrentExceptionMessage();
+    }
+    return message;
+  } catch (const char* text) {
+    return text ? text : "(a null pointer)";
+  } catch (const std::string& text) {
+    return text;
   } catch (...) {
     return "(not derived from std::exception: no message)";
   }

@@ -1,6 +1,7 @@
 // Failing on purpose, for the tests that run the real programs.
 #include <chrono>
 #include <csignal>
+#include <exception>
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
@@ -14,6 +15,18 @@ namespace crash::test {
 
 [[gnu::noinline]] void ThrowFromHandler() {
   throw std::runtime_error("crash test: an exception no handler caught");
+}
+
+[[gnu::noinline]] void ThrowNestedFromHandler() {
+  try {
+    throw std::runtime_error("crash test: the first cause");
+  } catch (...) {
+    std::throw_with_nested(std::runtime_error("crash test: what failed because of it"));
+  }
+}
+
+[[gnu::noinline]] void ThrowTextFromHandler() {
+  throw "crash test: a bare text";
 }
 
 [[gnu::noinline]] void ThrowIntFromHandler() {
@@ -71,6 +84,8 @@ void RunTestSwitch() {
   const std::string mode = value;
   if (mode == "throw") test::ThrowFromHandler();
   if (mode == "throw-int") test::ThrowIntFromHandler();
+  if (mode == "throw-nested") test::ThrowNestedFromHandler();
+  if (mode == "throw-text") test::ThrowTextFromHandler();
   if (mode == "out-of-range") test::IndexOutOfRange();
   if (mode == "null-write") test::WriteThroughNull();
   if (mode == "stack-overflow") test::RecurseForever(0);

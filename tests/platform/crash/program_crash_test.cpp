@@ -105,6 +105,13 @@ const Case kCases[] = {
      "Exception: std::runtime_error\nMessage: crash test: an exception no handler caught\n",
      "crash::test::ThrowFromHandler()"},
     {"throw-int", "Exception: int\n", "crash::test::ThrowIntFromHandler()"},
+    {"throw-nested",
+     "Exception: std::_Nested_exception<std::runtime_error>\n"
+     "Message: crash test: what failed because of it\n"
+     "Nested: std::runtime_error: crash test: the first cause\n",
+     "crash::test::ThrowNestedFromHandler()"},
+    {"throw-text", "Exception: char const*\nMessage: crash test: a bare text\n",
+     "crash::test::ThrowTextFromHandler()"},
     {"out-of-range", "Exception: std::out_of_range\nMessage: vector::_M_range_check",
      "crash::test::IndexOutOfRange()"},
     {"SIGSEGV", "Signal: SIGSEGV (segmentation fault", "crash::test::RaiseSignal(int)"},
