@@ -39,6 +39,7 @@ struct State {
   long utcOffset = 0;
   char crashFile[2048] = "";
   CrashWriter crashWriter = nullptr;
+  void* signalStack = nullptr;  // the main thread's, for the process's life
 };
 State state;
 
@@ -369,8 +370,7 @@ void Install(int argc, char** argv, const char* programName) {
 
   // Its own stack, so that a stack overflow can still be reported; threads started
   // from now on get one each.
-  static void* const altStack = detail::UseSignalStack();
-  (void)altStack;
+  state.signalStack = detail::UseSignalStack();
   detail::GiveThreadsSignalStacks();
   std::atexit(WaitForReportAtExit);
   struct sigaction action {};
