@@ -234,9 +234,11 @@ void OnFatalSignal(int sig, siginfo_t* info, void* context) {
   const char* name = detail::SignalName(sig);
   static char path[4096];
   const CivilTime now = Now(state.utcOffset);
-  const int fd = OpenReportFile(now, path, sizeof path);
+  const int file = OpenReportFile(now, path, sizeof path);
   const int openError = errno;
-  if (fd >= 0) {
+  // With nowhere to write it, the report goes to standard error rather than nowhere.
+  const int fd = file >= 0 ? file : STDERR_FILENO;
+  {
     {
       ReportWriter w(fd);
       AppendHead(w, now);
@@ -256,7 +258,7 @@ void OnFatalSignal(int sig, siginfo_t* info, void* context) {
         w.Char('\n');
       }
     }
-    ::close(fd);
+    if (file >= 0) ::close(file);
   }
   RunCrashWriter();
   TellStandardError(name, path, openError);
@@ -334,7 +336,10 @@ Report WriteReport(const std::string& causeLines, const std::string& shortCause,
     else
       ::unlink(path);
   }
-  if (r.path.empty()) r.failure = std::strerror(error);
+  if (r.path.empty()) {
+    r.failure = std::strerror(error);
+    detail::WriteAll(STDERR_FILENO, r.text.data(), r.text.size());
+  }
   TellStandardError(shortCause.c_str(), r.path.c_str(), error);
   return r;
 }

@@ -233,15 +233,21 @@ TEST(ProgramCrash, AWorkingDirectoryThatCannotBeWrittenSendsTheReportToTheStateF
   fs::remove_all(state);
 }
 
-TEST(ProgramCrash, WithNowhereToWriteTheMessageSaysSoAndTheStatusIsStill70) {
-  const Ended r = RunProgram(QM_CLI_PATH, "/proc",
-                             {"QUILLMARK_CRASH_TEST=throw", "XDG_STATE_HOME=/proc/no-such-folder",
-                              "HOME=/proc/no-such-folder"});
-  EXPECT_EQ(r.status, 70) << r.err;
-  EXPECT_NE(r.err.find("quillmark-cli: internal error (std::runtime_error); no crash report "
-                       "could be written ("),
-            std::string::npos)
-      << r.err;
+TEST(ProgramCrash, WithNowhereToWriteTheReportGoesToStandardErrorAndTheStatusIsStill70) {
+  for (const Case& c : {CaseFor("throw"), CaseFor("SIGSEGV")}) {
+    SCOPED_TRACE(c.mode);
+    const Ended r = RunProgram(QM_CLI_PATH, "/proc",
+                               {std::string("QUILLMARK_CRASH_TEST=") + c.mode,
+                                "XDG_STATE_HOME=/proc/no-such-folder", "HOME=/proc/no-such-folder"});
+    EXPECT_EQ(r.status, 70) << r.err;
+    const std::string cause = c.mode == std::string("throw") ? "std::runtime_error" : "SIGSEGV";
+    EXPECT_NE(r.err.find("quillmark-cli: internal error (" + cause +
+                         "); no crash report could be written ("),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find(c.cause), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(" in " + std::string(c.function) + " at "), std::string::npos) << r.err;
+  }
 }
 
 TEST(ProgramCrash, NoSwitchNoReport) {
