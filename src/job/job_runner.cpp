@@ -18,6 +18,17 @@
 
 namespace job {
 
+namespace {
+constexpr const char* kCannotCreate = "Cannot create [";
+}
+
+bool IsCannotCreateLine(std::string_view line) {
+  const auto at = line.find(kCannotCreate);  // as the create phase writes it
+  // The timestamp and " : " come first.
+  return at != std::string_view::npos && at >= 3 && line.substr(at - 3, 3) == " : " &&
+         line.substr(0, at - 3).find(" : ") == std::string_view::npos;
+}
+
 std::string SourceSelect(const TCorvaneObject& object, const TProjectSettings& settings) {
   std::string idQuote, textQuote;
   GetQuoteChars(settings.SourceKind, idQuote, textQuote);
@@ -143,7 +154,8 @@ class TRunner {
   void TransferPhase(const TCorvaneObject& object);
   void UpdatePhase(const TCorvaneObject& object);
   // A drop or create: executed under its own guard, then shown in the script pane.
-  void StatementPhase(const TCorvaneObject& object, const std::string& statement,
+  // Returns false when the statement failed.
+  bool StatementPhase(const TCorvaneObject& object, const std::string& statement,
                       const char* doneText, const char* failedText);
   void LogDone(const TCorvaneObject& object, const char* doneText) {
     Log("");
@@ -378,20 +390,25 @@ void TRunner::DropPhase(const TCorvaneObject& object) {
 
 void TRunner::CreatePhase(const TCorvaneObject& object) {
   // Built outside the guard: an error here ends the job.
-  StatementPhase(object, CreateStatement(object, s_).second, "created.", "Cannot create [");
+  if (!StatementPhase(object, CreateStatement(object, s_).second, "created.",
+                      kCannotCreate))
+    ++totals_.createFailed;
 }
 
-void TRunner::StatementPhase(const TCorvaneObject& object, const std::string& statement,
+bool TRunner::StatementPhase(const TCorvaneObject& object, const std::string& statement,
                              const char* doneText, const char* failedText) {
+  bool done = true;
   try {
     dest_.execute(statement);
     LogDone(object, doneText);
   } catch (const std::exception& e) {
     Log(Ts() + failedText + object.ObjectName + "]. " + e.what());
     Failed(e);
+    done = false;
   }
   Script(statement);
   Script("");
+  return done;
 }
 
 void TRunner::PassFailed(const char* what, const std::exception& e) {

@@ -10,6 +10,7 @@
 #include "mysql/protocol/batch_output.h"
 #include "mysql/protocol/client.h"
 #include "platform/crash/crash.h"
+#include "platform/process/standard_streams.h"
 
 namespace {
 
@@ -19,13 +20,14 @@ struct Options {
   bool compress = false;
   std::vector<std::string> statements;
   bool fromStdin = true;
+  bool help = false;
 };
 
-void Usage() {
-  std::fprintf(stderr,
+void Usage(std::FILE* to) {
+  std::fprintf(to,
                "usage: quillmark-mysql [--host=H] [--port=N] [--socket=PATH] [--user=U]\n"
                "                       [--password=P] [--database=D] [--compress]\n"
-               "                       [-e STATEMENT]...\n"
+               "                       [-e STATEMENT]... [--help]\n"
                "Without -e, statements are read from standard input; a statement ends with\n"
                "a line that ends in \";\".\n"
                "Exit status: 0 done, 1 the connection or a statement failed, 2 bad arguments,\n"
@@ -62,6 +64,10 @@ bool ParseArgs(int argc, char** argv, Options& o) {
     }
     if (a == "--compress") {
       o.compress = true;
+      continue;
+    }
+    if (a == "--help") {
+      o.help = true;
       continue;
     }
     if (a == "-e" || a == "--execute") {
@@ -132,10 +138,15 @@ bool Run(mysql::TMysqlClient& c, const std::string& statement) {
 int main(int argc, char** argv) {
   crash::Install(argc, argv, "quillmark-mysql");
   crash::RunTestSwitch();
+  process::OpenStandardStreams();
   Options o;
   if (!ParseArgs(argc, argv, o)) {
-    Usage();
+    Usage(stderr);
     return 2;
+  }
+  if (o.help) {
+    Usage(stdout);
+    return 0;
   }
   mysql::TMysqlClient c;
   c.SetReconnectAllowed(false);
