@@ -4,6 +4,7 @@
 #include <cxxabi.h>
 #include <dlfcn.h>
 #include <execinfo.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -160,7 +161,13 @@ void AppendStack(ReportWriter& w, void* const* frames, int n) {
 }
 
 int RunStackHelper(int argc, char** argv) {
-  // The crashed program waits for this process; never keep it waiting long.
+  // The crashed program waits for this process; never keep it waiting long. The
+  // signal mask is inherited across exec, so the alarm must be deliverable first.
+  sigset_t alarmOnly;
+  sigemptyset(&alarmOnly);
+  sigaddset(&alarmOnly, SIGALRM);
+  sigprocmask(SIG_UNBLOCK, &alarmOnly, nullptr);
+  signal(SIGALRM, SIG_DFL);
   alarm(20);
   if (argc < 3) return 2;
   const std::vector<Mapping> theirs = ReadMaps(std::string("/proc/") + argv[2] + "/maps");
