@@ -1,6 +1,7 @@
 #include "app/job_start.h"
 
 #include <charconv>
+#include <filesystem>
 #include <fstream>
 
 #include "connect/connection_string.h"
@@ -88,6 +89,18 @@ std::vector<std::string> LoadSpecialChars(const std::string& path) {
     lines.push_back(line);
   }
   return lines;
+}
+
+std::string SpecialCharFile(const std::string& programFile) {
+  namespace fs = std::filesystem;
+  const std::string local = "SpecialChar.dat";
+  std::error_code ec;
+  if (fs::exists(local, ec)) return local;
+  const fs::path installed =
+      fs::path(programFile).parent_path() / QUILLMARK_DATA_FROM_BIN / "SpecialChar.dat";
+  if (!programFile.empty() && fs::is_regular_file(installed, ec))
+    return installed.lexically_normal().string();
+  return local;
 }
 
 std::optional<bool> ConnectedByModalResult(int modalResult) {

@@ -50,6 +50,11 @@ bool CheckConnections(bool sourceConnected, bool destConnected);
 // adds no item, and a carriage return before a line feed is dropped.
 std::vector<std::string> LoadSpecialChars(const std::string& path);
 
+// The replacement-text file to read: "SpecialChar.dat" in the working directory when
+// it has one, else the installed copy (share/quillmark beside the bin folder that
+// holds programFile) when that exists, else "SpecialChar.dat" (no file: an empty list).
+std::string SpecialCharFile(const std::string& programFile);
+
 // What a connection dialog's modal result says about its side: true for OK or Yes,
 // false for Cancel or No, nullopt for any other result (the status stays).
 std::optional<bool> ConnectedByModalResult(int modalResult);

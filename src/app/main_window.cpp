@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
@@ -22,6 +23,7 @@
 #include "app/job_start.h"
 #include "app/logo.h"
 #include "connect/connection_setup.h"
+#include "job/start_checks.h"
 #include "platform/ui/messages.h"
 #include "platform/ui/qt_look.h"
 
@@ -229,7 +231,8 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 
 void TfrmMain::FormShow() {
   cmbReplaceChar->clear();
-  for (const std::string& line : LoadSpecialChars("SpecialChar.dat"))
+  const std::string file = SpecialCharFile(QCoreApplication::applicationFilePath().toStdString());
+  for (const std::string& line : LoadSpecialChars(file))
     cmbReplaceChar->addItem(QString::fromStdString(line));
   cmbReplaceChar->setCurrentIndex(cmbReplaceChar->count() > 0 ? 0 : -1);
 }
@@ -322,8 +325,14 @@ void TfrmMain::RunJobStart() {
   choices.destIndex = cmbDest->currentIndex();
   FillSettings(choices, *limit, settings_);
 
-  // 3. Connections.
+  // 3. Connections, and never one database on both sides: the job would drop and
+  // re-create the source's own tables.
   if (!CheckConnections()) return;
+  if (const std::string same = job::SameDatabaseMessage(dm_.cnnSource, dm_.cnnDest);
+      !same.empty()) {
+    ui::ShowMessage(ui::MessageKind::Error, same);
+    return;
+  }
 
   // 4. A new catalogue replaces the current one.
   catalogue_.reset();

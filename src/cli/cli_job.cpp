@@ -1,8 +1,10 @@
 #include "cli/cli_job.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cinttypes>
 #include <memory>
@@ -12,7 +14,9 @@
 #include "job/job_runner.h"
 #include "job/log_time.h"
 #include "job/process_state.h"
+#include "job/script_file.h"
 #include "job/source_tree.h"
+#include "job/start_checks.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/null_session.h"
 
@@ -31,7 +35,8 @@ void KeepNamedObjects(TCorvane& catalogue, const std::vector<std::string>& names
     bool found = false;
     for (const auto& o : catalogue.Objects) found = found || (o.Selected && o.ObjectName == name);
     if (!found)
-      throw TUsageError("--objects: \"" + name + "\" is not among the source's tables and views");
+      throw TUsageError("--objects: \"" + name +
+                        "\" is not among the source's tables and views");
   }
   for (auto& o : catalogue.Objects)
     if (o.Selected && std::find(names.begin(), names.end(), o.ObjectName) == names.end())
@@ -44,22 +49,77 @@ std::string Summary(const job::TJobTotals& t, double seconds, bool scriptOnly) {
   char text[320];
   std::snprintf(text, sizeof text,
                 "Summary: %d objects, %" PRId64 " rows inserted, %" PRId64 " updated, %" PRId64
-                " failed, %.2f s, %.0f rows per second",
-                t.objects, t.inserted, t.updated, t.insertFailed + t.updateFailed, seconds,
-                perSecond);
+                " failed, %d not created, %.2f s, %.0f rows per second",
+                t.objects, t.inserted, t.updated, t.insertFailed + t.updateFailed,
+                t.createFailed, seconds, perSecond);
   return scriptOnly ? std::string(text) + " (script only: nothing was executed)" : text;
 }
 
+// The first Ctrl-C before the job starts ends the process at once: nothing has been
+// written to the destination, and a connection attempt may wait for a long time.
+// Once the job runs it asks the job to stop, as "Cancel Process" does.
+std::atomic<bool> JobStarted{false};
+
+void OnInterrupt(int) {
+  if (!JobStarted) {
+    static const char kText[] =
+        "quillmark-cli: stopped before the job started; nothing was changed in the "
+        "destination.\n";
+    [[maybe_unused]] const ssize_t ignored = ::write(2, kText, sizeof kText - 1);
+    ::_exit(kExitStopped);
+  }
+  StopRequested = true;
+}
+
 }  // namespace
+
+void InstallInterruptHandler() {
+  static_assert(std::atomic<bool>::is_always_lock_free, "flags are read in a signal handler");
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  // SA_RESETHAND: a second Ctrl-C ends the process at once, also while it waits for
+  // the database.
+  action.sa_flags = SA_RESTART | SA_RESETHAND;
+  sigaction(SIGINT, &action, nullptr);
+}
+
+void MarkJobStarted() {
+  JobStarted = true;
+}
+
+void PrintUsageError(std::FILE* err, const std::string& what) {
+  std::fprintf(err, "quillmark-cli: %s\n\n%s", what.c_str(), UsageText().c_str());
+  std::fflush(err);
+}
 
 int RunJobFromOptions(const TCliOptions& options, std::FILE* out, std::FILE* err) {
   const TProjectSettings settings = SettingsFor(options);
   TTerminalMessages messages(err);
   ui::ScopedMessages scopedMessages(messages);
   TTerminalView view(out, err, IsTerminal(out), IsTerminal(err), options.quiet);
+  view.SetTotalsKnown(IsAccessDialect(settings.SourceKind) ||
+                      IsSQLServerDialect(settings.SourceKind));
 
   CurrentSourceKind = settings.SourceKind;
   CurrentDestKind = settings.DestKind;
+
+  // The script file: never a database file, and creatable, before anything is opened.
+  if (!options.script.empty()) {
+    const std::string clash = job::ScriptFileClashMessage(options.script, options.source,
+                                                          options.dest);
+    if (!clash.empty()) {
+      messages.show(ui::MessageKind::Error, clash);
+      return kExitCannotStart;
+    }
+    try {
+      job::CheckScriptFileCreatable(options.script);
+    } catch (const std::exception& e) {
+      messages.show(ui::MessageKind::Error, std::string("Cannot create the script file.\n") +
+                                                e.what());
+      return kExitCannotStart;
+    }
+  }
 
   ado::Connection source(options.source);
   TCorvane catalogue;
@@ -79,6 +139,15 @@ int RunJobFromOptions(const TCliOptions& options, std::FILE* out, std::FILE* err
                     std::string("Cannot connect to the destination.\n") + e.what());
       return kExitCannotStart;
     }
+    // Every statement and row would fail one by one.
+    if (const std::string readOnly = dest.readOnlyMessage(); !readOnly.empty()) {
+      messages.show(ui::MessageKind::Error, readOnly);
+      return kExitCannotStart;
+    }
+    if (const std::string same = job::SameDatabaseMessage(source, dest); !same.empty()) {
+      messages.show(ui::MessageKind::Error, same);
+      return kExitCannotStart;
+    }
   }
 
   job::TSourceTree tree;
@@ -86,7 +155,7 @@ int RunJobFromOptions(const TCliOptions& options, std::FILE* out, std::FILE* err
     job::BuildSourceTree(&catalogue, settings.SourceKind, settings.DestKind, tree);
     KeepNamedObjects(catalogue, options.objects);
   } catch (const TUsageError& e) {
-    messages.show(ui::MessageKind::Error, e.what());
+    PrintUsageError(err, e.what());
     return kExitUsage;
   } catch (const std::exception& e) {
     messages.show(ui::MessageKind::Error,
@@ -99,7 +168,8 @@ int RunJobFromOptions(const TCliOptions& options, std::FILE* out, std::FILE* err
                    " : Script only: no statement and no row is executed on a destination.",
                job::kDefaultColor);
 
-  StopRequested = false;
+  // From here a Ctrl-C asks the runner to stop instead of ending the process.
+  MarkJobStarted();
   const auto start = std::chrono::steady_clock::now();
   job::TJobTotals totals;
   int status = kExitOk;
@@ -120,9 +190,13 @@ int RunJobFromOptions(const TCliOptions& options, std::FILE* out, std::FILE* err
   view.Print(Summary(totals, seconds, options.scriptOnly), job::kDefaultColor, true);
 
   if (status != kExitOk) return status;
-  if (totals.stopped) return kExitStopped;
-  // A script that could not be saved is a failure too, though no error line says so.
-  return ErrorLog.empty() && !totals.scriptFailed ? kExitOk : kExitJobErrors;
+  // A Ctrl-C while the script was written came after the runner's last look at the flag.
+  if (totals.stopped || StopRequested) return kExitStopped;
+  // A script that could not be saved, an object that could not be created and a log
+  // that could not be written are failures too, though no error line says so.
+  const bool failed = !ErrorLog.empty() || totals.scriptFailed || totals.createFailed > 0 ||
+                      view.WriteError() != 0;
+  return failed ? kExitJobErrors : kExitOk;
 }
 
 int RunCli(const std::vector<std::string>& args, const std::string& programPath, std::FILE* out,
@@ -131,12 +205,12 @@ int RunCli(const std::vector<std::string>& args, const std::string& programPath,
   try {
     options = ParseArguments(args);
   } catch (const TUsageError& e) {
-    std::fprintf(err, "quillmark-cli: %s\n\n%s", e.what(), UsageText().c_str());
+    PrintUsageError(err, e.what());
     return kExitUsage;
   }
   if (options.help) {
     std::fputs(UsageText().c_str(), out);
-    return kExitOk;
+    return std::fflush(out) == 0 && !std::ferror(out) ? kExitOk : kExitCannotStart;
   }
   const int status = RunJobFromOptions(options, out, err);
   job::WriteErrorLogFile(programPath);

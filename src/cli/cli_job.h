@@ -17,6 +17,15 @@ inline constexpr int kExitUsage = 2;
 inline constexpr int kExitJobErrors = 3;
 inline constexpr int kExitStopped = 130;
 
+// Ctrl-C: before MarkJobStarted it ends the process with kExitStopped (the
+// destination untouched, a connection attempt abandoned); after it, it sets
+// StopRequested once, and a second Ctrl-C ends the process.
+void InstallInterruptHandler();
+void MarkJobStarted();
+
+// "quillmark-cli: " + what, an empty line and the usage, on err.
+void PrintUsageError(std::FILE* err, const std::string& what);
+
 // Runs the job the options describe and returns the exit status. Log and summary go
 // to out, messages and the progress line to err. Colours and the progress line are
 // used only when out or err is a terminal.

@@ -27,6 +27,14 @@ std::int32_t ParseLimit(const std::string& value) {
   return n;
 }
 
+// A quote left open would swallow every key after it (a Provider, a time-out).
+void RequireClosedQuotes(const char* option, const std::string& connectionString) {
+  const std::string key = ado::ConnectionString(connectionString).unclosedQuoteKey();
+  if (!key.empty())
+    throw TUsageError(std::string(option) + ": the value of " + key +
+                      " opens a quote that is never closed");
+}
+
 std::vector<std::string> SplitNames(const std::string& value) {
   std::vector<std::string> names;
   std::size_t start = 0;
@@ -76,6 +84,11 @@ TCliOptions ParseArguments(const std::vector<std::string>& args) {
       o.destKind = ParseKind(name, value());
     } else if (name == "--objects") {
       for (auto& n : SplitNames(value())) o.objects.push_back(std::move(n));
+    } else if (name == "--object") {
+      // One name as it stands, commas and all.
+      std::string n = value();
+      if (n.empty()) throw TUsageError("--object needs a name");
+      o.objects.push_back(std::move(n));
     } else if (name == "--no-drop") {
       flag(o.drop, false);
     } else if (name == "--no-create") {
@@ -103,6 +116,8 @@ TCliOptions ParseArguments(const std::vector<std::string>& args) {
   }
   if (o.help) return o;
   if (!sourceGiven || o.source.empty()) throw TUsageError("--source is required");
+  RequireClosedQuotes("--source", o.source);
+  RequireClosedQuotes("--dest", o.dest);
   if (o.scriptOnly) {
     if (o.script.empty()) throw TUsageError("--script-only needs --script FILE");
   } else if (!destGiven || o.dest.empty()) {
@@ -157,7 +172,8 @@ const std::string& UsageText() {
       "Usage: quillmark-cli --source CONNSTR --dest CONNSTR\n"
       "                     [--source-kind access|sqlserver|mysql] [--dest-kind "
       "access|sqlserver|mysql]\n"
-      "                     [--objects NAME[,NAME...]] [--no-drop] [--no-create] [--no-transfer]\n"
+      "                     [--objects NAME[,NAME...]] [--object NAME]... [--no-drop] [--no-create]\n"
+      "                     [--no-transfer]"
       "                     [--no-update] [--limit N] [--replace-char TEXT] [--script FILE]\n"
       "                     [--script-only] [--quiet]\n"
       "\n"
@@ -174,6 +190,7 @@ const std::string& UsageText() {
       "  --source-kind KIND   source kind, when the Provider does not say it\n"
       "  --dest-kind KIND     destination kind, when the Provider does not say it\n"
       "  --objects NAMES      only these objects (comma-separated) of those chosen\n"
+      "  --object NAME        only this object (repeatable; the name may hold commas)\n"
       "  --no-drop, --no-create, --no-transfer, --no-update\n"
       "                       leave out a phase\n"
       "  --limit N            at most N rows per object and pass (0: all rows)\n"
@@ -184,7 +201,16 @@ const std::string& UsageText() {
       "  --quiet              print only error lines and the summary\n"
       "  --help               print this text\n"
       "\n"
-      "Exit status: 0 the job ran without errors, 3 it ran with errors, 1 it could not start,\n"
+      "Before anything is changed the job refuses to start (exit status 1) when the source\n"
+      "and the destination are the same database, when the script file is the source or\n"
+      "destination file or cannot be created, and when the destination is an Access file\n"
+      "(read only here) outside --script-only. Logging in waits at most the connection\n"
+      "string's Connect Timeout (default 30 s), each catalogue statement its Command\n"
+      "Timeout (default 30 s).\n"
+      "\n"
+      "Exit status: 0 the job ran without errors, 3 it ran with errors (a failed statement or\n"
+      "row, an object not created, a lost connection, or a log that could not be written),\n"
+      "1 it could not start,\n"
       "2 bad arguments, 130 stopped by Ctrl-C, 70 internal error (a crash report file is\n"
       "written and its path printed on standard error).\n";
   return text;

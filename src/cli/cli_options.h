@@ -17,7 +17,8 @@ struct TCliOptions {
   std::string dest;
   std::optional<TDatabaseKind> sourceKind;
   std::optional<TDatabaseKind> destKind;
-  std::vector<std::string> objects;  // empty: every object the selection rules choose
+  // --objects and --object names in order; empty: every object the selection rules choose
+  std::vector<std::string> objects;
   bool drop = true;
   bool create = true;
   bool transfer = true;

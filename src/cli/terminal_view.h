@@ -28,6 +28,15 @@ class TTerminalView : public job::TPanesView {
   // Removes the progress line, if one is drawn.
   void EndProgress();
 
+  // Whether the source knows its row count up front. A streaming source (MySQL) sets
+  // its total to the rows read, one ahead of the position while a row is written, and
+  // an earlier pass's total stays behind: the progress line then shows rows done only.
+  void SetTotalsKnown(bool known) { totalsKnown_ = known; }
+
+  // The errno of the first failed write to out; 0 while every line got through. The
+  // first failure is reported on err at once.
+  int WriteError() const { return writeError_; }
+
  protected:
   void LogLineAdded(std::size_t index) override;
 
@@ -40,12 +49,16 @@ class TTerminalView : public job::TPanesView {
   bool progress_;
   bool quiet_;
   bool progressShown_ = false;
+  bool totalsKnown_ = true;
+  int writeError_ = 0;
   std::chrono::steady_clock::time_point lastDraw_{};
 };
 
 // A log line as it is printed: control characters (a zero byte of a binary value in a
 // failed row's dump, an escape sequence) are written as \xNN so they cannot disturb the
-// terminal or cut a line in two.
+// terminal or cut a line in two. That covers C1 controls too (U+0080 to U+009F, CSI
+// among them), each of their UTF-8 bytes written as \xNN, and a stray byte of that
+// range that is no part of a UTF-8 character, which an 8-bit terminal would obey.
 std::string PrintableLine(std::string_view text);
 
 // Message boxes as lines on standard error: "error: ", "warning: " or nothing, then the

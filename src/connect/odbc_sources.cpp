@@ -48,21 +48,42 @@ bool IsMySQLDriverDescription(std::string_view description) {
 std::optional<std::vector<std::string>> ReadMySQLDataSources() {
   Environment env;
   if (!env.get()) return std::nullopt;
-  std::vector<std::string> names;
-  SQLCHAR name[SQL_MAX_DSN_LENGTH + 1];
-  SQLCHAR description[1024];
-  SQLUSMALLINT direction = SQL_FETCH_FIRST_SYSTEM;
+  // Sized for the usual lengths; when the driver manager reports a longer name or
+  // description, the buffers grow to it and the list is read again from the start
+  // (the enumeration cannot go back one entry).
+  std::vector<SQLCHAR> name(SQL_MAX_DSN_LENGTH + 1), description(256);
+  auto fits = [](const std::vector<SQLCHAR>& buffer, SQLSMALLINT length) {
+    return length >= 0 && static_cast<std::size_t>(length) < buffer.size();
+  };
   for (;;) {
-    SQLSMALLINT nameLen = 0, descLen = 0;
-    const SQLRETURN rc = SQLDataSources(env.get(), direction, name, sizeof name, &nameLen,
-                                        description, sizeof description, &descLen);
-    if (rc == SQL_NO_DATA) break;
-    if (!SQL_SUCCEEDED(rc)) return std::nullopt;
-    direction = SQL_FETCH_NEXT;
-    const std::string dsn(reinterpret_cast<const char*>(name));
-    if (IsMySQLDriverDescription(reinterpret_cast<const char*>(description))) names.push_back(dsn);
+    std::vector<std::string> names;
+    bool grown = false;
+    SQLUSMALLINT direction = SQL_FETCH_FIRST_SYSTEM;
+    for (;;) {
+      SQLSMALLINT nameLen = 0, descLen = 0;
+      const SQLRETURN rc =
+          SQLDataSources(env.get(), direction, name.data(), static_cast<SQLSMALLINT>(name.size()),
+                         &nameLen, description.data(),
+                         static_cast<SQLSMALLINT>(description.size()), &descLen);
+      if (rc == SQL_NO_DATA) break;
+      if (!SQL_SUCCEEDED(rc)) return std::nullopt;
+      direction = SQL_FETCH_NEXT;
+      if (!fits(name, nameLen) || !fits(description, descLen)) {
+        // SQLSMALLINT lengths: the most either can report is 32767.
+        if (!fits(name, nameLen)) name.resize(static_cast<std::size_t>(nameLen) + 1);
+        if (!fits(description, descLen))
+          description.resize(static_cast<std::size_t>(descLen) + 1);
+        grown = true;
+        break;
+      }
+      const std::string dsn(reinterpret_cast<const char*>(name.data()),
+                            static_cast<std::size_t>(nameLen));
+      if (IsMySQLDriverDescription(std::string_view(
+              reinterpret_cast<const char*>(description.data()), static_cast<std::size_t>(descLen))))
+        names.push_back(dsn);
+    }
+    if (!grown) return names;
   }
-  return names;
 }
 
 bool FillODBCSourceList(std::vector<std::string>& names) {

@@ -1,10 +1,13 @@
 #include "job/job_runner.h"
 
+#include <locale.h>
 #include <strings.h>
+#include <wctype.h>
 
 #include <cctype>
 #include <exception>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -17,6 +20,17 @@
 #include "sqlgen/statements.h"
 
 namespace job {
+
+namespace {
+constexpr const char* kCannotCreate = "Cannot create [";
+}
+
+bool IsCannotCreateLine(std::string_view line) {
+  const auto at = line.find(kCannotCreate);  // as the create phase writes it
+  // The timestamp and " : " come first.
+  return at != std::string_view::npos && at >= 3 && line.substr(at - 3, 3) == " : " &&
+         line.substr(0, at - 3).find(" : ") == std::string_view::npos;
+}
 
 std::string SourceSelect(const TCorvaneObject& object, const TProjectSettings& settings) {
   std::string idQuote, textQuote;
@@ -32,6 +46,42 @@ namespace {
 
 bool SameName(std::string_view a, std::string_view b) {
   return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+// The name with every letter in lower case, Unicode letters too: destinations that
+// ignore case do so beyond ASCII (Ü and ü are one table name in SQL Server).
+// Bytes that are no UTF-8 stand for themselves.
+std::u32string FoldedName(std::string_view name) {
+  static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+  std::u32string out;
+  for (std::size_t i = 0; i < name.size();) {
+    const auto b = static_cast<unsigned char>(name[i]);
+    const std::size_t n = b < 0x80         ? 1
+                          : (b >> 5) == 6  ? 2
+                          : (b >> 4) == 14 ? 3
+                          : (b >> 3) == 30 ? 4
+                                           : 0;
+    char32_t c = n == 1 ? b : n == 2 ? (b & 0x1F) : n == 3 ? (b & 0x0F) : (b & 0x07);
+    bool valid = n != 0 && i + n <= name.size();
+    for (std::size_t k = 1; valid && k < n; ++k) {
+      const auto cont = static_cast<unsigned char>(name[i + k]);
+      valid = (cont & 0xC0) == 0x80;
+      c = (c << 6) | (cont & 0x3F);
+    }
+    if (!valid) {
+      out.push_back(0x110000 + b);  // outside Unicode: never equal to a letter
+      ++i;
+      continue;
+    }
+    out.push_back(utf8 ? static_cast<char32_t>(towlower_l(static_cast<wint_t>(c), utf8))
+                       : static_cast<char32_t>(c < 0x80 ? std::tolower(static_cast<int>(c)) : c));
+    i += n;
+  }
+  return out;
+}
+
+bool SameDestName(std::string_view a, std::string_view b) {
+  return FoldedName(a) == FoldedName(b);
 }
 
 // "YYYY-MM-DD..." with a zero month or day: a MySQL zero date, which arrives as text.
@@ -143,7 +193,8 @@ class TRunner {
   void TransferPhase(const TCorvaneObject& object);
   void UpdatePhase(const TCorvaneObject& object);
   // A drop or create: executed under its own guard, then shown in the script pane.
-  void StatementPhase(const TCorvaneObject& object, const std::string& statement,
+  // Returns false when the statement failed.
+  bool StatementPhase(const TCorvaneObject& object, const std::string& statement,
                       const char* doneText, const char* failedText);
   void LogDone(const TCorvaneObject& object, const char* doneText) {
     Log("");
@@ -241,7 +292,7 @@ std::vector<TCorvaneObject*> TRunner::WithoutCollisions(
     const std::string name = DestTableName(*o, s_);
     const TCorvaneObject* earlier = nullptr;
     for (std::size_t i = 0; i < kept.size() && !earlier; ++i)
-      if (matchCase ? keptNames[i] == name : SameName(keptNames[i], name)) earlier = kept[i];
+      if (matchCase ? keptNames[i] == name : SameDestName(keptNames[i], name)) earlier = kept[i];
     if (earlier) {
       ErrorLine("[" + o->ObjectName + "] is not copied: its destination name " + name +
                 " is that of [" + earlier->ObjectName + "] too.");
@@ -252,7 +303,7 @@ std::vector<TCorvaneObject*> TRunner::WithoutCollisions(
     std::string clash;
     for (std::size_t a = 0; a < o->Fields.size() && clash.empty(); ++a)
       for (std::size_t b = 0; b < a && clash.empty(); ++b)
-        if (SameName(TrimBlanks(o->Fields[a].FieldName), TrimBlanks(o->Fields[b].FieldName)))
+        if (SameDestName(TrimBlanks(o->Fields[a].FieldName), TrimBlanks(o->Fields[b].FieldName)))
           clash = "its columns [" + o->Fields[b].FieldName + "] and [" + o->Fields[a].FieldName +
                   "] have one destination name, " + Enclose(o->Fields[a].FieldName, destQuote_) +
                   ".";
@@ -296,15 +347,30 @@ void TRunner::Tables(const std::vector<TCorvaneObject*>& tables) {
         Failed(e);
       }
     }
-    for (TCorvaneObject* o : group.objects) {
-      if (Ended()) break;
-      ObjectPhases(*o);
-    }
-    if (checksOff && !lost_) {
-      try {
-        dest_.execute("SET FOREIGN_KEY_CHECKS = 1");
-      } catch (const std::exception& e) {
-        Failed(e);
+    {
+      // On again however the group ends, an error escaping it too: the window's next
+      // job runs on the same session.
+      struct ChecksOn {
+        TRunner& runner;
+        bool armed;
+        ~ChecksOn() {
+          if (!armed || runner.lost_) return;
+          try {
+            runner.dest_.execute("SET FOREIGN_KEY_CHECKS = 1");
+          } catch (const std::exception& e) {
+            runner.Failed(e);
+            try {
+              runner.ErrorLine("Foreign-key checks cannot be turned on again. " +
+                               std::string(e.what()));
+            } catch (...) {
+              // Nothing may leave a destructor.
+            }
+          }
+        }
+      } checksOn{*this, checksOff};
+      for (TCorvaneObject* o : group.objects) {
+        if (Ended()) break;
+        ObjectPhases(*o);
       }
     }
     if (Ended()) return;
@@ -378,20 +444,25 @@ void TRunner::DropPhase(const TCorvaneObject& object) {
 
 void TRunner::CreatePhase(const TCorvaneObject& object) {
   // Built outside the guard: an error here ends the job.
-  StatementPhase(object, CreateStatement(object, s_).second, "created.", "Cannot create [");
+  if (!StatementPhase(object, CreateStatement(object, s_).second, "created.",
+                      kCannotCreate))
+    ++totals_.createFailed;
 }
 
-void TRunner::StatementPhase(const TCorvaneObject& object, const std::string& statement,
+bool TRunner::StatementPhase(const TCorvaneObject& object, const std::string& statement,
                              const char* doneText, const char* failedText) {
+  bool done = true;
   try {
     dest_.execute(statement);
     LogDone(object, doneText);
   } catch (const std::exception& e) {
     Log(Ts() + failedText + object.ObjectName + "]. " + e.what());
     Failed(e);
+    done = false;
   }
   Script(statement);
   Script("");
+  return done;
 }
 
 void TRunner::PassFailed(const char* what, const std::exception& e) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "app/project_settings.h"
 #include "catalog/corvane.h"
@@ -15,7 +16,8 @@ namespace job {
 
 // What a job did, for summaries; the log holds the same counts per pass.
 struct TJobTotals {
-  int objects = 0;  // chosen objects the job reached
+  int objects = 0;        // chosen objects the job reached
+  int createFailed = 0;   // objects that could not be created: nothing of them is copied
   std::int64_t inserted = 0;
   std::int64_t insertFailed = 0;
   std::int64_t updated = 0;
@@ -25,6 +27,9 @@ struct TJobTotals {
   bool stopped = false;       // StopRequested was set at the end of the job
   bool scriptFailed = false;  // scripts were to be saved and the file could not be written
 };
+
+// True for the log line of an object that could not be created ("Cannot create [").
+bool IsCannotCreateLine(std::string_view line);
 
 // "SELECT " + the columns (* unless SELECT * would leave some out) + " FROM " + the
 // name as the catalogue holds it, blanks included, between the source's quotes (with

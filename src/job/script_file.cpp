@@ -1,7 +1,11 @@
 #include "job/script_file.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <stdexcept>
@@ -20,6 +24,90 @@ struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
+// Where the text goes: a temporary file beside a regular (or new) file, renamed over
+// it by commit(); the path itself for anything else.
+class TScriptTarget {
+ public:
+  explicit TScriptTarget(const std::string& path) : path_(path), real_(path) {
+    struct stat st {};
+    // A link stays a link: its target is what gets replaced.
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+      if (char* target = ::realpath(path.c_str(), nullptr)) {
+        real_ = target;
+        std::free(target);
+      }
+    }
+    if (::stat(real_.c_str(), &st) == 0) {
+      if (S_ISDIR(st.st_mode)) Fail(path_, EISDIR);
+      if (!S_ISREG(st.st_mode)) {
+        file_.reset(std::fopen(real_.c_str(), "wb"));
+        if (!file_) Fail(path_, errno);
+        return;
+      }
+      // Replacing a file one may not write would get round its permissions.
+      if (::access(real_.c_str(), W_OK) != 0) Fail(path_, errno);
+      mode_ = st.st_mode & 07777;
+    } else {
+      const mode_t mask = ::umask(0);
+      ::umask(mask);
+      mode_ = 0666 & ~mask;
+    }
+    const std::size_t slash = real_.rfind('/');
+    const std::string dir = slash == std::string::npos ? std::string() : real_.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? real_ : real_.substr(slash + 1);
+    temp_ = dir + "." + base + ".XXXXXX";
+    const int fd = ::mkstemp(temp_.data());
+    if (fd < 0) {
+      temp_.clear();
+      // The reason of the file the user named, as opening it would give.
+      Fail(path_, errno);
+    }
+    file_.reset(::fdopen(fd, "wb"));
+    if (!file_) {
+      const int err = errno;
+      ::close(fd);
+      Discard();
+      Fail(path_, err);
+    }
+  }
+  ~TScriptTarget() {
+    file_.reset();
+    Discard();
+  }
+  TScriptTarget(const TScriptTarget&) = delete;
+  TScriptTarget& operator=(const TScriptTarget&) = delete;
+
+  std::FILE* file() const { return file_.get(); }
+
+  // Flushes, closes and, for a temporary file, puts it in place of the path.
+  void Commit() {
+    std::FILE* raw = file_.release();
+    if (std::fflush(raw) != 0 || (!temp_.empty() && ::fsync(::fileno(raw)) != 0) ||
+        (!temp_.empty() && ::fchmod(::fileno(raw), mode_) != 0)) {
+      const int err = errno;
+      std::fclose(raw);
+      Fail(path_, err);
+    }
+    if (std::fclose(raw) != 0) Fail(path_, errno);
+    if (!temp_.empty()) {
+      if (std::rename(temp_.c_str(), real_.c_str()) != 0) Fail(path_, errno);
+      temp_.clear();
+    }
+  }
+
+ private:
+  void Discard() {
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+    temp_.clear();
+  }
+
+  std::string path_;  // as the user named it, for messages
+  std::string real_;  // the file itself
+  std::string temp_;
+  mode_t mode_ = 0644;
+  std::unique_ptr<std::FILE, FileCloser> file_;
+};
+
 }  // namespace
 
 const std::vector<std::string>& ScriptBannerLines() {
@@ -36,24 +124,26 @@ const std::vector<std::string>& ScriptBannerLines() {
 void WriteScriptFile(const std::string& path, const TLineModel& scripts) {
   constexpr std::size_t kBufferSize = 1 << 16;
   auto buffer = std::make_unique<char[]>(kBufferSize);  // outlives the file below
-  // "wb": no newline translation; the file gets exactly the bytes of the lines.
-  std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "wb"));
-  if (!f) Fail(path, errno);
-  std::setvbuf(f.get(), buffer.get(), _IOFBF, kBufferSize);
+  // Binary: no newline translation; the file gets exactly the bytes of the lines.
+  TScriptTarget target(path);
+  std::FILE* f = target.file();
+  std::setvbuf(f, buffer.get(), _IOFBF, kBufferSize);
   auto put = [&](std::string_view line) {
-    if (std::fwrite(line.data(), 1, line.size(), f.get()) != line.size() ||
-        std::fwrite("\r\n", 1, 2, f.get()) != 2)
+    if (std::fwrite(line.data(), 1, line.size(), f) != line.size() ||
+        std::fwrite("\r\n", 1, 2, f) != 2)
       Fail(path, errno);
   };
   for (const std::string& line : ScriptBannerLines()) put(line);
   for (std::size_t i = 0; i < scripts.size(); ++i) put(scripts.line(i));
-  std::FILE* raw = f.release();
-  if (std::fflush(raw) != 0) {
-    const int err = errno;
-    std::fclose(raw);
-    Fail(path, err);
-  }
-  if (std::fclose(raw) != 0) Fail(path, errno);
+  target.Commit();
+}
+
+void CheckScriptFileCreatable(const std::string& path) {
+  struct stat st {};
+  // A device or a pipe is opened only when the script is written: opening a pipe
+  // now would wait for its reader.
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return;
+  TScriptTarget target(path);  // its temporary file goes with it
 }
 
 bool SaveScriptFile(const std::string& path, const TLineModel& scripts) {

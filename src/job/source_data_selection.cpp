@@ -17,6 +17,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <exception>
+#include <functional>
+#include <string>
 
 #include "job/job_runner.h"
 #include "job/pane_model.h"
@@ -57,6 +59,28 @@ class TSourceCheckItem : public QTreeWidgetItem {
 };
 
 namespace {
+
+// The window's messages while a job runs: every line the job has written is shown in
+// its pane before a box opens over the window.
+class TPanesFirstMessages : public ui::Messages {
+ public:
+  TPanesFirstMessages(ui::Messages& inner, std::function<void()> showPending)
+      : inner_(inner), showPending_(std::move(showPending)) {}
+  void show(ui::MessageKind kind, const std::string& text) override {
+    showPending_();
+    inner_.show(kind, text);
+  }
+  bool confirm(const std::string& text) override {
+    showPending_();
+    return inner_.confirm(text);
+  }
+  void setBusy(bool busy) override { inner_.setBusy(busy); }
+  void processEvents() override { inner_.processEvents(); }
+
+ private:
+  ui::Messages& inner_;
+  std::function<void()> showPending_;
+};
 
 job::TCheckState ToJob(Qt::CheckState s) {
   switch (s) {
@@ -267,8 +291,9 @@ void TfrmSourceDataSelection::UserChangedState(QTreeWidgetItem* item, Qt::CheckS
   if (item->checkState(0) == newState) return;
   if (!tvSourceStateChanging(item, newState)) return;
   settingStates_ = true;
-  SetSubtreeState(item, newState);
-  UpdateParents(item);
+  // A root has no flag of its own: an empty one keeps the state it was given.
+  if (!item->parent()) item->setCheckState(0, newState);
+  ShowSelection();
   settingStates_ = false;
 }
 
@@ -277,17 +302,26 @@ void TfrmSourceDataSelection::SetSubtreeState(QTreeWidgetItem* item, Qt::CheckSt
   for (int i = 0; i < item->childCount(); ++i) SetSubtreeState(item->child(i), state);
 }
 
-void TfrmSourceDataSelection::UpdateParents(QTreeWidgetItem* item) {
-  for (QTreeWidgetItem* parent = item->parent(); parent; parent = parent->parent()) {
+void TfrmSourceDataSelection::ShowSelection() {
+  // The job reads the Selected flags, so the boxes are drawn from them: an object and
+  // everything below it show its own flag, a root shows what its objects add up to.
+  // A change below an object that the hook let through changes no flag, and so
+  // nothing that is shown.
+  for (int r = 0; r < tvSource->topLevelItemCount(); ++r) {
+    QTreeWidgetItem* root = tvSource->topLevelItem(r);
     bool anyChecked = false, anyUnchecked = false;
-    for (int i = 0; i < parent->childCount(); ++i) {
-      const Qt::CheckState s = parent->child(i)->checkState(0);
-      anyChecked |= s != Qt::Unchecked;
-      anyUnchecked |= s != Qt::Checked;
+    for (int i = 0; i < root->childCount(); ++i) {
+      QTreeWidgetItem* item = root->child(i);
+      const TCorvaneObject* object = static_cast<TSourceCheckItem*>(item)->node()->object;
+      const bool selected = object && object->Selected;
+      SetSubtreeState(item, selected ? Qt::Checked : Qt::Unchecked);
+      anyChecked |= selected;
+      anyUnchecked |= !selected;
     }
-    parent->setCheckState(0, anyChecked && anyUnchecked ? Qt::PartiallyChecked
-                             : anyChecked               ? Qt::Checked
-                                                        : Qt::Unchecked);
+    if (root->childCount() == 0) continue;
+    root->setCheckState(0, anyChecked && anyUnchecked ? Qt::PartiallyChecked
+                           : anyChecked               ? Qt::Checked
+                                                      : Qt::Unchecked);
   }
 }
 
@@ -308,10 +342,14 @@ void TfrmSourceDataSelection::btnExecuteClick() {
   btnExecute->setEnabled(false);
   StopRequested = false;
   std::string error;
-  try {
-    job::RunJob(*settings_, *source_, *dest_, *catalogue_, View());
-  } catch (const std::exception& ex) {
-    error = ex.what();
+  {
+    TPanesFirstMessages panesFirst(ui::current(), [this] { FlushPanes(true); });
+    ui::ScopedMessages scope(panesFirst);
+    try {
+      job::RunJob(*settings_, *source_, *dest_, *catalogue_, View());
+    } catch (const std::exception& ex) {
+      error = ex.what();
+    }
   }
   FlushPanes(true);
   running_ = false;

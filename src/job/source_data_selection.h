@@ -73,12 +73,12 @@ class TfrmSourceDataSelection : public QDialog, public TSelectionWindow, private
 
  private:
   friend class TSourceCheckItem;
-  // The user checked or unchecked a node: ask the hook, then give the nodes below the
-  // same state and recompute the ones above.
+  // The user checked or unchecked a node: ask the hook, then show the flags it left.
   void UserChangedState(QTreeWidgetItem* item, Qt::CheckState newState);
   void AddNodes(QTreeWidgetItem* parent, const job::TSourceNode& node);
   void SetSubtreeState(QTreeWidgetItem* item, Qt::CheckState state);
-  void UpdateParents(QTreeWidgetItem* item);
+  // Sets every box from the catalogue's Selected flags.
+  void ShowSelection();
   void FlushPanes(bool force);
 
   // job::TPanesView

@@ -114,9 +114,15 @@ int RoundedMilliseconds(std::uint32_t nanosecond) {
   return static_cast<int>((nanosecond + 500000u) / 1000000u);
 }
 
+// DATETIME's last value of a day is 23:59:59.997 (it rounds .998 and .999 up into the
+// next day): a time of day stays within its day, and 9999-12-31 has no next day.
+constexpr long kLastSecondOfDay = 86399;
+constexpr int kLastMillisecond = 997;
+
 std::string SQLServerTime(const ado::Time& t) {
   int ms = RoundedMilliseconds(t.nanosecond);
   long seconds = (t.hour * 60L + t.minute) * 60L + t.second;
+  if (!t.negative && seconds == kLastSecondOfDay) ms = std::min(ms, kLastMillisecond);
   if (ms == 1000) {
     ms = 0;
     ++seconds;
@@ -131,6 +137,8 @@ std::string SQLServerDateTime(const ado::DateTime& dt) {
   int ms = RoundedMilliseconds(dt.time.nanosecond);
   ado::Date date = dt.date;
   long seconds = (dt.time.hour * 60L + dt.time.minute) * 60L + dt.time.second;
+  if (date.year == 9999 && date.month == 12 && date.day == 31 && seconds == kLastSecondOfDay)
+    ms = std::min(ms, kLastMillisecond);
   if (ms == 1000) {
     ms = 0;
     if (++seconds == 86400) {

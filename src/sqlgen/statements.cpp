@@ -126,7 +126,11 @@ std::pair<bool, std::string> CreateStatement(const TCorvaneObject& object,
     if (!f.Selected) continue;
     if (!firstColumn) text += ", ";
     firstColumn = false;
-    text += Enclose(f.FieldName, q.id) + " " + ColumnDefinition(f, dest);
+    bool inPrimaryKey = false;
+    for (const auto& index : object.Indexes)
+      if (index.Selected && index.IsPrimaryKey)
+        inPrimaryKey |= Contains(index.Columns, f.FieldName);
+    text += Enclose(f.FieldName, q.id) + " " + ColumnDefinition(f, dest, inPrimaryKey);
   }
 
   std::string constraints;

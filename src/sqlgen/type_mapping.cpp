@@ -345,8 +345,11 @@ DestType ExactNumeric(const TCorvaneField& f, const std::string& source, TDataba
   const int limit = IsAccessDialect(kind)      ? kAccessMaxPrecision
                     : IsSQLServerDialect(kind) ? kSQLServerMaxPrecision
                                                : kMySQLMaxPrecision;
-  if (precision > limit)
-    return {IsAccessDialect(kind) ? "TEXT" : "VARCHAR", Parenthesised(precision + 2)};
+  if (precision > limit) {
+    // Sign and point; and the zero before the point when every digit is after it.
+    const int width = precision + 2 + (scale >= precision ? 1 : 0);
+    return {IsAccessDialect(kind) ? "TEXT" : "VARCHAR", Parenthesised(width)};
+  }
   if (precision <= 0) return {"DECIMAL", {}};
   return {"DECIMAL", "(" + std::to_string(precision) + "," + std::to_string(scale) + ")"};
 }
@@ -462,7 +465,7 @@ bool KeepsGeneration(const TCorvaneField& field, TDatabaseKind kind) {
   return field.IsGenerated() && IsMySQLDialect(field.DBKind) && IsMySQLDialect(kind);
 }
 
-std::string ColumnDefinition(const TCorvaneField& field, TDatabaseKind kind) {
+std::string ColumnDefinition(const TCorvaneField& field, TDatabaseKind kind, bool inPrimaryKey) {
   const DestType t = Resolve(field, kind);
   std::string out = t.name + t.args;
   if (!IsMySQLDialect(kind)) return out;
@@ -476,8 +479,10 @@ std::string ColumnDefinition(const TCorvaneField& field, TDatabaseKind kind) {
     out += " AS (" + field.GenerationExpression + ")";
     out += field.GenerationStored ? " STORED" : " VIRTUAL";
   } else if (t.name == "TIMESTAMP") {
-    // A bare TIMESTAMP may turn NULL into the current time and gain ON UPDATE.
-    out += " NULL";
+    // A bare TIMESTAMP may turn NULL into the current time and gain ON UPDATE. A key
+    // column cannot be NULL (MySQL refuses the table): its explicit default keeps ON
+    // UPDATE away, which would change the key when another column is updated.
+    out += inPrimaryKey ? " NOT NULL DEFAULT CURRENT_TIMESTAMP" + t.args : " NULL";
   }
   return out;
 }

@@ -15,8 +15,10 @@ std::string ColumnTypeText(const TCorvaneField& field, TDatabaseKind kind);
 
 // What follows the column name in CREATE TABLE: ColumnTypeText and, MySQL to MySQL,
 // the character set and collation of a text column and a generated column's
-// expression; TIMESTAMP NULL for a MySQL destination.
-std::string ColumnDefinition(const TCorvaneField& field, TDatabaseKind kind);
+// expression; TIMESTAMP NULL for a MySQL destination (NOT NULL with a default in a
+// primary key).
+std::string ColumnDefinition(const TCorvaneField& field, TDatabaseKind kind,
+                             bool inPrimaryKey = false);
 
 // The column stays generated in the destination (MySQL to MySQL): the destination
 // computes its values, so no statement writes it.

@@ -33,6 +33,49 @@ TEST(ConnectionString, ParsesOleDbPairs) {
     EXPECT_EQ(ado::ConnectionString(c.text).get(c.key), c.value) << c.text;
 }
 
+TEST(ConnectionString, AQuoteLeftOpenIsNamedByItsKeyAndRefusedOnOpen) {
+  struct Case {
+    const char* text;
+    const char* key;
+  } cases[] = {
+      {"Provider=MSDASQL.1;Password='a;b''c';Data Source=x", ""},
+      {"Provider=MSDASQL.1;Password='a;Data Source=x", "Password"},
+      {"Data Source=\"x;Provider=MSDASQL.1", "Data Source"},
+      {"User ID=a;Password= 'x'';Data Source=y", "Password"},  // the doubled quote is no end
+  };
+  for (const Case& c : cases) {
+    const ado::ConnectionString cs(c.text);
+    EXPECT_EQ(cs.unclosedQuoteKey(), c.key) << c.text;
+    if (*c.key == '\0') continue;
+    try {
+      ado::OpenProviderSession(c.text);
+      ADD_FAILURE() << "opened " << c.text;
+    } catch (const ado::DatabaseError& e) {
+      EXPECT_EQ(e.what(), std::string("The value of ") + c.key +
+                              " in the connection string opens a quote that is never closed.");
+    }
+  }
+}
+
+TEST(ConnectionString, TimeoutsAreWholeSecondsWithThirtyWhenAbsent) {
+  struct Case {
+    const char* text;
+    unsigned login;
+    unsigned catalogue;
+  } cases[] = {
+      {"Provider=MSDASQL.1;Data Source=x", 30, 30},
+      {"Provider=MSDASQL.1;Connect Timeout=5;Command Timeout=0", 5, 0},
+      {"connect timeout = 120 ", 120, 30},
+  };
+  for (const Case& c : cases) {
+    const auto t = ado::TimeoutsOf(ado::ConnectionString(c.text));
+    EXPECT_EQ(t.loginSeconds, c.login) << c.text;
+    EXPECT_EQ(t.catalogueSeconds, c.catalogue) << c.text;
+  }
+  for (const char* bad : {"Connect Timeout=-1", "Connect Timeout=", "Command Timeout=2s"})
+    EXPECT_THROW(ado::TimeoutsOf(ado::ConnectionString(bad)), ado::DatabaseError) << bad;
+}
+
 TEST(ConnectionString, ProviderNamesLoseTheirVersion) {
   struct Case {
     const char* in;

@@ -81,6 +81,34 @@ TEST(LoadSpecialChars, TheShippedFile) {
             (std::vector<std::string>{"_", "-", "", "."}));
 }
 
+// The installed program finds the installed list when the working directory has none;
+// a list in the working directory always wins.
+TEST(SpecialCharFile, WorkingDirectoryFirstThenTheInstalledCopy) {
+  const fs::path saved = fs::current_path();
+  const fs::path root = fs::temp_directory_path() / ("qm-scf-" + std::to_string(getpid()));
+  const fs::path work = root / "work";
+  const fs::path program = root / "usr" / "bin" / "quillmark";
+  const fs::path installed = root / "usr" / "share" / "quillmark" / "SpecialChar.dat";
+  fs::create_directories(work);
+  fs::create_directories(program.parent_path());
+  std::ofstream(program) << "";
+  fs::current_path(work);
+
+  EXPECT_EQ(SpecialCharFile(program.string()), "SpecialChar.dat") << "nothing anywhere";
+  fs::create_directories(installed.parent_path());
+  std::ofstream(installed, std::ios::binary) << "_\n-\n";
+  EXPECT_EQ(fs::path(SpecialCharFile(program.string())), installed);
+  EXPECT_EQ(LoadSpecialChars(SpecialCharFile(program.string())),
+            (std::vector<std::string>{"_", "-"}));
+  EXPECT_EQ(SpecialCharFile(""), "SpecialChar.dat") << "no program path: the working directory";
+  std::ofstream("SpecialChar.dat", std::ios::binary) << ".\n";
+  EXPECT_EQ(SpecialCharFile(program.string()), "SpecialChar.dat");
+  EXPECT_EQ(LoadSpecialChars(SpecialCharFile(program.string())), (std::vector<std::string>{"."}));
+
+  fs::current_path(saved);
+  fs::remove_all(root);
+}
+
 TEST(FillSettings, EveryFieldAndTheCurrentKindsButNotTheScriptName) {
   TProjectSettings s;
   s.ScriptFileName = "kept.sql";

@@ -20,8 +20,10 @@
 #include "app/splash.h"
 #include "app/window_test_support.h"
 #include "connect/connection_string.h"
+#include "job/start_checks.h"
 #include "platform/ado/null_session.h"
 #include "platform/ui/messages.h"
+#include "support/test_server.h"
 
 namespace fs = std::filesystem;
 
@@ -336,6 +338,33 @@ TEST_F(MainWindow, CatalogueFailureEndsGoWithTheLoadersMessageOnly) {
   EXPECT_FALSE(created);
   ASSERT_NE(window.CurrentCatalogue(), nullptr) << "the new catalogue stays current";
   EXPECT_EQ(settings.ScriptFileName, "out.sql");
+}
+
+TEST_F(MainWindow, TheSameDatabaseOnBothSidesIsRefusedBeforeTheCatalogueIsLoaded) {
+  Connect(TfrmMain::TSide::Source);
+  Connect(TfrmMain::TSide::Destination);
+  // One Access file, reached through a second path.
+  const std::string file = TestDataDir() + "/testodbc.mdb";
+  const fs::path link = fs::temp_directory_path() / ("qm-same-" + std::to_string(getpid()) + ".mdb");
+  fs::remove(link);
+  fs::create_symlink(file, link);
+  dm.cnnSource.setConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + file);
+  dm.cnnDest.setConnectionString("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + link.string());
+  dm.cnnSource.open();
+  dm.cnnDest.open();
+  bool created = false;
+  window.createSelectionWindow = [&]() -> std::unique_ptr<TSelectionWindow> {
+    created = true;
+    return nullptr;
+  };
+  window.txtDestinationFileName->setText("out.sql");
+  window.btnExecuteClick();
+  fs::remove(link);
+  ASSERT_EQ(messages.entries.size(), 1u);
+  EXPECT_EQ(messages.entries[0].kind, ui::MessageKind::Error);
+  EXPECT_EQ(messages.entries[0].text, job::kSameDatabaseMessage);
+  EXPECT_FALSE(created);
+  EXPECT_EQ(window.CurrentCatalogue(), nullptr);
 }
 
 TEST_F(MainWindow, GoHandsTheSelectionWindowItsInputsThenShowsItOrReportsTheTree) {

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
@@ -11,6 +13,7 @@
 #include <QTableView>
 #include <QTest>
 #include <QTreeWidget>
+#include <filesystem>
 #include <functional>
 
 #include "app/window_test_support.h"
@@ -237,6 +240,32 @@ TEST_F(SelectionWindow, ObjectsAndRootsChooseWholeObjects) {
   EXPECT_EQ(Child(views, "Big Orders")->checkState(0), Qt::Unchecked);
 }
 
+// The job reads the Selected flags, not the boxes: a box checked below an unchosen
+// object must not show the object (or its root) as chosen.
+TEST_F(SelectionWindow, ChecksBelowAnUnchosenObjectLeaveItsBoxUnchecked) {
+  Build(dkAccess, dkAccess);
+  QTreeWidgetItem* orders = Child(tables, "Orders");
+  QTreeWidgetItem* fields = Child(orders, "Fields");
+  QTreeWidgetItem* indexes = Child(orders, "Indexes");
+  ClickCheckBox(window.tvSource, orders);
+  ASSERT_TRUE(WholeObject(Object("Orders"), false));
+  for (QTreeWidgetItem* item : {fields->child(1), fields, indexes->child(0), indexes}) {
+    const std::string what = item->text(0).toStdString();
+    ClickCheckBox(window.tvSource, item);
+    EXPECT_EQ(orders->checkState(0), Qt::Unchecked) << what;
+    EXPECT_FALSE(AllChecked(item)) << what << " shows checked under an unchosen object";
+    EXPECT_EQ(item->checkState(0), Qt::Unchecked) << what;
+    EXPECT_EQ(tables->checkState(0), Qt::PartiallyChecked) << what;
+    EXPECT_TRUE(WholeObject(Object("Orders"), false)) << what;
+  }
+  SaveScreenshot(&window, QStringLiteral("source_data_selection_unchosen_object"));
+
+  // The object's own box still chooses it, with everything below.
+  ClickCheckBox(window.tvSource, orders);
+  EXPECT_TRUE(AllChecked(tables));
+  EXPECT_TRUE(WholeObject(Object("Orders"), true));
+}
+
 TEST_F(SelectionWindow, LayoutStartsAsDesignedAndCollapsesTheScripts) {
   Build(dkAccess, dkMySQL);
   EXPECT_EQ(window.windowTitle(), "Source data selection");
@@ -364,33 +393,44 @@ class ClickingMessages : public ui::RecordingMessages {
   }
 };
 
+// A keyed table T (id, note) copied from Access to MySQL with its rows transferred and
+// updated; the window is built and shown, GO not yet pressed.
+struct OneTableJob {
+  explicit OneTableJob(int rows) {
+    catalogue.DBKind = dkAccess;
+    TCorvaneObject& t = AddObject(catalogue, "T", "TABLE", 0);
+    AddField(t, "id", 3, 90, 0);
+    AddField(t, "note", 130, 106, 50);
+    AddIndex(t, "PrimaryKey", true, true, false);
+    settings.TransferData = true;
+    settings.UpdateData = true;
+    settings.SourceKind = dkAccess;
+    settings.DestKind = dkMySQL;
+    CurrentSourceKind = dkAccess;
+    CurrentDestKind = dkMySQL;
+    source.attach(std::make_unique<RowsSession>(rows));
+    dest.attach(std::make_unique<ado::NullSession>());
+    window.SetSettings(&settings);
+    window.SetSourceConnection(&source);
+    window.SetDestConnection(&dest);
+    window.SetCatalogue(&catalogue);
+    built = window.BuildSourceTree();
+    window.show();
+    QApplication::processEvents();
+  }
+  TCorvane catalogue;
+  TProjectSettings settings;
+  ado::Connection source, dest;
+  TfrmSourceDataSelection window;
+  bool built = false;
+};
+
 TEST(SelectionWindowJob, GoIsIgnoredCloseWaitsAndCancelStopsTheJob) {
   ClickingMessages messages;
   ui::ScopedMessages scope(messages);
-  TCorvane catalogue;
-  catalogue.DBKind = dkAccess;
-  TCorvaneObject& t = AddObject(catalogue, "T", "TABLE", 0);
-  AddField(t, "id", 3, 90, 0);
-  AddIndex(t, "PrimaryKey", true, true, false);
-  TProjectSettings settings;
-  settings.TransferData = true;
-  settings.UpdateData = true;
-  settings.SourceKind = dkAccess;
-  settings.DestKind = dkMySQL;
-  CurrentSourceKind = dkAccess;
-  CurrentDestKind = dkMySQL;
-  ado::Connection source, dest;
-  source.attach(std::make_unique<RowsSession>(1000));
-  dest.attach(std::make_unique<ado::NullSession>());
-
-  TfrmSourceDataSelection window;
-  window.SetSettings(&settings);
-  window.SetSourceConnection(&source);
-  window.SetDestConnection(&dest);
-  window.SetCatalogue(&catalogue);
-  ASSERT_TRUE(window.BuildSourceTree());
-  window.show();
-  QApplication::processEvents();
+  OneTableJob job(1000);
+  ASSERT_TRUE(job.built);
+  TfrmSourceDataSelection& window = job.window;
 
   bool goEnabledDuringJob = true;
   bool visibleAfterClose = false;
@@ -427,6 +467,51 @@ TEST(SelectionWindowJob, GoIsIgnoredCloseWaitsAndCancelStopsTheJob) {
 }  // namespace
 
 namespace {
+
+// The box at the end of a job opens over panes that already show every line of it.
+TEST(SelectionWindowJob, EveryLineIsInItsPaneBeforeTheScriptBoxOpens) {
+  ui::QtMessages qt;
+  ui::ScopedMessages scope(qt);
+  OneTableJob job(300);
+  ASSERT_TRUE(job.built);
+  const std::filesystem::path script =
+      std::filesystem::temp_directory_path() / ("qm-box-" + std::to_string(getpid()) + ".sql");
+  job.settings.DropIfExist = true;
+  job.settings.CreateObject = true;
+  job.settings.SaveScripts = true;
+  job.settings.ScriptFileName = script.string();
+  TfrmSourceDataSelection& window = job.window;
+
+  struct Seen {
+    QString box;
+    int logRows = -1, scriptRows = -1;
+    std::size_t logLines = 0, scriptLines = 0;
+  } seen;
+  OnNextModal(
+      [&](QWidget* box) {
+        if (auto* message = qobject_cast<QMessageBox*>(box)) seen.box = message->text();
+        seen.logRows = window.mmoLog->model()->rowCount();
+        seen.scriptRows = window.mmoScripts->model()->rowCount();
+        seen.logLines = window.LogLines().size();
+        seen.scriptLines = window.ScriptLines().size();
+        SaveScreenshot(&window, QStringLiteral("source_data_selection_job_done"));
+        SaveScreenshot(box, QStringLiteral("source_data_selection_scripts_saved_box"));
+        box->close();
+      },
+      &window);
+  window.btnExecute->click();
+
+  EXPECT_EQ(seen.box.toStdString(), "Created scripts have saved to " + script.string() + ".");
+  EXPECT_GT(seen.logLines, 10u);
+  EXPECT_GT(seen.scriptLines, 600u);
+  EXPECT_EQ(static_cast<std::size_t>(seen.logRows), seen.logLines) << "log lines held back";
+  EXPECT_EQ(static_cast<std::size_t>(seen.scriptRows), seen.scriptLines)
+      << "statements held back";
+  EXPECT_EQ(static_cast<std::size_t>(window.mmoLog->model()->rowCount()), window.LogLines().size());
+  EXPECT_EQ(static_cast<std::size_t>(window.mmoScripts->model()->rowCount()),
+            window.ScriptLines().size());
+  std::filesystem::remove(script);
+}
 
 TEST(SelectionWindowJob, GoWithoutItsInputsSaysSo) {
   ui::RecordingMessages messages;

@@ -20,11 +20,11 @@ const std::string kDsn = "Provider=MSDASQL.1;Data Source=qm_dst";
 
 TEST(CliArguments, EveryOptionReachesTheSettings) {
   const auto o = ParseArguments({"--source", kJet, "--dest=" + kDsn, "--objects", "A,B c",
-                                 "--objects=D", "--no-drop", "--no-update", "--limit", "10",
+                                 "--objects=D", "--object", "E,F", "--no-drop", "--no-update", "--limit", "10",
                                  "--replace-char", "-", "--script", "out.sql", "--quiet"});
   EXPECT_EQ(o.source, kJet);
   EXPECT_EQ(o.dest, kDsn);
-  EXPECT_EQ(o.objects, (std::vector<std::string>{"A", "B c", "D"}));
+  EXPECT_EQ(o.objects, (std::vector<std::string>{"A", "B c", "D", "E,F"}));
   EXPECT_TRUE(o.quiet);
   const TProjectSettings s = cli::SettingsFor(o);
   EXPECT_FALSE(s.DropIfExist);
@@ -95,6 +95,9 @@ TEST(CliArguments, BadCommandLinesSayWhatIsWrong) {
        "--dest-kind must be access, sqlserver or mysql, not \"oracle\""},
       {{"--source", kJet, "--dest", kDsn, "--objects", "a,,b"},
        "--objects has an empty name in \"a,,b\""},
+      {{"--source", kJet, "--dest", kDsn, "--object="}, "--object needs a name"},
+      {{"--source", kJet, "--dest", kDsn + ";Password='x"},
+       "--dest: the value of Password opens a quote that is never closed"},
       {{"--source", kJet, "--dest", kDsn, "--quiet=yes"}, "--quiet takes no value"},
       {{"--source", kJet, "--dest", kDsn, "--script="}, "--script needs a file name"},
       {{"--source", kJet, "--dest", kDsn, "extra"}, "unknown argument \"extra\""},

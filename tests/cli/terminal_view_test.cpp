@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -65,8 +66,47 @@ TEST(TerminalView, ControlCharactersAreWrittenAsEscapes) {
       {std::string("bytes :a\0b", 10), "bytes :a\\x00b"},
       {"name :\033[2Jcleared", "name :\\x1B[2Jcleared"},
       {"line\r\nbreak\ttab\x7f", "line\\x0D\\x0Abreak\ttab\\x7F"},
+      // C1 controls as UTF-8 (CSI, NEL) and as stray bytes an 8-bit terminal obeys.
+      {"a\u009B2Jb\u0085c", "a\\xC2\\x9B2Jb\\xC2\\x85c"},
+      {"x\x9B" "2J\x80", "x\\x9B2J\\x80"},
+      // Neighbours that are text: U+00A0, U+00FF, and continuation bytes inside é, 😀.
+      {"\u00A0\u00FF é 😀", "\u00A0\u00FF é 😀"},
+      // A Latin-1 byte outside the C1 range stays; a cut-off character's lead too.
+      {"caf\xE9 \xC2", "caf\xE9 \xC2"},
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(cli::PrintableLine(in), out);
+}
+
+TEST(TerminalView, QuietShowsAnObjectThatCannotBeCreated) {
+  Streams s;
+  cli::TTerminalView v(s.out, s.err, false, false, true);
+  v.AddLogLine("10.12.26 10:00:00 : Cannot drop [t]. Unknown table", job::kDefaultColor);
+  v.AddLogLine("10.12.26 10:00:00 : Cannot create [t]. Table 't' already exists",
+               job::kDefaultColor);
+  v.AddLogLine("10.12.26 10:00:00 : Begin transfer data of Cannot create [t].", job::kDefaultColor);
+  EXPECT_EQ(StreamText(s.out), "10.12.26 10:00:00 : Cannot create [t]. Table 't' already exists\n");
+}
+
+TEST(TerminalView, ProgressWithoutAKnownCountShowsRowsOnly) {
+  Streams s;
+  cli::TTerminalView v(s.out, s.err, false, true, false);
+  v.SetTotalsKnown(false);
+  v.SetProgressTotal(1);  // a streaming source: the total runs one ahead
+  v.EndProgress();
+  EXPECT_EQ(StreamText(s.err), "\r\033[K0 rows\r\033[K");
+}
+
+TEST(TerminalView, AFailedWriteIsReportedOnceAndKept) {
+  std::FILE* full = std::fopen("/dev/full", "w");
+  if (!full) GTEST_SKIP() << "no /dev/full";
+  Streams s;
+  cli::TTerminalView v(full, s.err, false, false, false);
+  v.AddLogLine("one", job::kDefaultColor);
+  v.AddLogLine("two", job::kDefaultColor);
+  std::fclose(full);
+  EXPECT_EQ(v.WriteError(), ENOSPC);
+  EXPECT_EQ(StreamText(s.err),
+            "quillmark-cli: cannot write the log to standard output: No space left on device\n");
 }
 
 TEST(TerminalMessages, BoxesBecomeLinesOnStandardError) {

@@ -62,6 +62,27 @@ TEST_F(OdbcIniFixture, NoMySQLSourcesGiveAnEmptyList) {
   EXPECT_TRUE(names->empty());
 }
 
+// Names and driver descriptions longer than ODBC's 32-character DSN limit come out
+// whole: a cut name would open another data source, a cut description could drop
+// the word that marks a MySQL driver.
+TEST_F(OdbcIniFixture, LongNamesAndDescriptionsAreListedWhole) {
+  const std::string name33(33, 'n');
+  const std::string name40 = "Sales reporting database, MySQL 8 copy";
+  const std::string name200 = std::string(190, 'x') + "_last_part";
+  const std::string longDriver = std::string(600, 'd') + " MariaDB";
+  WriteOdbcIni("[short]\nDriver=MariaDB Unicode\n\n"
+               "[" + name33 + "]\nDriver=MariaDB Unicode\n\n"
+               "[tds]\nDriver=FreeTDS\n\n"
+               "[" + name40 + "]\nDriver=MariaDB Unicode\n\n"
+               "[" + name200 + "]\nDriver=MariaDB Unicode\n\n"
+               "[long driver]\nDriver=" + longDriver + "\n\n"
+               "[after]\nDriver=MariaDB Unicode\n");
+  auto names = ReadMySQLDataSources();
+  ASSERT_TRUE(names.has_value());
+  EXPECT_EQ(*names, (std::vector<std::string>{"short", name33, name40, name200, "long driver",
+                                              "after"}));
+}
+
 TEST(OdbcAdministrator, EnvironmentNamesTheProgramElsePathIsSearched) {
   const fs::path dir = fs::temp_directory_path() / ("qm-admin-" + std::to_string(getpid()));
   fs::create_directories(dir);

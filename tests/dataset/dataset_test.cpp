@@ -387,6 +387,53 @@ TEST(FieldAccess, NullsEmptyTextRangesAndDates) {
   EXPECT_EQ(d.FieldByName("t").AsInteger(), 0);
 }
 
+// Typed text with a part out of range must be refused, not stored as some other day.
+TEST(FieldAccess, DateTextOutOfRangeIsRefused) {
+  TMemoryDataSet d;
+  d.Columns = Cols{{"d", ftDate}, {"t", ftTime}, {"dt", ftDateTime}};
+  d.Rows.clear();
+  d.Open();
+  d.Append();
+  struct Case {
+    const char* field;
+    const char* text;
+    const char* stored;  // nullptr: refused
+  } cases[] = {
+      {"d", "2024-13-01", nullptr},
+      {"d", "2023-02-29", nullptr},
+      {"d", "2024-02-30", nullptr},
+      {"d", "99999999999-01-01", nullptr},
+      {"d", "2024-02-29", "2024-02-29"},
+      {"d", "0000-00-00", "0001-01-01"},  // MySQL's zero date
+      {"t", "25:00:00", nullptr},
+      {"t", "10:60:00", nullptr},
+      {"t", "-10:00:00", nullptr},
+      {"t", "23:59:59.1234567", "23:59:59.123456"},
+      {"dt", "2024-04-31 10:00:00", nullptr},
+      {"dt", "2024-04-30 24:00:00", nullptr},
+      {"dt", "2024-04-30 23:00:00", "2024-04-30 23:00:00"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    TField& f = d.FieldByName(c.field);
+    f.Clear();
+    if (c.stored) {
+      f.SetAsString(c.text);
+      EXPECT_EQ(f.AsString(), c.stored);
+      continue;
+    }
+    try {
+      f.SetAsString(c.text);
+      ADD_FAILURE() << "stored as " << f.AsString();
+    } catch (const EDatabaseError& e) {
+      EXPECT_EQ(std::string(e.what()), std::string("'") + c.text +
+                                           "' is not a valid date and time value for field '" +
+                                           c.field + "'");
+    }
+    EXPECT_TRUE(f.IsNull());
+  }
+}
+
 TEST(Params, LookupAndTypedValues) {
   TParams p;
   p.Add("Id", ftInteger, ptInput);

@@ -82,6 +82,47 @@ TEST_F(ScriptFile, ReplacesAnExistingLongerFile) {
   EXPECT_EQ(ReadFile(path), Banner() + "new\r\n");
 }
 
+TEST_F(ScriptFile, ReplacingKeepsTheFilesModeAndLinkAndLeavesNoTemporaryFile) {
+  const fs::path target = dir_ / "target.sql";
+  std::ofstream(target) << "old";
+  fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  const fs::path link = dir_ / "link.sql";
+  fs::create_symlink(target, link);
+  job::TLineModel lines;
+  lines.append("new");
+  job::WriteScriptFile(link.string(), lines);
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(ReadFile(target), Banner() + "new\r\n");
+  EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 2);
+}
+
+TEST_F(ScriptFile, CreatableCheckLeavesNothingBehindAndGivesTheWritersReasons) {
+  const fs::path fresh = dir_ / "fresh.sql";
+  job::CheckScriptFileCreatable(fresh.string());
+  EXPECT_FALSE(fs::exists(fresh));
+  const fs::path existing = dir_ / "existing.sql";
+  std::ofstream(existing) << "keep";
+  job::CheckScriptFileCreatable(existing.string());
+  EXPECT_EQ(ReadFile(existing), "keep");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+
+  const struct {
+    fs::path path;
+    const char* reason;
+  } cases[] = {{dir_ / "no-such-folder" / "out.sql", "No such file or directory"},
+               {dir_, "Is a directory"}};
+  for (const auto& c : cases) {
+    try {
+      job::CheckScriptFileCreatable(c.path.string());
+      ADD_FAILURE() << c.path;
+    } catch (const std::runtime_error& e) {
+      EXPECT_EQ(e.what(), c.path.string() + ": " + c.reason);
+    }
+  }
+}
+
 TEST_F(ScriptFile, MissingFolderGivesTheErrorMessageWithTheReason) {
   job::TLineModel lines;
   lines.append("x");

@@ -108,8 +108,13 @@ const LiteralCase kLiteralCases[] = {
   {"SQLServerDateTimeRoundsDown", Variant(ado::DateTime{{2024, 1, 2}, {false, 3, 4, 5, 400000}}), true, dkSQLServer, "2024-01-02T03:04:05", false},
   {"SQLServerDateTimeRoundsIntoNextYear", Variant(ado::DateTime{{2023, 12, 31}, {false, 23, 59, 59, 999600000}}), true, dkSQLServer, "2024-01-01T00:00:00", false},
   {"SQLServerDateTimeRoundsIntoLeapDay", Variant(ado::DateTime{{2024, 2, 28}, {false, 23, 59, 59, 999500000}}), true, dkSQLServer, "2024-02-29T00:00:00", false},
+  // DATETIME ends at 9999-12-31T23:59:59.997 and rounds .998 and .999 up.
+  {"SQLServerDateTimeLastOneHeld", Variant(ado::DateTime{{9999, 12, 31}, {false, 23, 59, 59, 999999999}}), true, dkSQLServer, "9999-12-31T23:59:59.997", false},
+  {"SQLServerDateTimeLastDayMillisecond998", Variant(ado::DateTime{{9999, 12, 31}, {false, 23, 59, 59, 998000000}}), true, dkSQLServer, "9999-12-31T23:59:59.997", false},
+  {"SQLServerDateTimeLastDayEarlierSecond", Variant(ado::DateTime{{9999, 12, 31}, {false, 23, 59, 58, 999600000}}), true, dkSQLServer, "9999-12-31T23:59:59", false},
   {"SQLServerTime", Variant(ado::Time{false, 13, 14, 15, 0}), true, dkSQLServer, "13:14:15", false},
   {"SQLServerTimeMilliseconds", Variant(ado::Time{false, 13, 14, 59, 999900000}), true, dkSQLServer, "13:15:00", false},
+  {"SQLServerTimeStaysWithinItsDay", Variant(ado::Time{false, 23, 59, 59, 999600000}), true, dkSQLServer, "23:59:59.997", false},
   {"DateTimeMidnight", Variant(ado::DateTime{{1999, 12, 31}, {}}), true, dkAccess, "1999-12-31 00:00:00", false},
   {"DateTimeFraction", Variant(ado::DateTime{{2024, 1, 2}, {false, 3, 4, 5, 500000000}}), true, dkMySQL, "2024-01-02 03:04:05.5", false},
   {"TimeInterval", Variant(ado::Time{true, 838, 59, 59, 0}), true, dkMySQL, "-838:59:59", false},

@@ -362,6 +362,24 @@ TEST(CreateStatement, MySQLKeyPrefixesKeptBetweenMySQLDatabases) {
             "\"n\"));");
 }
 
+// MySQL refuses a primary key column declared NULL; a bare TIMESTAMP key would gain
+// ON UPDATE and change whenever another column of its row is updated.
+TEST(CreateStatement, MySQLTimestampKeyIsNotNullWithADefault) {
+  auto o = MakeObject("k", dkMySQL);
+  AddField(*o, {"at", 135, 24});
+  AddField(*o, {"seen", 135, 24}).DateTimePrecision = 3;
+  AddField(*o, {"n", 3});
+  AddIndex(*o, "PRIMARY", {"AT", "n"}, true, true);
+  AddIndex(*o, "u", {"seen"}, false, true);
+  EXPECT_EQ(CreateStatement(*o, Settings(dkMySQL, dkMySQL)).second,
+            "CREATE TABLE `k` (`at` TIMESTAMP NOT NULL DEFAULT CURRENT_TIMESTAMP, `seen` "
+            "TIMESTAMP(3) NULL, `n` INTEGER,  PRIMARY KEY `PRIMARY`(`AT`, `n`), UNIQUE KEY `u`(`seen`));");
+  o->Fields[0].DateTimePrecision = 6;
+  EXPECT_NE(CreateStatement(*o, Settings(dkMySQL, dkMySQL))
+                .second.find("`at` TIMESTAMP(6) NOT NULL DEFAULT CURRENT_TIMESTAMP(6),"),
+            std::string::npos);
+}
+
 // A name is adjusted before it is enclosed, so neither the name nor ReplaceChar can
 // end the quotes early.
 TEST(DestTableName, AdjustedThenEnclosed) {
@@ -386,9 +404,11 @@ TEST(SourceColumnList, NamesEveryColumnWhenSomeAreInvisible) {
   auto o = MakeObject("t", dkMySQL);
   AddField(*o, {"a", 3});
   AddField(*o, {"b c", 3});
+  AddField(*o, {" v`", 3});
   EXPECT_EQ(SourceColumnList(*o, Settings(dkMySQL, dkMySQL)), "*");
   o->Fields[1].Invisible = true;
-  EXPECT_EQ(SourceColumnList(*o, Settings(dkMySQL, dkMySQL)), "`a`, `b c`");
+  // Named as the source holds them: leading blank kept, quote doubled.
+  EXPECT_EQ(SourceColumnList(*o, Settings(dkMySQL, dkMySQL)), "`a`, `b c`, ` v```");
 }
 
 }  // namespace

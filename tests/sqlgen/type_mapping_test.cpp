@@ -65,6 +65,8 @@ const TypeCase kTypeCases[] = {
   {"SQLServerDecimal", dkSQLServer, {"c", 131, 0, 0, 10, 2}, "DECIMAL", "DECIMAL(10,2)", "DECIMAL(10,2)", "DECIMAL(10,2)"},
   {"SQLServerDecimal28", dkSQLServer, {"c", 131, 0, 0, 28, 0}, "DECIMAL", "DECIMAL(28,0)", "DECIMAL(28,0)", "DECIMAL(28,0)"},
   {"SQLServerDecimal38", dkSQLServer, {"c", 131, 0, 0, 38, 10}, "DECIMAL", "TEXT(40)", "DECIMAL(38,10)", "DECIMAL(38,10)"},
+  // Every digit after the point: the text also holds the "0." before them.
+  {"SQLServerDecimal38AllScale", dkSQLServer, {"c", 131, 0, 0, 38, 38}, "DECIMAL", "TEXT(41)", "DECIMAL(38,38)", "DECIMAL(38,38)"},
   {"SQLServerDecimalNoPrecision", dkSQLServer, {"c", 131}, "DECIMAL", "DECIMAL", "DECIMAL", "DECIMAL"},
   {"SQLServerMoney", dkSQLServer, {"c", 6, 116}, "MONEY", "CURRENCY", "MONEY", "DECIMAL(19,4)"},
   {"SQLServerSmallMoney", dkSQLServer, {"c", 6, 20}, "SMALLMONEY", "CURRENCY", "SMALLMONEY", "DECIMAL(10,4)"},
@@ -97,6 +99,7 @@ const TypeCase kTypeCases[] = {
   {"MySQLDate", dkMySQL, {"c", 133}, "DATE", "DATETIME", "DATETIME", "DATE"},
   {"MySQLDecimal38", dkMySQL, {"c", 131, 0, 0, 38, 0}, "DECIMAL", "TEXT(40)", "DECIMAL(38,0)", "DECIMAL(38,0)"},
   {"MySQLDecimal39", dkMySQL, {"c", 131, 0, 0, 39, 2}, "DECIMAL", "TEXT(41)", "VARCHAR(41)", "DECIMAL(39,2)"},
+  {"MySQLDecimal30AllScale", dkMySQL, {"c", 131, 0, 0, 30, 30}, "DECIMAL", "TEXT(33)", "DECIMAL(30,30)", "DECIMAL(30,30)"},
   {"MySQLDecimal", dkMySQL, {"c", 131, 0, 0, 65, 30}, "DECIMAL", "TEXT(67)", "VARCHAR(67)", "DECIMAL(65,30)"},
   {"MySQLBlob", dkMySQL, {"c", 128, 232, 65535}, "BLOB", "OLEOBJECT", "IMAGE", "BLOB"},
   {"MySQLOtherBinary", dkMySQL, {"c", 128, 120, 16}, "BLOB", "OLEOBJECT", "IMAGE", "BLOB"},

@@ -198,8 +198,9 @@ char** FetchRow(TMySQLResult r) {
   return const_cast<char**>(Result(r)->result->FetchRow());
 }
 
-unsigned long RealEscapeString(TMySQLHandle, char* to, const char* from, unsigned long length) {
-  return TMySQLBase::EscapeDirect(to, from, length);
+unsigned long RealEscapeString(TMySQLHandle h, char* to, const char* from, unsigned long length) {
+  const bool noBackslash = (Session(h)->ServerStatusFlags() & kServerNoBackslashEscapes) != 0;
+  return TMySQLBase::EscapeDirect(to, from, length, noBackslash);
 }
 
 unsigned long long InsertId(TMySQLHandle h) {

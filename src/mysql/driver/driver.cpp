@@ -196,10 +196,16 @@ int32_t TMySQLBase::VersionNumber(const std::string& text) {
   return static_cast<int32_t>(major * 10000 + minor * 100 + release);
 }
 
-unsigned long TMySQLBase::EscapeDirect(char* to, const char* from, unsigned long length) {
+unsigned long TMySQLBase::EscapeDirect(char* to, const char* from, unsigned long length,
+                                       bool noBackslashEscapes) {
   char* out = to;
   for (unsigned long i = 0; i < length; ++i) {
     char c = from[i];
+    if (noBackslashEscapes) {
+      if (c == '\'') *out++ = c;
+      *out++ = c;
+      continue;
+    }
     char escaped = 0;
     switch (c) {
       case '\0': escaped = '0'; break;

@@ -182,7 +182,10 @@ class TMySQLBase {
   // The escaping of the direct driver: zero byte, tab, line feed, carriage return,
   // double quote, single quote and backslash get a backslash (0, t, n, r for the first
   // four). Writes into `to` (room for 2 * length + 1) and returns the escaped length.
-  static unsigned long EscapeDirect(char* to, const char* from, unsigned long length);
+  // When the session has NO_BACKSLASH_ESCAPES a backslash is no escape: then only the
+  // single quote is doubled.
+  static unsigned long EscapeDirect(char* to, const char* from, unsigned long length,
+                                    bool noBackslashEscapes = false);
 
  protected:
   // Takes `name` from the library module; a missing one is replaced by a function

@@ -34,6 +34,7 @@ enum ServerStatus : uint16_t {
   kServerInTransaction = 0x1,
   kServerAutocommit = 0x2,
   kServerMoreResultsExist = 0x8,
+  kServerNoBackslashEscapes = 0x200,  // sql_mode NO_BACKSLASH_ESCAPES is in force
 };
 
 enum Command : uint8_t {

@@ -51,8 +51,11 @@ std::vector<TScriptStatement> SplitScript(std::string_view script, const TSplitO
       break;
     }
     const std::string& text = parser.TokenText();
+    // An unclosed block comment runs to the end of the script: it is kept, so the server
+    // refuses it, instead of the statements after it vanishing without a word.
+    bool closed = text.size() >= 4 && text.ends_with("*/");
     bool comment = kind == tkLineComment || kind == tkCommentCloser ||
-                   (kind == tkBlockComment &&
+                   (kind == tkBlockComment && closed &&
                     !(options.KeepExecutableComments &&
                       (text.starts_with("/*!") || text.starts_with("/*M!"))));
     if (comment) continue;

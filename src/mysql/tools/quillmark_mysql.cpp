@@ -20,6 +20,7 @@
 #include "mysql/sqltext/splitter.h"
 #include "mysql/tools/batch_output.h"
 #include "platform/crash/crash.h"
+#include "platform/process/standard_streams.h"
 
 namespace {
 
@@ -235,20 +236,10 @@ bool Run(mysql::TMysqlClient& c, const std::string& statement) {
   }
 }
 
-// A program started with a standard descriptor closed would write its output into the
-// first file it opens.
-void OpenStandardDescriptors() {
-  for (int fd = 0; fd <= 2; ++fd) {
-    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-    int opened = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
-    if (opened >= 0 && opened != fd) ::close(opened);
-  }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  OpenStandardDescriptors();
+  process::OpenStandardStreams();
   crash::Install(argc, argv, "quillmark-mysql");
   crash::RunTestSwitch();
   // A closed pipe shows as EPIPE on the write, not as a signal.

@@ -88,4 +88,12 @@ std::unique_ptr<Command> Connection::prepare(const std::string& sql) {
   return session().prepare(sql);
 }
 
+std::string Connection::identity() {
+  return session().identity();
+}
+
+std::string Connection::readOnlyMessage() {
+  return session().readOnlyMessage();
+}
+
 }  // namespace ado

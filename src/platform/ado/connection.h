@@ -102,6 +102,15 @@ class Session {
   // Throws DatabaseError when the statement cannot be prepared; a provider that
   // cannot prepare says so.
   virtual std::unique_ptr<Command> prepare(const std::string& sql);
+
+  // What tells this database apart from every other one reachable from here: for a
+  // server its identity, port and current database as it reports them, for a file
+  // its device and inode. Two sessions with the same non-empty text reach the same
+  // database. Empty when the session cannot tell. Throws DatabaseError when asking
+  // the server fails.
+  virtual std::string identity() { return {}; }
+  // Non-empty when every write fails: the message each write fails with.
+  virtual std::string readOnlyMessage() const { return {}; }
 };
 
 class Connection {
@@ -132,6 +141,9 @@ class Connection {
                                         const std::vector<Variant>& restrictions = {});
   std::unique_ptr<TableDataset> openTable(const std::string& name);
   std::unique_ptr<Command> prepare(const std::string& sql);
+  // The open session's identity() and readOnlyMessage(); throws when closed.
+  std::string identity();
+  std::string readOnlyMessage();
 
  private:
   Session& session();

@@ -4,6 +4,8 @@
 
 #include <cctype>
 
+#include "platform/ado/connection.h"
+
 namespace ado {
 
 std::string_view TrimBlanks(std::string_view s) {
@@ -46,6 +48,7 @@ ConnectionString::ConnectionString(std::string_view text) {
     std::string value;
     if (i < text.size() && (text[i] == '"' || text[i] == '\'')) {
       const char quote = text[i++];
+      bool closed = false;
       while (i < text.size()) {
         if (text[i] == quote) {
           if (i + 1 < text.size() && text[i + 1] == quote) {
@@ -54,10 +57,12 @@ ConnectionString::ConnectionString(std::string_view text) {
             continue;
           }
           ++i;
+          closed = true;
           break;
         }
         value += text[i++];
       }
+      if (!closed && unclosedQuoteKey_.empty()) unclosedQuoteKey_ = std::string(TrimBlanks(key));
       while (i < text.size() && text[i] != ';') ++i;  // blanks after the closing quote
     } else {
       std::size_t end = text.find(';', i);
@@ -70,6 +75,12 @@ ConnectionString::ConnectionString(std::string_view text) {
     if (k.empty()) continue;
     pairs_.emplace_back(std::move(k), std::move(value));
   }
+}
+
+void ConnectionString::requireClosedQuotes() const {
+  if (!unclosedQuoteKey_.empty())
+    throw DatabaseError("The value of " + unclosedQuoteKey_ +
+                        " in the connection string opens a quote that is never closed.");
 }
 
 std::optional<std::string> ConnectionString::get(std::string_view key) const {

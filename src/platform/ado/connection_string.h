@@ -13,8 +13,15 @@ namespace ado {
 class ConnectionString {
  public:
   // Never throws: text that is no pair (no "=") is skipped, as OLE DB does with
-  // empty segments. A key given twice keeps its last value.
+  // empty segments. A key given twice keeps its last value. A quote that is never
+  // closed takes the rest of the text as its value; unclosedQuoteKey() names its key.
   explicit ConnectionString(std::string_view text);
+
+  // The key whose value opens a quote that is never closed; empty when there is none.
+  const std::string& unclosedQuoteKey() const { return unclosedQuoteKey_; }
+  // Throws DatabaseError naming that key, so the rest of the string is not taken as
+  // one value.
+  void requireClosedQuotes() const;
 
   // The trimmed value of a key, without its quotes; nullopt when the key is absent.
   std::optional<std::string> get(std::string_view key) const;
@@ -24,6 +31,7 @@ class ConnectionString {
 
  private:
   std::vector<std::pair<std::string, std::string>> pairs_;
+  std::string unclosedQuoteKey_;
 };
 
 // Text without blanks at either end.

@@ -1,5 +1,7 @@
 #include "platform/ado/provider.h"
 
+#include <charconv>
+
 #include "platform/ado/connection_string.h"
 #include "platform/ado/jet/jet_session.h"
 #include "platform/ado/odbc/odbc_session.h"
@@ -16,16 +18,45 @@ std::string MsdasqlOdbcConnectionString(const ConnectionString& oledb) {
   return out;
 }
 
+namespace {
+
+unsigned Seconds(const ConnectionString& oledb, const char* key) {
+  const auto text = oledb.get(key);
+  if (!text) return 30;
+  unsigned n = 0;
+  const char* end = text->data() + text->size();
+  auto [p, ec] = std::from_chars(text->data(), end, n);
+  if (text->empty() || ec != std::errc() || p != end)
+    throw DatabaseError(std::string(key) + " must be a whole number of seconds, not \"" + *text +
+                        "\".");
+  return n;
+}
+
+}  // namespace
+
+odbc::Timeouts TimeoutsOf(const ConnectionString& oledb) {
+  return {Seconds(oledb, "Connect Timeout"), Seconds(oledb, "Command Timeout")};
+}
+
 std::unique_ptr<Session> OpenProviderSession(const std::string& connectionString) {
   const ConnectionString cs(connectionString);
+  cs.requireClosedQuotes();
   const auto provider = cs.get("Provider");
   // ADO's default provider is the ODBC one.
   const std::string base = provider ? ProviderBaseName(*provider) : "MSDASQL";
-  if (base == "MSDASQL")
-    return std::make_unique<odbc::OdbcSession>(MsdasqlOdbcConnectionString(cs));
+  if (base == "MSDASQL") {
+    const odbc::Timeouts timeouts = TimeoutsOf(cs);
+    // The MariaDB driver waits for the server's greeting only as long as its own key
+    // says; it does not read the login time-out attribute for that.
+    std::string odbc = MsdasqlOdbcConnectionString(cs);
+    if (timeouts.loginSeconds > 0)
+      odbc += "CONN_TIMEOUT=" + std::to_string(timeouts.loginSeconds) + ";";
+    return std::make_unique<odbc::OdbcSession>(odbc, timeouts);
+  }
   if (base == "SQLOLEDB" || base == "SQLNCLI")
     return std::make_unique<odbc::OdbcSession>(
-        odbc::SqlServerOdbcConnectionString(cs, base == "SQLNCLI", odbc::SqlServerDriver()));
+        odbc::SqlServerOdbcConnectionString(cs, base == "SQLNCLI", odbc::SqlServerDriver()),
+        TimeoutsOf(cs));
   if (base == "MICROSOFT.JET.OLEDB" || base == "MICROSOFT.ACE.OLEDB")
     return std::make_unique<jet::JetSession>(cs.value("Data Source"));
   throw DatabaseError("Provider cannot be found. It may not be properly installed. (Provider=" +

@@ -39,10 +39,22 @@ struct State {
   long utcOffset = 0;
   char crashFile[2048] = "";
   CrashWriter crashWriter = nullptr;
+  void* signalStack = nullptr;  // the main thread's, for the process's life
 };
 State state;
 
 constexpr int kFatalSignals[] = {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL};
+
+// The thread writing a report after a fatal signal; 0 while none is.
+std::atomic<pid_t> reporter{0};
+
+// Another thread may end the program normally while a report is being written; the
+// process must still end as the report says, with kExitSoftware, not with its status.
+void WaitForReportAtExit() {
+  if (reporter.load() == 0) return;
+  for (;;) pause();
+}
+
 
 long CurrentUtcOffset() {
   const std::time_t now = std::time(nullptr);
@@ -197,7 +209,6 @@ bool NameFramesInHelper(int fd, void* const* frames, int n) {
 void OnFatalSignal(int sig, siginfo_t* info, void* context) {
   // The first thread to fail reports; a fault while reporting ends the process at
   // once, and another thread failing meanwhile waits for the end.
-  static std::atomic<pid_t> reporter{0};
   pid_t none = 0;
   const pid_t self = gettid();
   if (!reporter.compare_exchange_strong(none, self)) {
@@ -223,9 +234,11 @@ void OnFatalSignal(int sig, siginfo_t* info, void* context) {
   const char* name = detail::SignalName(sig);
   static char path[4096];
   const CivilTime now = Now(state.utcOffset);
-  const int fd = OpenReportFile(now, path, sizeof path);
+  const int file = OpenReportFile(now, path, sizeof path);
   const int openError = errno;
-  if (fd >= 0) {
+  // With nowhere to write it, the report goes to standard error rather than nowhere.
+  const int fd = file >= 0 ? file : STDERR_FILENO;
+  {
     {
       ReportWriter w(fd);
       AppendHead(w, now);
@@ -245,7 +258,7 @@ void OnFatalSignal(int sig, siginfo_t* info, void* context) {
         w.Char('\n');
       }
     }
-    ::close(fd);
+    if (file >= 0) ::close(file);
   }
   RunCrashWriter();
   TellStandardError(name, path, openError);
@@ -271,11 +284,23 @@ const void* CurrentExceptionObject() {
   return object;
 }
 
+// With the exceptions it carries (std::throw_with_nested), each on a line of its own:
+// the first cause is often the one that tells what went wrong.
 std::string CurrentExceptionMessage() {
   try {
     throw;
   } catch (const std::exception& e) {
-    return e.what();
+    std::string message = e.what();
+    try {
+      std::rethrow_if_nested(e);
+    } catch (...) {
+      message += "\nNested: " + CurrentExceptionType() + ": " + CurrentExceptionMessage();
+    }
+    return message;
+  } catch (const char* text) {
+    return text ? text : "(a null pointer)";
+  } catch (const std::string& text) {
+    return text;
   } catch (...) {
     return "(not derived from std::exception: no message)";
   }
@@ -311,7 +336,10 @@ Report WriteReport(const std::string& causeLines, const std::string& shortCause,
     else
       ::unlink(path);
   }
-  if (r.path.empty()) r.failure = std::strerror(error);
+  if (r.path.empty()) {
+    r.failure = std::strerror(error);
+    detail::WriteAll(STDERR_FILENO, r.text.data(), r.text.size());
+  }
   TellStandardError(shortCause.c_str(), r.path.c_str(), error);
   return r;
 }
@@ -345,14 +373,11 @@ void Install(int argc, char** argv, const char* programName) {
   detail::RecordThrows();
   std::set_terminate(OnTerminate);
 
-  // Its own stack, so that a stack overflow can still be reported.
-  static char* altStack = static_cast<char*>(std::malloc(1 << 16));
-  if (altStack) {
-    stack_t ss{};
-    ss.ss_sp = altStack;
-    ss.ss_size = 1 << 16;
-    sigaltstack(&ss, nullptr);
-  }
+  // Its own stack, so that a stack overflow can still be reported; threads started
+  // from now on get one each.
+  state.signalStack = detail::UseSignalStack();
+  detail::GiveThreadsSignalStacks();
+  std::atexit(WaitForReportAtExit);
   struct sigaction action {};
   action.sa_sigaction = OnFatalSignal;
   sigemptyset(&action.sa_mask);

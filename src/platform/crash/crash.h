@@ -52,9 +52,12 @@ struct Report {
 Report ReportCurrentException() noexcept;
 
 // Reads kTestSwitchVariable and fails as it says: "throw" throws std::runtime_error,
-// "throw-int" throws an int, "out-of-range" has std::vector::at throw, "SIGSEGV", "SIGABRT",
-// "SIGBUS", "SIGFPE", "SIGILL" raise that signal, "null-write" writes through a null pointer. Unset
-// or empty: does nothing.
+// "throw-int" throws an int, "throw-nested" a
+// std::runtime_error with another nested in it, "throw-text" a string literal, "out-of-range" has std::vector::at throw, "SIGSEGV", "SIGABRT",
+// "SIGBUS", "SIGFPE", "SIGILL" raise that signal, "null-write" writes through a null pointer,
+// "stack-overflow" and "thread-stack-overflow" recurse without end on this thread or a new one,
+// "thread-fault-exit" has a new thread raise SIGSEGV while this one calls exit(0). Unset or
+// empty: does nothing.
 void RunTestSwitch();
 
 }  // namespace crash

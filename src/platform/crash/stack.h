@@ -37,6 +37,13 @@ struct ThrowRecord {
 void RecordThrows();
 const ThrowRecord& LastThrow();
 
+// Gives the calling thread a stack of its own for signal handlers; returns it (to be
+// freed with ReleaseSignalStack), or nullptr when it could not.
+void* UseSignalStack();
+void ReleaseSignalStack(void* stack);
+// From now on each new thread gets such a stack for its life.
+void GiveThreadsSignalStacks();
+
 // "#3  0x000055d0c1a2b3c4": the start of a frame's line; async-signal-safe.
 void AppendFrameNumber(ReportWriter& w, int index, std::uintptr_t pc);
 

@@ -155,7 +155,7 @@ TEST_F(LoadMySQL, ColumnTypesCarryTheirSignature) {
       {"c_lblob", 128, 232, -1, 0, 0, "LONGBLOB"},
       {"c_year", 2, 120, 0, 5, 0, "SMALLINT"},
       {"c_enum", 129, 104, 3, 0, 0, "VARCHAR"},
-      {"c_bin", 128, 104, 255, 0, 0, "TINYBLOB"},
+      {"c_bin", 128, 104, 255, 0, 0, "BINARY"},
       {"c_bit", 16, 120, 0, 3, 0, "BOOLEAN"},
   };
   ASSERT_TRUE(catalogue.LoadDBInfo());

@@ -1,15 +1,22 @@
 // quillmark-cli run as a separate process, as a user runs it.
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "integration/job/job_databases.h"
@@ -25,27 +32,52 @@ using Table = std::vector<std::vector<std::string>>;
 struct Result {
   int status = -1;  // exit status, or -1 when ended by a signal
   int signal = 0;   // the signal that ended it
+  bool timedOut = false;  // killed after the deadline
   std::string out;
   std::string err;
 };
 
-// Runs quillmark-cli in dir. onOutput sees the standard output read so far and may
-// act on the child (send it signals) while it runs.
-Result RunCli(const std::vector<std::string>& args, const std::string& dir,
-              const std::function<void(const std::string&, pid_t)>& onOutput = {}) {
+// How a run is set up beyond its arguments.
+struct RunSetup {
+  std::string program = QM_CLI_PATH;
+  std::vector<int> closed;    // descriptors closed in the child (">&-")
+  std::string stdoutFile;     // standard output goes there instead of a pipe
+  bool stderrTerminal = false;  // standard error on a pseudo-terminal
+  std::chrono::seconds deadline{100};
+  // Sees the standard output read so far and may act on the child (send it signals).
+  std::function<void(const std::string&, pid_t)> onOutput;
+  // Called about every 50 ms while the child runs.
+  std::function<void(pid_t)> onTick;
+};
+
+// Runs the program in dir as its own process.
+Result RunProgram(const std::vector<std::string>& args, const std::string& dir,
+                  const RunSetup& setup = {}) {
   int out[2], err[2];
-  if (pipe(out) != 0 || pipe(err) != 0) throw std::runtime_error("pipe");
+  if (pipe(out) != 0) throw std::runtime_error("pipe");
+  if (setup.stderrTerminal) {
+    if (openpty(&err[0], &err[1], nullptr, nullptr, nullptr) != 0)
+      throw std::runtime_error("openpty");
+  } else if (pipe(err) != 0) {
+    throw std::runtime_error("pipe");
+  }
   const pid_t pid = fork();
   if (pid == 0) {
-    dup2(out[1], 1);
+    if (!setup.stdoutFile.empty()) {
+      const int fd = open(setup.stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      dup2(fd, 1);
+    } else {
+      dup2(out[1], 1);
+    }
     dup2(err[1], 2);
-    close(out[0]);
-    close(err[0]);
+    for (int fd : {out[0], out[1], err[0], err[1]})
+      if (fd > 2) close(fd);
+    for (int fd : setup.closed) close(fd);
     if (chdir(dir.c_str()) != 0) _exit(126);
-    std::vector<char*> argv{const_cast<char*>(QM_CLI_PATH)};
+    std::vector<char*> argv{const_cast<char*>(setup.program.c_str())};
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    execv(QM_CLI_PATH, argv.data());
+    execv(setup.program.c_str(), argv.data());
     _exit(127);
   }
   close(out[1]);
@@ -53,28 +85,87 @@ Result RunCli(const std::vector<std::string>& args, const std::string& dir,
   Result r;
   pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
   int open = 2;
+  const auto deadline = std::chrono::steady_clock::now() + setup.deadline;
   while (open > 0) {
-    if (poll(fds, 2, 60000) <= 0) break;
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      r.timedOut = true;
+      break;
+    }
+    if (setup.onTick) setup.onTick(pid);
+    if (poll(fds, 2, 50) < 0) break;
     for (int i = 0; i < 2; ++i) {
-      if (!(fds[i].revents & (POLLIN | POLLHUP))) continue;
+      if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
       char buf[8192];
       const ssize_t n = read(fds[i].fd, buf, sizeof buf);
-      if (n <= 0) {
+      if (n <= 0) {  // a pseudo-terminal reports its hang-up as EIO
         close(fds[i].fd);
         fds[i].fd = -1;
         --open;
         continue;
       }
       (i == 0 ? r.out : r.err).append(buf, static_cast<std::size_t>(n));
-      if (i == 0 && onOutput) onOutput(r.out, pid);
+      if (i == 0 && setup.onOutput) setup.onOutput(r.out, pid);
     }
   }
+  for (auto& f : fds)
+    if (f.fd >= 0) close(f.fd);
   int status = 0;
   waitpid(pid, &status, 0);
   if (WIFEXITED(status)) r.status = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) r.signal = WTERMSIG(status);
   return r;
 }
+
+Result RunCli(const std::vector<std::string>& args, const std::string& dir,
+              const std::function<void(const std::string&, pid_t)>& onOutput = {}) {
+  RunSetup setup;
+  setup.onOutput = onOutput;
+  return RunProgram(args, dir, setup);
+}
+
+// A server on loopback that accepts every connection and never says a word.
+class SilentServer {
+ public:
+  SilentServer() {
+    fd_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    if (bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(fd_, 8) != 0 ||
+        getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+      throw std::runtime_error("cannot listen on loopback");
+    port_ = ntohs(a.sin_port);
+    thread_ = std::thread([this] {
+      while (!stop_) {
+        pollfd p{fd_, POLLIN, 0};
+        if (poll(&p, 1, 50) <= 0) continue;
+        const int c = accept(fd_, nullptr, nullptr);
+        if (c >= 0) {
+          connections_.push_back(c);
+          ++accepted_;
+        }
+      }
+    });
+  }
+  ~SilentServer() {
+    stop_ = true;
+    thread_.join();
+    for (int c : connections_) close(c);
+    close(fd_);
+  }
+  int port() const { return port_; }
+  int accepted() const { return accepted_; }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::atomic<int> accepted_{0};
+  std::vector<int> connections_;
+  std::thread thread_;
+};
 
 Lines SplitLines(const std::string& text) {
   Lines out;
@@ -105,6 +196,18 @@ class Cli : public JobDatabases {
     return args;
   }
   std::string ErrorLogFile() const { return WorkDir() + "/quillmark-cli.log"; }
+  // Adds a data source to the test's ODBC set-up; a program started later reads it.
+  void AddDsn(const std::string& name, const std::string& database, int port = 0) {
+    const TestServer& s = TestServer::Get();
+    std::ofstream ini(WorkDir() + "/odbc/odbc.ini", std::ios::app);
+    ini << "[" << name << "]\nDriver=MariaDB Unicode\nSERVER=127.0.0.1\nPORT="
+        << (port ? port : s.port) << "\nDATABASE=" << database << "\nUSER=" << s.user
+        << "\nPASSWORD=" << s.password << "\nCHARSET=utf8mb4\n\n";
+  }
+  std::string DestTables() {
+    return Scalar("SELECT COUNT(*) FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_SCHEMA = '" + dstDb +
+                  "'");
+  }
 };
 
 TEST_F(Cli, AJobWithoutErrorsExitsZeroWithThePlainLogAndASummary) {
@@ -138,13 +241,166 @@ TEST_F(Cli, AJobWithErrorLinesExitsThreeAndWritesThemToTheErrorLog) {
   EXPECT_EQ(SplitLines(log).size(), 1u);
 }
 
-TEST_F(Cli, AScriptThatCannotBeSavedIsAFailure) {
+TEST_F(Cli, AScriptThatCannotBeCreatedStopsTheJobBeforeItTouchesTheDestination) {
   OnSource({"CREATE TABLE t (id INT PRIMARY KEY)"});
-  const std::string script = WorkDir() + "/no/such/folder/out.sql";
-  const Result r = Run(MySQLToMySQL({"--script", script}));
-  EXPECT_EQ(r.status, 3) << r.out << r.err;
+  const struct {
+    std::string script;
+    std::string reason;
+  } cases[] = {
+      {WorkDir() + "/no/such/folder/out.sql", "No such file or directory"},
+      {WorkDir(), "Is a directory"},
+  };
+  for (const auto& c : cases) {
+    const Result r = Run(MySQLToMySQL({"--script", c.script}));
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_EQ(r.err, "error: Cannot create the script file.\n" + c.script + ": " + c.reason + "\n");
+    EXPECT_EQ(r.out, "");
+  }
+  EXPECT_EQ(DestTables(), "0");
+}
+
+TEST_F(Cli, TheSameDatabaseOnBothSidesIsRefusedAndTheSourceKeepsItsRows) {
+  OnSource({"CREATE TABLE t (id INT PRIMARY KEY)", "INSERT INTO t VALUES (1), (2)"});
+  AddDsn("qm_src_again", srcDb);
+  const std::vector<std::string> dests = {
+      kSourceString,                                                  // the same data source
+      "Provider=MSDASQL.1;Data Source=qm_src_again",                  // another one, same database
+      "Provider=MSDASQL.1;Data Source=qm_src_again;User ID=" + TestServer::Get().user,
+  };
+  for (const auto& dest : dests) {
+    const Result r = Run({"--source", kSourceString, "--dest", dest});
+    EXPECT_EQ(r.status, 1) << dest << r.out << r.err;
+    EXPECT_EQ(r.err,
+              "error: The source and the destination are the same database: the job would drop "
+              "and re-create the source's own tables and views. Choose another destination.\n")
+        << dest;
+    EXPECT_EQ(r.out, "");
+  }
+  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM `" + srcDb + "`.t"), "2");
+  // Two databases of one server are two databases.
+  EXPECT_EQ(Run(MySQLToMySQL()).status, 0);
+}
+
+TEST_F(Cli, TheScriptFileMayNotBeTheSourceFile) {
+  const std::string copy = WorkDir() + "/source.mdb";
+  std::filesystem::copy_file(AccessFile(), copy);
+  const std::string link = WorkDir() + "/link.sql";
+  std::filesystem::create_symlink(copy, link);
+  const std::string before = ReadFile(copy);
+  for (const std::string& script : {copy, link}) {
+    const Result r =
+        Run({"--source", "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + copy, "--dest-kind",
+             "mysql", "--script-only", "--script", script});
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_EQ(r.err, "error: The script file " + script +
+                         " is the source database file; writing the script would overwrite it. "
+                         "Choose another script file.\n");
+  }
+  EXPECT_TRUE(ReadFile(copy) == before) << "the source file was changed";
+}
+
+TEST_F(Cli, AnAccessDestinationIsRefusedAsReadOnlyUnlessOnlyTheScriptIsWritten) {
+  OnSource({"CREATE TABLE t (id INT PRIMARY KEY)"});
+  const Result r = Run({"--source", kSourceString, "--dest", AccessString()});
+  EXPECT_EQ(r.status, 1) << r.out << r.err;
+  EXPECT_EQ(r.err, "error: Cannot update. The Access file '" + AccessFile() +
+                       "' is read-only here: Access files can be read but not written.\n");
+  EXPECT_EQ(r.out, "");
+}
+
+TEST_F(Cli, ClosedStandardDescriptorsDoNotCarryTextIntoTheDatabase) {
+  OnSource({"CREATE TABLE t (id INT PRIMARY KEY, v VARCHAR(10))",
+            "INSERT INTO t VALUES (1, 'a'), (2, 'b')"});
+  RunSetup setup;
+  setup.closed = {0, 1, 2};
+  const Result r = RunProgram(MySQLToMySQL(), WorkDir(), setup);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(Rows("SELECT id, v FROM `" + dstDb + "`.t ORDER BY id"), (Table{{"1", "a"}, {"2", "b"}}));
+
+  // The protocol client's own tool: its result lines must not reach its server.
+  const TestServer& server = TestServer::Get();
+  setup.program = QM_MYSQL_TOOL;
+  setup.closed = {1};
+  const Result tool = RunProgram({"--host=127.0.0.1", "--port=" + std::to_string(server.port),
+                                  "--user=" + server.user, "--password=" + server.password,
+                                  "-e", "SELECT 'no reader'",
+                                  "-e", "CREATE TABLE `" + dstDb + "`.marker (id INT)"},
+                                 WorkDir(), setup);
+  EXPECT_EQ(tool.status, 0) << tool.err;
+  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_SCHEMA = '" + dstDb +
+                   "' AND TABLE_NAME = 'marker'"),
+            "1");
+}
+
+TEST_F(Cli, C1ControlCharactersInNamesAreEscaped) {
+  // U+009B is CSI: "\u009B2J" would clear a terminal that obeys 8-bit controls.
+  OnSource({"CREATE TABLE `t\u009B2J` (id INT PRIMARY KEY)"});
+  const Result r = Run(MySQLToMySQL());
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("[t\\xC2\\x9B2J] created."), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("\u009B"), std::string::npos);
+}
+
+TEST_F(Cli, AWriteErrorOnStandardOutputIsAFailure) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  OnSource({"CREATE TABLE t (id INT PRIMARY KEY)", "INSERT INTO t VALUES (1)"});
+  RunSetup setup;
+  setup.stdoutFile = "/dev/full";
+  const Result r = RunProgram(MySQLToMySQL(), WorkDir(), setup);
+  EXPECT_EQ(r.status, 3) << r.err;
+  EXPECT_EQ(r.err, "quillmark-cli: cannot write the log to standard output: No space left on device\n");
+  // --help too.
+  EXPECT_NE(RunProgram({"--help"}, WorkDir(), setup).status, 0);
+}
+
+TEST_F(Cli, ASilentServerEndsTheLoginWithAClearError) {
+  SilentServer silent;
+  AddDsn("qm_silent", srcDb, silent.port());
+  const auto start = std::chrono::steady_clock::now();
+  RunSetup setup;
+  setup.deadline = std::chrono::seconds(40);
+  const Result r = RunProgram(
+      {"--source", "Provider=MSDASQL.1;Data Source=qm_silent;Connect Timeout=2", "--dest",
+       kDestString},
+      WorkDir(), setup);
+  EXPECT_FALSE(r.timedOut);
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_TRUE(StartsWith(r.err, "error: Cannot connect to database.\n")) << r.err;
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+  EXPECT_GE(silent.accepted(), 1);
+
+  const Result bad = Run({"--source", "Provider=MSDASQL.1;Data Source=qm_src;Connect Timeout=soon",
+                          "--dest", kDestString});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.err.find("Connect Timeout must be a whole number of seconds, not \"soon\"."),
+            std::string::npos)
+      << bad.err;
+}
+
+TEST_F(Cli, CtrlCWhileConnectingAbandonsTheAttemptAndLeavesTheDestinationAlone) {
+  SilentServer silent;
+  AddDsn("qm_silent", srcDb, silent.port());
+  OnSource({"CREATE TABLE t (id INT PRIMARY KEY)"});
+  RunSetup setup;
+  setup.deadline = std::chrono::seconds(60);
+  bool sent = false;
+  setup.onTick = [&](pid_t pid) {
+    if (!sent && silent.accepted() > 0) {
+      kill(pid, SIGINT);
+      sent = true;
+    }
+  };
+  // The source is silent: the job waits in its login when the Ctrl-C comes.
+  const Result r = RunProgram({"--source", "Provider=MSDASQL.1;Data Source=qm_silent",
+                               "--dest", kDestString},
+                              WorkDir(), setup);
+  ASSERT_TRUE(sent);
+  EXPECT_FALSE(r.timedOut);
+  EXPECT_EQ(r.status, 130);
   EXPECT_EQ(r.err,
-            "error: Cannot save generated scripts.\n" + script + ": No such file or directory\n");
+            "quillmark-cli: stopped before the job started; nothing was changed in the "
+            "destination.\n");
+  EXPECT_EQ(DestTables(), "0");
 }
 
 TEST_F(Cli, QuietPrintsOnlyErrorLinesAndTheSummary) {
@@ -170,7 +426,64 @@ TEST_F(Cli, ObjectsKeepsOnlyTheNamedOnesAndRefusesUnknownNames) {
             (Table{{"a"}, {"c_d"}}));
   const Result bad = Run(MySQLToMySQL({"--objects", "a,nope"}));
   EXPECT_EQ(bad.status, 2);
-  EXPECT_EQ(bad.err, "error: --objects: \"nope\" is not among the source's tables and views\n");
+  EXPECT_TRUE(StartsWith(
+      bad.err,
+      "quillmark-cli: --objects: \"nope\" is not among the source's tables and views\n\nUsage: "
+      "quillmark-cli"))
+      << bad.err;
+}
+
+TEST_F(Cli, ObjectNamesOneObjectCommasAndAll) {
+  OnSource({"CREATE TABLE a (id INT PRIMARY KEY)", "CREATE TABLE b (id INT PRIMARY KEY)",
+            "CREATE TABLE `a,b` (id INT PRIMARY KEY)", "CREATE TABLE c (id INT PRIMARY KEY)"});
+  const Result r = Run(MySQLToMySQL({"--object", "a,b", "--object=c"}));
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(Rows("SELECT TABLE_NAME FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_SCHEMA = '" + dstDb +
+                 "' ORDER BY TABLE_NAME"),
+            (Table{{"a,b"}, {"c"}}));
+}
+
+TEST_F(Cli, AnObjectThatCannotBeCreatedIsAFailure) {
+  OnSource({"CREATE TABLE t (id INT PRIMARY KEY, v INT)", "INSERT INTO t VALUES (1, 1)"});
+  // Already there and not dropped: the CREATE fails.
+  OnDest({"CREATE TABLE t (id INT PRIMARY KEY, v INT)"});
+  const Result r = Run(MySQLToMySQL({"--no-drop", "--quiet"}));
+  EXPECT_EQ(r.status, 3) << r.out << r.err;
+  const Lines out = SplitLines(r.out);
+  ASSERT_EQ(out.size(), 2u) << r.out;
+  EXPECT_NE(out[0].find(" : Cannot create [t]. "), std::string::npos) << out[0];
+  EXPECT_NE(out[1].find(" 0 failed, 1 not created, "), std::string::npos) << out[1];
+  // A drop of what the destination does not hold is normal on a first run.
+  OnDest({"DROP TABLE t"});
+  const Result first = Run(MySQLToMySQL({"--quiet"}));
+  EXPECT_EQ(first.status, 0) << first.out;
+  EXPECT_NE(first.out.find(" 0 failed, 0 not created, "), std::string::npos) << first.out;
+}
+
+TEST_F(Cli, AnUnclosedQuoteInAConnectionStringIsRefusedNamingItsKey) {
+  const Result r = Run({"--source", "Provider=MSDASQL.1;Password='hunter2x;Data Source=qm_src",
+                        "--dest", kDestString});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(StartsWith(r.err,
+                         "quillmark-cli: --source: the value of Password opens a quote that is "
+                         "never closed\n\nUsage: quillmark-cli"))
+      << r.err;
+  EXPECT_EQ(r.err.find("hunter2x"), std::string::npos) << "the password is not shown";
+}
+
+TEST_F(Cli, ProgressOfAStreamingSourceShowsRowsDoneWithoutATotal) {
+  OnSource({"CREATE TABLE t (id INT PRIMARY KEY)", "INSERT INTO t SELECT seq FROM seq_1_to_300"});
+  RunSetup setup;
+  setup.stderrTerminal = true;
+  const Result r = RunProgram(MySQLToMySQL({"--no-update"}), WorkDir(), setup);
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.err.find(" rows"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find(" / "), std::string::npos) << r.err;
+  // A file source knows its count.
+  const Result access = RunProgram({"--source", AccessString(), "--dest", kDestString}, WorkDir(),
+                                   setup);
+  EXPECT_EQ(access.status, 0) << access.out;
+  EXPECT_NE(access.err.find(" / 8 rows"), std::string::npos) << access.err;
 }
 
 TEST_F(Cli, AJobThatCannotConnectExitsOne) {
@@ -222,6 +535,41 @@ TEST_F(Cli, CtrlCStopsTheJobAsCancelProcessDoes) {
   EXPECT_NE(ReadFile(script).find("CREATE TABLE `big`"), std::string::npos);
   const int copied = std::stoi(Scalar("SELECT COUNT(*) FROM `" + dstDb + "`.big"));
   EXPECT_LT(copied, 50000);
+}
+
+TEST_F(Cli, CtrlCWhileTheScriptIsWrittenLeavesItWholeAndExits130) {
+  OnSource({"CREATE TABLE big (id INT PRIMARY KEY, v VARCHAR(2000))",
+            "INSERT INTO big SELECT seq, REPEAT('x', 2000) FROM seq_1_to_6000"});
+  const std::string script = WorkDir() + "/big.sql";
+  for (int times : {1, 2}) {
+    {
+      std::ofstream(script) << "OLD";
+    }
+    bool sent = false;
+    const Result r = RunCli(MySQLToMySQL({"--script", script, "--no-update"}), WorkDir(),
+                            [&](const std::string& out, pid_t pid) {
+                              if (!sent && out.find("insert failed.") != std::string::npos) {
+                                for (int i = 0; i < times; ++i) kill(pid, SIGINT);
+                                sent = true;
+                              }
+                            });
+    ASSERT_TRUE(sent) << r.out;
+    const std::string text = ReadFile(script);
+    if (times == 1) {
+      EXPECT_EQ(r.status, 130) << r.out << r.err;
+    } else if (text == "OLD") {
+      EXPECT_EQ(r.signal, SIGINT);
+      continue;
+    }
+    // Whole: every row's INSERT and the final line end.
+    EXPECT_NE(text.find("VALUES(6000, "), std::string::npos);
+    EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+  }
+  // No temporary file is left beside it.
+  int files = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(WorkDir()))
+    files += e.is_regular_file() ? 1 : 0;
+  EXPECT_LE(files, 3);  // the script, the error log, and a temporary of a killed run
 }
 
 TEST_F(Cli, ASecondCtrlCEndsAProcessThatIsWaitingForTheDatabase) {
@@ -342,11 +690,13 @@ TEST_F(Cli, ScriptOnlyTranslatesTypesAndValuesOfAMySQLSource) {
   OnSource(
       {"CREATE TABLE wide (id BIGINT NOT NULL PRIMARY KEY, big BIGINT UNSIGNED, "
        "amount DECIMAL(12,4), huge DECIMAL(40,2), code VARCHAR(10), note VARCHAR(300), "
-       "body LONGTEXT, bin BINARY(4), vb VARBINARY(600), at DATETIME(3), d DATE) "
+       "body LONGTEXT, bin BINARY(4), vb VARBINARY(600), at DATETIME(3), d DATE, "
+       "frac DECIMAL(30,30), last DATETIME(6)) "
        "CHARACTER SET utf8mb4",
        "INSERT INTO wide VALUES (9223372036854775807, 18446744073709551615, -12.3456, "
        "12345678901234567890123456789012345678.99, '007', 'Zoë 中', 'one\\r\\ntwo', "
-       "X'00FF0102', X'DEAD', '2024-02-29 23:59:59.999', '2024-02-29')"});
+       "X'00FF0102', X'DEAD', '2024-02-29 23:59:59.999', '2024-02-29', "
+       "-0.999999999999999999999999999999, '9999-12-31 23:59:59.999999')"});
   const struct {
     const char* kind;
     const char* create;
@@ -356,23 +706,28 @@ TEST_F(Cli, ScriptOnlyTranslatesTypesAndValuesOfAMySQLSource) {
       {"sqlserver",
        "CREATE TABLE \"wide\" (\"id\" BIGINT, \"big\" DECIMAL(20,0), \"amount\" DECIMAL(12,4), "
        "\"huge\" VARCHAR(42), \"code\" NVARCHAR(10), \"note\" NVARCHAR(300), \"body\" NTEXT, "
-       "\"bin\" BINARY(4), \"vb\" VARBINARY(600), \"at\" DATETIME, \"d\" DATETIME,  CONSTRAINT "
+       "\"bin\" BINARY(4), \"vb\" VARBINARY(600), \"at\" DATETIME, \"d\" DATETIME, \"frac\" "
+       "DECIMAL(30,30), \"last\" DATETIME,  CONSTRAINT "
        "\"wide_PK0\" PRIMARY KEY(\"id\"));",
        "INSERT INTO \"wide\"(\"id\", \"big\", \"amount\", \"huge\", \"code\", \"note\", \"body\", "
-       "\"bin\", \"vb\", \"at\", \"d\") VALUES(9223372036854775807, 18446744073709551615, "
+       "\"bin\", \"vb\", \"at\", \"d\", \"frac\", \"last\") VALUES(9223372036854775807, "
+       "18446744073709551615, "
        "-12.3456, "
        "'12345678901234567890123456789012345678.99', N'007', N'Zoë 中', N'one\r\ntwo', 0x00FF0102, "
-       "0xDEAD, '2024-02-29T23:59:59.999', '20240229');",
+       "0xDEAD, '2024-02-29T23:59:59.999', '20240229', -0.999999999999999999999999999999, "
+       "'9999-12-31T23:59:59.997');",
        false},
       {"access",
        "CREATE TABLE `wide` (`id` DECIMAL(19,0), `big` DECIMAL(20,0), `amount` DECIMAL(12,4), "
        "`huge` TEXT(42), `code` VARCHAR, `note` MEMO, `body` MEMO, `bin` BINARY(4), `vb` "
        "OLEOBJECT, "
-       "`at` DATETIME, `d` DATETIME,  CONSTRAINT `PRIMARY` PRIMARY KEY(`id`));",
+       "`at` DATETIME, `d` DATETIME, `frac` TEXT(33), `last` DATETIME,  CONSTRAINT `PRIMARY` "
+       "PRIMARY KEY(`id`));",
        "INSERT INTO `wide`(`id`, `big`, `amount`, `huge`, `code`, `note`, `body`, `bin`, `vb`, "
-       "`at`, `d`) VALUES(9223372036854775807, 18446744073709551615, -12.3456, "
+       "`at`, `d`, `frac`, `last`) VALUES(9223372036854775807, 18446744073709551615, -12.3456, "
        "'12345678901234567890123456789012345678.99', '007', 'Zoë 中', 'one\r\ntwo', NULL, NULL, "
-       "'2024-02-29 23:59:59.999', '2024-02-29');",
+       "'2024-02-29 23:59:59.999', '2024-02-29', '-0.999999999999999999999999999999', "
+       "'9999-12-31 23:59:59.999999');",
        true},
   };
   for (const auto& c : cases) {

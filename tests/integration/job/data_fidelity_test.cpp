@@ -242,7 +242,11 @@ TEST_F(DataFidelity, DeclarationsThatDecideValuesAreKept) {
             "CREATE TABLE prefixed (t TEXT NOT NULL, b BLOB NOT NULL, v INT,"
             " PRIMARY KEY (t(10), b(4)))",
             "INSERT INTO prefixed VALUES ('same start, one', X'00010203', 1),"
-            " ('same start, two', X'00010204', 2)"});
+            " ('same start, two', X'00010204', 2)",
+            // A timestamp key column: MySQL refuses one declared NULL, so it is created
+            // NOT NULL with a default; the server takes it and every value arrives.
+            "CREATE TABLE stamped (at TIMESTAMP(3) NOT NULL, v INT, PRIMARY KEY (at))",
+            "INSERT INTO stamped VALUES ('2038-01-19 03:14:07.999', 1), ('1970-01-01 00:00:01', 2)"});
   const std::string script = WorkDir() + "/kept.sql";
   RunMySQLJob(AllPhases(script), view, messages);
   EXPECT_TRUE(ErrorLog.empty()) << view.LogLines().text();
@@ -277,6 +281,9 @@ TEST_F(DataFidelity, DeclarationsThatDecideValuesAreKept) {
                                                    {"PRIMARY", "b", "4"}}));
   EXPECT_EQ(Rows("SELECT v FROM `" + dstDb + "`.prefixed ORDER BY v"),
             (std::vector<std::vector<std::string>>{{"1"}, {"2"}}));
+  EXPECT_EQ(Rows("SELECT at, v FROM `" + dstDb + "`.stamped ORDER BY v"),
+            (std::vector<std::vector<std::string>>{{"2038-01-19 03:14:07.999", "1"},
+                                                   {"1970-01-01 00:00:01", "2"}}));
 
   // Line breaks in a MySQL text literal are written as the server escapes them, so
   // each statement of the script stays on its line.

@@ -36,6 +36,25 @@ class JobObjects : public JobDatabases {
     return out;
   }
 
+  // Runs the job from the source into dest, through a view of the test's choice.
+  void RunInto(const TProjectSettings& s, ado::Connection& dest, RecordingView& into) {
+    ui::ScopedMessages scoped(messages);
+    ado::Connection source(kSourceString);
+    TCorvane catalogue;
+    catalogue.SetDBKind(dkMySQL);
+    catalogue.SetConnection(&source);
+    ASSERT_TRUE(catalogue.LoadDBInfo());
+    catalogue.SelectAllChildObject(true);
+    StopRequested = false;
+    job::RunJob(s, source, dest, catalogue, into);
+  }
+  // Runs the job toward a null session of s.DestKind's dialect.
+  void RunTowardNullSession(const TProjectSettings& s) {
+    ado::Connection dest;
+    dest.attach(std::make_unique<ado::NullSession>());
+    RunInto(s, dest, view);
+  }
+
   RecordingView view;
   ui::RecordingMessages messages;
 };
@@ -69,6 +88,30 @@ TEST_F(JobObjects, NamesAreReadExactlyAndCollisionsTouchNothing) {
   EXPECT_EQ(ErrorLog.size(), 3u);
   EXPECT_EQ(totals.skipped, 3);
   for (const auto& l : view.ScriptTexts()) EXPECT_EQ(l.find("`cols`"), std::string::npos) << l;
+}
+
+// Names that differ only by the case of a letter beyond ASCII are one name toward a
+// destination that ignores case: the second would drop the first's table.
+TEST_F(JobObjects, NamesThatDifferByUnicodeCaseCollideWhereCaseIsIgnored) {
+  OnSource({"CREATE TABLE `\xC3\x9Cn` (id INT PRIMARY KEY)", "INSERT INTO `\xC3\x9Cn` VALUES (1)",
+            "CREATE TABLE `\xC3\xBCn` (id INT PRIMARY KEY)", "INSERT INTO `\xC3\xBCn` VALUES (2)"});
+  // A MySQL destination here keeps table names apart by case.
+  RunMySQLJob(AllPhases(), view, messages);
+  EXPECT_TRUE(Red().empty()) << view.LogLines().text();
+  EXPECT_EQ(Rows("SELECT id FROM `" + dstDb + "`.`\xC3\xBCn`"), (Table{{"2"}}));
+
+  TProjectSettings s = AllPhases(WorkDir() + "/case.sql");
+  s.DestKind = dkSQLServer;
+  RunTowardNullSession(s);
+  const Lines red = Red();
+  ASSERT_EQ(red.size(), 1u) << view.LogLines().text();
+  // Whichever of the two the catalogue lists second.
+  EXPECT_TRUE(red[0].rfind("[\xC3\xBCn] is not copied: its destination name ", 0) == 0 ||
+              red[0].rfind("[\xC3\x9Cn] is not copied: its destination name ", 0) == 0)
+      << red[0];
+  int creates = 0;
+  for (const auto& l : view.ScriptTexts()) creates += l.rfind("CREATE TABLE", 0) == 0;
+  EXPECT_EQ(creates, 1);
 }
 
 // A view copied as a view: created after every table and after the view it reads, no
@@ -160,6 +203,26 @@ TEST_F(JobObjects, AnExistingDestinationWithForeignKeysTakesEveryRow) {
   EXPECT_EQ(Scalar("SELECT COUNT(*) FROM `" + dstDb + "`.a_child"), "1");
 }
 
+// A job that ends by an error in the middle of a cycle leaves the checks on: the
+// window's next job runs on the same destination session.
+TEST_F(JobObjects, ForeignKeyChecksAreOnAgainWhenACycleEndsTheJob) {
+  OnSource(
+      {"CREATE TABLE e_self (id INT PRIMARY KEY, up INT, FOREIGN KEY (up) REFERENCES "
+       "e_self(id))",
+       "INSERT INTO e_self VALUES (1, NULL)"});
+  struct FailingView : RecordingView {
+    void LogLineAdded(std::size_t index) override {
+      if (LogLines().line(index).find(" inserted, ") != std::string_view::npos)
+        throw std::runtime_error("the view failed");
+    }
+  } failing;
+  ado::Connection dest(kDestString);
+  dest.open();
+  EXPECT_THROW(RunInto(AllPhases(), dest, failing), std::runtime_error);
+  auto rs = dest.openQuery("SELECT @@foreign_key_checks");
+  EXPECT_EQ(ado::VariantToText(rs->value(0)), "1") << failing.LogLines().text();
+}
+
 // Refreshing an existing destination: every column outside the key is brought back,
 // indexed and binary ones too, and a float key finds its row.
 TEST_F(JobObjects, RefreshingAnExistingDestinationLeavesNoStaleValue) {
@@ -217,19 +280,10 @@ TEST_F(JobObjects, ZeroDatesBecomeNullTowardSQLServerWithOneLinePerColumn) {
             "SET SESSION sql_mode = ''",
             "INSERT INTO z VALUES (1, '0000-00-00 00:00:00', '2021-00-00', '2021-01-01'), "
             "(2, '0000-00-00 00:00:00', '0000-00-00', '2021-01-02')"});
-  ui::ScopedMessages scoped(messages);
-  ado::Connection source(kSourceString), dest;
-  dest.attach(std::make_unique<ado::NullSession>());
-  TCorvane catalogue;
-  catalogue.SetDBKind(dkMySQL);
-  catalogue.SetConnection(&source);
-  ASSERT_TRUE(catalogue.LoadDBInfo());
-  catalogue.SelectAllChildObject(true);
   TProjectSettings s = AllPhases(WorkDir() + "/zero.sql");
   s.DestKind = dkSQLServer;
   s.DropIfExist = s.CreateObject = false;
-  StopRequested = false;
-  job::RunJob(s, source, dest, catalogue, view);
+  RunTowardNullSession(s);
   const Lines log = view.LogTexts();
   int lines = 0;
   for (const auto& l : log) lines += l.find("zero dates") != std::string::npos;

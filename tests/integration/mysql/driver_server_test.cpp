@@ -161,6 +161,22 @@ TEST(MysqlDriverServer, StatementsAndInfoAndCounters) {
   }
 }
 
+// Under NO_BACKSLASH_ESCAPES a backslash is an ordinary character: escaping with it would
+// end the literal at the quote it was meant to protect.
+TEST(MysqlDriverServer, EscapingFollowsTheSessionsBackslashMode) {
+  const std::string awkward("x\\' OR '1'='1\" -- \0\r\n", 21);
+  for (Kind k : kKinds) {
+    SCOPED_TRACE(Name(k));
+    auto d = MakeDriver(k);
+    TMySQLHandle h = Open(*d);
+    Exec(*d, h, "SET SESSION sql_mode = 'NO_BACKSLASH_ESCAPES'");
+    EXPECT_EQ(Scalar(*d, h, "SELECT '" + d->EscapeString(awkward) + "'"), awkward);
+    Exec(*d, h, "SET SESSION sql_mode = ''");
+    EXPECT_EQ(Scalar(*d, h, "SELECT '" + d->EscapeString(awkward) + "'"), awkward);
+    d->Close(h);
+  }
+}
+
 TEST(MysqlDriverServer, FailuresCarryNumberTextAndVersions) {
   const TestServer& s = TestServer::Get();
   std::string version;

@@ -50,6 +50,10 @@ TEST(Splitter, QuotedTextIsKeptWhole) {
       {"select `odd;name  --`, `a\r\nb` from t;", {"select `odd;name  --`, `a\r\nb` from t;"}},
       {"select 'unterminated;\n  ", {"select 'unterminated;\n  "}},
       {"select 'x'  \r\n;", {"select 'x'  ;"}},
+      // an unclosed comment swallows the rest: it goes on as it is, for the server to refuse
+      {"select 1; /* note ; insert into t values (1);",
+       {"select 1;", "/* note ; insert into t values (1);"}},
+      {"select 1 /*/ 2;", {"select 1 /*/ 2;"}},
   };
   for (const auto& c : cases) EXPECT_EQ(Texts(SplitScript(c.script)), c.statements) << c.script;
 }

@@ -105,6 +105,13 @@ const Case kCases[] = {
      "Exception: std::runtime_error\nMessage: crash test: an exception no handler caught\n",
      "crash::test::ThrowFromHandler()"},
     {"throw-int", "Exception: int\n", "crash::test::ThrowIntFromHandler()"},
+    {"throw-nested",
+     "Exception: std::_Nested_exception<std::runtime_error>\n"
+     "Message: crash test: what failed because of it\n"
+     "Nested: std::runtime_error: crash test: the first cause\n",
+     "crash::test::ThrowNestedFromHandler()"},
+    {"throw-text", "Exception: char const*\nMessage: crash test: a bare text\n",
+     "crash::test::ThrowTextFromHandler()"},
     {"out-of-range", "Exception: std::out_of_range\nMessage: vector::_M_range_check",
      "crash::test::IndexOutOfRange()"},
     {"SIGSEGV", "Signal: SIGSEGV (segmentation fault", "crash::test::RaiseSignal(int)"},
@@ -178,6 +185,33 @@ INSTANTIATE_TEST_SUITE_P(Modes, CommandLineCrash, ::testing::ValuesIn(kCases),
                            return n;
                          });
 
+// Faults whose stack does not reach main: a stack overflow, on the main thread or
+// another one, and a fault on another thread while the main one ends the program.
+TEST(ProgramCrash, AStackOverflowOrAFaultOnAnotherThreadEndsInAReportAnd70) {
+  const Case cases[] = {
+      {"stack-overflow", "Signal: SIGSEGV (segmentation fault, address 0x",
+       "crash::test::RecurseForever(int)"},
+      {"thread-stack-overflow", "Signal: SIGSEGV (segmentation fault, address 0x",
+       "crash::test::RecurseForever(int)"},
+      {"thread-fault-exit", "Signal: SIGSEGV (segmentation fault, sent by process",
+       "crash::test::RaiseSignal(int)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode);
+    const fs::path dir = FreshDir(std::string("cli-") + c.mode);
+    const Ended r = RunProgram(QM_CLI_PATH, dir, {std::string("QUILLMARK_CRASH_TEST=") + c.mode});
+    EXPECT_EQ(r.status, 70) << r.err;
+    EXPECT_EQ(r.signal, 0) << r.err;
+    const std::vector<fs::path> reports = Reports(dir);
+    ASSERT_EQ(reports.size(), 1u) << r.err;
+    const std::string text = testsupport::FileText(reports[0]);
+    EXPECT_NE(text.find(c.cause), std::string::npos) << text;
+    EXPECT_NE(text.find(c.function), std::string::npos) << text;
+    EXPECT_NE(r.err.find("crash report: " + reports[0].string() + "\n"), std::string::npos) << r.err;
+    fs::remove_all(dir);
+  }
+}
+
 TEST(ProgramCrash, TheMySQLClientReportsAnExceptionAndASignal) {
   for (const Case& c : {CaseFor("throw"), CaseFor("SIGSEGV")}) {
     SCOPED_TRACE(c.mode);
@@ -199,15 +233,21 @@ TEST(ProgramCrash, AWorkingDirectoryThatCannotBeWrittenSendsTheReportToTheStateF
   fs::remove_all(state);
 }
 
-TEST(ProgramCrash, WithNowhereToWriteTheMessageSaysSoAndTheStatusIsStill70) {
-  const Ended r = RunProgram(QM_CLI_PATH, "/proc",
-                             {"QUILLMARK_CRASH_TEST=throw", "XDG_STATE_HOME=/proc/no-such-folder",
-                              "HOME=/proc/no-such-folder"});
-  EXPECT_EQ(r.status, 70) << r.err;
-  EXPECT_NE(r.err.find("quillmark-cli: internal error (std::runtime_error); no crash report "
-                       "could be written ("),
-            std::string::npos)
-      << r.err;
+TEST(ProgramCrash, WithNowhereToWriteTheReportGoesToStandardErrorAndTheStatusIsStill70) {
+  for (const Case& c : {CaseFor("throw"), CaseFor("SIGSEGV")}) {
+    SCOPED_TRACE(c.mode);
+    const Ended r = RunProgram(QM_CLI_PATH, "/proc",
+                               {std::string("QUILLMARK_CRASH_TEST=") + c.mode,
+                                "XDG_STATE_HOME=/proc/no-such-folder", "HOME=/proc/no-such-folder"});
+    EXPECT_EQ(r.status, 70) << r.err;
+    const std::string cause = c.mode == std::string("throw") ? "std::runtime_error" : "SIGSEGV";
+    EXPECT_NE(r.err.find("quillmark-cli: internal error (" + cause +
+                         "); no crash report could be written ("),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find(c.cause), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(" in " + std::string(c.function) + " at "), std::string::npos) << r.err;
+  }
 }
 
 TEST(ProgramCrash, NoSwitchNoReport) {

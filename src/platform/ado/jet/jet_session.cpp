@@ -414,6 +414,12 @@ JetSession::JetSession(const std::string& path) : path_(path) {
 
 JetSession::~JetSession() = default;
 
+std::string JetSession::identity() {
+  struct stat st {};
+  if (::stat(path_.c_str(), &st) != 0) return {};
+  return "file:" + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+}
+
 std::string JetSession::readOnlyMessage() const {
   return "Cannot update. The Access file '" + path_ +
          "' is read-only here: Access files can be read but not written.";

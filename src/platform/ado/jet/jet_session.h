@@ -38,8 +38,10 @@ class JetSession : public Session {
   std::unique_ptr<Command> prepare(const std::string& sql) override;
 
   const std::string& path() const { return path_; }
+  // "file:" + the file's device and inode.
+  std::string identity() override;
   // The message every write fails with.
-  std::string readOnlyMessage() const;
+  std::string readOnlyMessage() const override;
 
  private:
   std::string path_;

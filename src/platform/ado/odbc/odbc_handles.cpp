@@ -45,6 +45,12 @@ Statement::Statement(SQLHDBC dbc) {
         "Cannot create a statement");
 }
 
+void Statement::setQueryTimeout(unsigned seconds) {
+  if (seconds == 0) return;
+  SQLSetStmtAttr(h_, SQL_ATTR_QUERY_TIMEOUT,
+                 reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(seconds)), 0);
+}
+
 Statement::~Statement() {
   if (h_ != SQL_NULL_HSTMT) SQLFreeHandle(SQL_HANDLE_STMT, h_);
 }

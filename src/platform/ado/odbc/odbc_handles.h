@@ -36,6 +36,9 @@ class Statement {
   SQLHSTMT get() const { return h_; }
   // Throws the statement's diagnostics unless rc is a success.
   void check(SQLRETURN rc, const char* what) const { Check(rc, SQL_HANDLE_STMT, h_, what); }
+  // Bounds every later execution; 0 leaves the driver's default (none). A driver that
+  // cannot keep to it says so in a warning, which is no failure.
+  void setQueryTimeout(unsigned seconds);
 
  private:
   SQLHSTMT h_ = SQL_NULL_HSTMT;

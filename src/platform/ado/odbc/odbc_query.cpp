@@ -104,9 +104,10 @@ bool ParseDateText(std::string_view s, DateTime& out, bool& hasTime) {
 }
 
 OdbcQuery::OdbcQuery(SQLHDBC dbc, std::string sql, std::vector<std::string> params,
-                     bool datesAsText)
+                     bool datesAsText, unsigned timeoutSeconds)
     : sql_(std::move(sql)), params_(std::move(params)), chunk_(kChunk), datesAsText_(datesAsText) {
   stmt_ = std::make_unique<Statement>(dbc);
+  stmt_->setQueryTimeout(timeoutSeconds);
   paramLengths_.resize(params_.size());
   for (std::size_t i = 0; i < params_.size(); ++i) {
     paramLengths_[i] = static_cast<SQLLEN>(params_[i].size());

@@ -30,9 +30,10 @@ class OdbcQuery : public Recordset {
   // params in order; throws the driver's message. datesAsText: dates and date-times
   // are read as text, so MySQL's zero dates ('0000-00-00', '2021-00-00'), which the
   // driver gives as null when read as dates, arrive as that text; every other date
-  // arrives as a Date or DateTime.
+  // arrives as a Date or DateTime. timeoutSeconds above 0 bounds the statement's
+  // run (the driver's query time-out).
   OdbcQuery(SQLHDBC dbc, std::string sql, std::vector<std::string> params = {},
-            bool datesAsText = false);
+            bool datesAsText = false, unsigned timeoutSeconds = 0);
   ~OdbcQuery() override;
 
   void first() override;

@@ -156,7 +156,7 @@ std::unique_ptr<Recordset> MySQLTables(OdbcSession& s, const std::vector<Variant
   AddCondition(sql, "TABLE_NAME", Restriction(r, 2), params);
   sql += " ORDER BY TABLE_TYPE, TABLE_NAME";
   const auto type = Restriction(r, 3);
-  OdbcQuery q(s.handle(), sql, params);
+  OdbcQuery q(s.handle(), sql, params, false, s.timeouts().catalogueSeconds);
   for (; !q.eof(); q.next()) {
     std::string t = TableTypeOf(VariantToText(q.value(2)));
     if (type && *type != t) continue;
@@ -191,7 +191,7 @@ std::unique_ptr<Recordset> MySQLColumns(OdbcSession& s, const std::vector<Varian
   AddCondition(sql, "TABLE_NAME", Restriction(r, 2), params);
   AddCondition(sql, "COLUMN_NAME", Restriction(r, 3), params);
   sql += " ORDER BY TABLE_NAME, ORDINAL_POSITION";
-  OdbcQuery q(s.handle(), sql, params);
+  OdbcQuery q(s.handle(), sql, params, false, s.timeouts().catalogueSeconds);
   for (; !q.eof(); q.next()) {
     std::vector<Variant> row(SchemaColumns(SchemaRowset::Columns).size());
     auto precision = IntOf(q.value(10));
@@ -249,7 +249,7 @@ std::unique_ptr<Recordset> MySQLIndexes(OdbcSession& s, const std::vector<Varian
   AddCondition(sql, "TABLE_NAME", Restriction(r, 4), params);
   // The primary key first, then the unique indexes, each index's columns in order.
   sql += " ORDER BY TABLE_NAME, INDEX_NAME <> 'PRIMARY', NON_UNIQUE, INDEX_NAME, SEQ_IN_INDEX";
-  OdbcQuery q(s.handle(), sql, params);
+  OdbcQuery q(s.handle(), sql, params, false, s.timeouts().catalogueSeconds);
   for (; !q.eof(); q.next()) {
     std::vector<Variant> row(SchemaColumns(SchemaRowset::Indexes).size());
     const std::string name = VariantToText(q.value(2));
@@ -285,7 +285,7 @@ std::unique_ptr<Recordset> MySQLViews(OdbcSession& s, const std::vector<Variant>
       SchemaCondition(r, params);
   AddCondition(sql, "TABLE_NAME", Restriction(r, 2), params);
   sql += " ORDER BY TABLE_NAME";
-  OdbcQuery q(s.handle(), sql, params);
+  OdbcQuery q(s.handle(), sql, params, false, s.timeouts().catalogueSeconds);
   for (; !q.eof(); q.next()) {
     std::vector<Variant> row(SchemaColumns(SchemaRowset::Views).size());
     row[V_CATALOG] = TextOrNull(q.value(0));
@@ -304,7 +304,9 @@ std::unique_ptr<Recordset> MySQLViews(OdbcSession& s, const std::vector<Variant>
 // A catalogue function's result, read like a query.
 class CatalogResult {
  public:
-  explicit CatalogResult(SQLHDBC dbc) : stmt_(dbc) {}
+  explicit CatalogResult(const OdbcSession& s) : stmt_(s.handle()) {
+    stmt_.setQueryTimeout(s.timeouts().catalogueSeconds);
+  }
   SQLHSTMT get() { return stmt_.get(); }
   void check(SQLRETURN rc, const char* what) { stmt_.check(rc, what); }
   // Reads every row as text (or null) by column number, from 1.
@@ -362,7 +364,7 @@ std::unique_ptr<Recordset> OdbcTables(OdbcSession& s, const std::vector<Variant>
   auto out = std::make_unique<MemoryRecordset>(SchemaColumns(SchemaRowset::Tables));
   Arg cat{Restriction(r, 0)}, sch{AsPattern(s, Restriction(r, 1))},
       name{AsPattern(s, Restriction(r, 2))}, type{Restriction(r, 3)};
-  CatalogResult q(s.handle());
+  CatalogResult q(s);
   q.check(SQLTables(q.get(), cat.ptr(), cat.len(), sch.ptr(), sch.len(), name.ptr(), name.len(),
                     type.ptr(), type.len()),
           "SQLTables");
@@ -385,7 +387,7 @@ std::unique_ptr<Recordset> OdbcColumns(OdbcSession& s, const std::vector<Variant
   auto out = std::make_unique<MemoryRecordset>(SchemaColumns(SchemaRowset::Columns));
   Arg cat{Restriction(r, 0)}, sch{AsPattern(s, Restriction(r, 1))},
       name{AsPattern(s, Restriction(r, 2))}, col{AsPattern(s, Restriction(r, 3))};
-  CatalogResult q(s.handle());
+  CatalogResult q(s);
   q.check(SQLColumns(q.get(), cat.ptr(), cat.len(), sch.ptr(), sch.len(), name.ptr(), name.len(),
                      col.ptr(), col.len()),
           "SQLColumns");
@@ -432,7 +434,7 @@ std::unique_ptr<Recordset> OdbcIndexes(OdbcSession& s, const std::vector<Variant
   std::string pkName;
   std::vector<std::string> pkColumns;
   {
-    CatalogResult pk(s.handle());
+    CatalogResult pk(s);
     if (Succeeded(SQLPrimaryKeys(pk.get(), cat.ptr(), cat.len(), sch.ptr(), sch.len(), name.ptr(),
                                  name.len()))) {
       std::map<std::int64_t, std::string> ordered;
@@ -443,7 +445,7 @@ std::unique_ptr<Recordset> OdbcIndexes(OdbcSession& s, const std::vector<Variant
       for (auto& [_, c] : ordered) pkColumns.push_back(c);
     }
   }
-  CatalogResult q(s.handle());
+  CatalogResult q(s);
   q.check(SQLStatistics(q.get(), cat.ptr(), cat.len(), sch.ptr(), sch.len(), name.ptr(), name.len(),
                         SQL_INDEX_ALL, SQL_QUICK),
           "SQLStatistics");
@@ -493,7 +495,7 @@ std::unique_ptr<Recordset> OdbcViews(OdbcSession& s, const std::vector<Variant>&
     AddCondition(sql, "TABLE_CATALOG", Restriction(r, 0), params);
     AddCondition(sql, "TABLE_SCHEMA", Restriction(r, 1), params);
     AddCondition(sql, "TABLE_NAME", Restriction(r, 2), params);
-    OdbcQuery q(s.handle(), sql, params);
+    OdbcQuery q(s.handle(), sql, params, false, s.timeouts().catalogueSeconds);
     for (; !q.eof(); q.next()) {
       std::vector<Variant> row(SchemaColumns(SchemaRowset::Views).size());
       row[V_CATALOG] = TextOrNull(q.value(0));

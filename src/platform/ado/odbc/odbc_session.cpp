@@ -71,10 +71,12 @@ class OdbcCommand : public Command {
 
 }  // namespace
 
-OdbcSession::OdbcSession(const std::string& odbcConnectionString) {
+OdbcSession::OdbcSession(const std::string& odbcConnectionString, Timeouts timeouts)
+    : timeouts_(timeouts) {
   Check(SQLAllocHandle(SQL_HANDLE_DBC, Environment(), &dbc_), SQL_HANDLE_ENV, Environment(),
         "Cannot create an ODBC connection");
-  SQLSetConnectAttr(dbc_, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(15), 0);
+  SQLSetConnectAttr(dbc_, SQL_ATTR_LOGIN_TIMEOUT,
+                    reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeouts_.loginSeconds)), 0);
   std::string in = odbcConnectionString;
   SQLCHAR out[2048];
   SQLSMALLINT outLen = 0;
@@ -105,6 +107,23 @@ OdbcSession::~OdbcSession() {
   exec_.reset();
   if (connected_) SQLDisconnect(dbc_);
   if (dbc_ != SQL_NULL_HDBC) SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+}
+
+std::string OdbcSession::identity() {
+  std::string sql;
+  if (dialect_ == Dialect::MySQL)
+    sql = "SELECT 'mysql', @@hostname, @@port, @@datadir, DATABASE()";
+  else if (dialect_ == Dialect::SQLServer)
+    sql = "SELECT 'sqlserver', @@SERVERNAME, DB_NAME()";
+  else
+    return {};
+  OdbcQuery q(dbc_, sql, {}, false, timeouts_.catalogueSeconds);
+  std::string out;
+  for (int i = 0; i < q.fieldCount(); ++i) {
+    if (i > 0) out += '\n';
+    if (!q.eof() && !q.value(i).isNull()) out += VariantToText(q.value(i));
+  }
+  return out;
 }
 
 std::string OdbcSession::quoteName(const std::string& name) const {

@@ -14,11 +14,17 @@ namespace ado::odbc {
 
 enum class Dialect { MySQL, SQLServer, Other };
 
+// How long a session waits for a silent server, in seconds; 0 waits for ever.
+struct Timeouts {
+  unsigned loginSeconds = 30;      // connecting and logging in
+  unsigned catalogueSeconds = 30;  // each schema rowset's statement
+};
+
 class OdbcSession : public Session {
  public:
   // Connects with an ODBC connection string; throws DatabaseError with the driver
   // manager's or the driver's message.
-  explicit OdbcSession(const std::string& odbcConnectionString);
+  OdbcSession(const std::string& odbcConnectionString, Timeouts timeouts = {});
   ~OdbcSession() override;
   OdbcSession(const OdbcSession&) = delete;
   OdbcSession& operator=(const OdbcSession&) = delete;
@@ -31,6 +37,10 @@ class OdbcSession : public Session {
   std::unique_ptr<Command> prepare(const std::string& sql) override;
 
   Dialect dialect() const { return dialect_; }
+  const Timeouts& timeouts() const { return timeouts_; }
+  // MySQL: "mysql:" + host name, port, data folder and current database; SQL Server:
+  // "sqlserver:" + server name and current database; empty for other databases.
+  std::string identity() override;
   SQLHDBC handle() const { return dbc_; }
   const std::string& identifierQuote() const { return quote_; }
   // The escape of "_" and "%" in catalogue function arguments; empty when there is none.
@@ -42,6 +52,7 @@ class OdbcSession : public Session {
   SQLHDBC dbc_ = SQL_NULL_HDBC;
   bool connected_ = false;
   Dialect dialect_ = Dialect::Other;
+  Timeouts timeouts_;
   std::string quote_ = "\"";
   std::string patternEscape_;
   std::unique_ptr<Statement> exec_;  // reused by execute()
