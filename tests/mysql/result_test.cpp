@@ -267,6 +267,55 @@ TEST(MysqlQueryReply, UseResultOutOfOrder) {
   EXPECT_EQ(s.client->ErrorNumber(), 0);
 }
 
+// A CALL answers with its result sets, each ended by a packet whose status says whether
+// another follows, then the procedure's own OK; an error packet ends the chain.
+TEST(MysqlQueryReply, MoreResultsAreReadInTurn) {
+  const std::string more("\xFE\0\0\x0A\0", 5);  // autocommit + more results
+  const uint32_t flags = mysql::kDefaultClientFlags | mysql::kClientMultiResults;
+  auto s = WithReply(Replies({LenInt(1), Column("a"), Eof(), Row({"1"}), Row({"2"}), more,
+                              LenInt(1), Column("b"), Eof(), Row({"x"}), Row({"y"}), more,
+                              qmtest::Ok(0, 0, 0x0002)}) +
+                         Packet(1, qmtest::Ok()),
+                     {}, flags);
+  ASSERT_EQ(s.client->Query("call p()"), 0);
+  EXPECT_FALSE(s.client->MoreResults()) << "not before the rows are read";
+  auto r = s.client->UseResult();
+  ASSERT_NE(r, nullptr);
+  ASSERT_NE(r->FetchRow(), nullptr);
+  ASSERT_NE(r->FetchRow(), nullptr);
+  EXPECT_EQ(r->FetchRow(), nullptr);
+  EXPECT_EQ(r->LastReadResult(), 1);
+  ASSERT_TRUE(s.client->MoreResults());
+  EXPECT_NE(s.client->Query("select 2"), 0) << "results still come";
+  EXPECT_EQ(s.client->ErrorNumber(), mysql::CR_COMMANDS_OUT_OF_SYNC);
+
+  ASSERT_EQ(s.client->NextResult(), 0) << s.client->ErrorText();
+  r = s.client->UseResult();
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(r->Field(0).name, "b");
+  ASSERT_NE(r->FetchRow(), nullptr);
+  mysql::FreeResult(r);  // the rest is drained; its end still tells of the OK after it
+  ASSERT_TRUE(s.client->MoreResults());
+  ASSERT_EQ(s.client->NextResult(), 0) << s.client->ErrorText();
+  EXPECT_EQ(s.client->FieldCount(), 0u);
+  EXPECT_FALSE(s.client->MoreResults());
+  EXPECT_NE(s.client->NextResult(), 0);
+  EXPECT_EQ(s.client->ErrorNumber(), mysql::CR_COMMANDS_OUT_OF_SYNC);
+  EXPECT_TRUE(s.client->Ping()) << s.client->ErrorText();
+
+  auto failing = WithReply(
+      Replies({LenInt(1), Column("a"), Eof(), Row({"1"}), more, qmtest::Err(1054, "no col")}),
+      {}, flags);
+  ASSERT_EQ(failing.client->Query("select 1; select c"), 0);
+  r = failing.client->UseResult();
+  while (r->FetchRow()) {
+  }
+  ASSERT_TRUE(failing.client->MoreResults());
+  EXPECT_NE(failing.client->NextResult(), 0);
+  EXPECT_EQ(failing.client->ErrorNumber(), 1054);
+  EXPECT_FALSE(failing.client->MoreResults()) << "the error ends the chain";
+}
+
 TEST(MysqlLocalInfile, StatementNamesTheFile) {
   const std::pair<const char*, std::optional<std::string>> cases[] = {
       {"LOAD DATA LOCAL INFILE '/tmp/a.csv' INTO TABLE t", "/tmp/a.csv"},

@@ -33,6 +33,7 @@ constexpr uint32_t kDefaultClientFlags = 0xA285;
 enum ServerStatus : uint16_t {
   kServerInTransaction = 0x1,
   kServerAutocommit = 0x2,
+  kServerMoreResultsExist = 0x8,
   kServerNoBackslashEscapes = 0x200,  // sql_mode NO_BACKSLASH_ESCAPES is in force
 };
 
@@ -90,6 +91,13 @@ class TMysqlClient {
   int ReadQueryResult();
   // The pending result set, streamed; none without one (or with 2014 out of order).
   std::unique_ptr<TMysqlResult> UseResult();
+  // With kClientMultiResults asked for, a statement (a CALL, several statements in one
+  // text) may answer with more results: true once the current one is read to its end and
+  // another follows. NextResult reads its header as Query does (0 on success).
+  bool MoreResults() const {
+    return status_ == kReady && (serverStatus_ & kServerMoreResultsExist) != 0;
+  }
+  int NextResult();
 
   void SetCompress(bool on);
   void SetNamedPipe(bool on);
@@ -158,6 +166,8 @@ class TMysqlClient {
   int OutOfMemory();
   // Reads and drops the rows of a result nobody will read; the session is ready again.
   void DrainRows();
+  // The end of a row stream; keeps the server status it carries.
+  bool AtRowsEnd(const uint8_t* p, int length);
   void FinishStreaming(TMysqlResult* result, uint64_t rows);
 
   TMysqlNet net_;

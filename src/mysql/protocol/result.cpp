@@ -95,6 +95,11 @@ std::optional<std::string> LocalInfileName(const std::string& statement) {
 
 int TMysqlClient::Query(const std::string& statement) {
   if (statement.empty()) return 0;
+  // The server still sends results of the last statement.
+  if (MoreResults()) {
+    ClientError(CR_COMMANDS_OUT_OF_SYNC);
+    return 1;
+  }
   if (reconnect_ && !Ping()) return 1;
   if (SimpleCommand(kComQuery, statement.data(), statement.size(), true, reconnect_) != 0) {
     return 1;
@@ -110,6 +115,23 @@ int TMysqlClient::Query(const std::string& statement) {
   return rc;
 }
 
+bool TMysqlClient::AtRowsEnd(const uint8_t* p, int length) {
+  if (!IsEndPacket(p, length)) return false;
+  // A 4.1 end packet: 0xFE, warning count, status.
+  if (length >= 5 && (serverCaps_ & kClientProtocol41)) {
+    serverStatus_ = static_cast<uint16_t>(p[3] | (p[4] << 8));
+  }
+  return true;
+}
+
+int TMysqlClient::NextResult() {
+  if (!MoreResults()) {
+    ClientError(CR_COMMANDS_OUT_OF_SYNC);
+    return -1;
+  }
+  return ReadQueryResult();
+}
+
 int TMysqlClient::OutOfMemory() {
   net_.Vio().Close();
   fields_.clear();
@@ -122,7 +144,7 @@ int TMysqlClient::OutOfMemory() {
 void TMysqlClient::DrainRows() {
   for (;;) {
     int len = net_.SafeRead();
-    if (len < 0 || IsEndPacket(net_.ReadPos(), len)) break;
+    if (len < 0 || AtRowsEnd(net_.ReadPos(), len)) break;
   }
   status_ = kReady;
 }
@@ -236,6 +258,8 @@ int TMysqlClient::ReadQueryResult() {
 }
 
 int TMysqlClient::ReadQueryResultSteps() {
+  // Cleared first so that an error packet ends a chain of results.
+  serverStatus_ &= static_cast<uint16_t>(~kServerMoreResultsExist);
   int len = net_.SafeRead();
   if (len < 0) return -1;
   fields_.clear();
@@ -375,7 +399,7 @@ TMysqlResult::~TMysqlResult() {
   if (s->status_ == TMysqlClient::kStreaming) {
     for (;;) {
       int len = s->net_.SafeRead();
-      if (len < 0 || IsEndPacket(s->net_.ReadPos(), len)) break;
+      if (len < 0 || s->AtRowsEnd(s->net_.ReadPos(), len)) break;
     }
     s->FinishStreaming(this, rowCount_);
   }
@@ -402,7 +426,7 @@ void TMysqlResult::ReadRow() {
   int len = net.SafeRead();
   if (len < 0) return End(-1);
   const uint8_t* p = net.ReadPos();
-  if (IsEndPacket(p, len)) return End(1);
+  if (session_->AtRowsEnd(p, len)) return End(1);
 
   const size_t n = fields_.size();
   // The values and their terminators never take more than the packet plus one byte

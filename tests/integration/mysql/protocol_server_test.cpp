@@ -4,7 +4,9 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
@@ -329,7 +331,7 @@ TEST(MysqlProtocolServer, CommandLineClientPrintsLikeMariadbBatch) {
       " 'ünï' AS u";
   const std::string ours =
       Capture(std::string(QM_MYSQL_TOOL) + tcp + args + " -e \"" + sql +
-              "\" -e \"SELECT seq FROM seq_1_to_3\" -e \"SELECT 1 AS none FROM DUAL WHERE 0\"");
+              ";\" -e \"SELECT seq FROM seq_1_to_3;\" -e \"SELECT 1 AS none FROM DUAL WHERE 0\"");
   const std::string theirs =
       Capture("mariadb --no-defaults --batch --protocol=tcp" + tcp + args + " -e \"" + sql +
               "; SELECT seq FROM seq_1_to_3; SELECT 1 AS none FROM DUAL WHERE 0\"");
@@ -345,5 +347,132 @@ TEST(MysqlProtocolServer, CommandLineClientPrintsLikeMariadbBatch) {
   const std::string failed = Capture(std::string(QM_MYSQL_TOOL) + tcp + args +
                                      " -e 'SELECT * FROM missing_table' 2>&1;"
                                      " echo \"exit=$?\"");
-  EXPECT_EQ(failed, "ERROR 1146 (42S02): Table 'qm_test.missing_table' doesn't exist\nexit=1\n");
+  EXPECT_EQ(failed,
+            "--------------\nSELECT * FROM missing_table\n--------------\n\n"
+            "ERROR 1146 (42S02) at line 1: Table 'qm_test.missing_table' doesn't exist\nexit=1\n");
+}
+
+namespace {
+
+std::string ShellQuoted(const std::string& s) {
+  std::string out = "'";
+  for (char ch : s) out += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
+  return out + "'";
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+struct Ran {
+  std::string out, err;
+  int status = -1;
+};
+
+// Runs `command` with `input` on its standard input.
+Ran RunWithInput(const std::string& command, const std::string& input) {
+  char dir[] = "/tmp/qm-batch-XXXXXX";
+  if (!::mkdtemp(dir)) return {};
+  const std::string d = dir;
+  std::ofstream(d + "/in", std::ios::binary) << input;
+  Ran r;
+  r.status = std::system((command + " <" + d + "/in >" + d + "/out 2>" + d + "/err").c_str());
+  r.out = ReadFile(d + "/out");
+  r.err = ReadFile(d + "/err");
+  std::system(("rm -rf " + d).c_str());
+  return r;
+}
+
+}  // namespace
+
+// The same scripts through quillmark-mysql and `mariadb --batch`: standard output,
+// standard error and exit status must agree.
+TEST(MysqlProtocolServer, CommandLineClientAgreesWithMariadbOnScripts) {
+  const TestServer& s = TestServer::Get();
+  const std::string args = " --host=" + s.host + " --port=" + std::to_string(s.port) +
+                           " --user=" + s.user + " --password=" + s.password + " qm_test";
+  {
+    TMysqlClient c;
+    ASSERT_TRUE(c.Connect(s.host, s.user, s.password, "qm_test", static_cast<uint32_t>(s.port),
+                          "", false, mysql::kDefaultClientFlags));
+    ASSERT_TRUE(Exec(c, "DROP PROCEDURE IF EXISTS batch_two_sets"));
+    ASSERT_TRUE(Exec(c,
+                     "CREATE PROCEDURE batch_two_sets() BEGIN SELECT 1 AS a; "
+                     "SELECT 'x' AS b, NULL AS c UNION ALL SELECT 'y', 2; END"));
+  }
+  struct Case {
+    const char* what;
+    std::vector<std::string> execute;  // -e options; none: the script is standard input
+    std::string input;
+  };
+  const Case cases[] = {
+      {"several statements in one -e", {"select 1 as a; select 2 as b;"}, ""},
+      {"several -e joined with a blank", {"select 1", "select 2"}, ""},
+      {"a comment in one -e swallows the next", {"select 1 # x", "select 2"}, ""},
+      {"error after output, statement framed", {"select 1;", "select nope"}, ""},
+      {"a lone ;", {";"}, ""},
+      {"an empty -e", {""}, ""},
+      {"comments kept apart from executable ones",
+       {"/* x */ select 1 /*!  , 2 */ -- tail"}, ""},
+      {"error line is the first token's line", {"select 1;\n-- c\n  select nope; select 3"}, ""},
+      {"byte-order mark, multi-line string, empty statements", {},
+       "\xEF\xBB\xBFselect 1 as a;\nselect \"x\ny\" as b;\n;\n;;\nselect 3 #c\n;\n"},
+      {"string with ; -- and an escaped quote after three backslashes", {},
+       "select 'a\\\\\\'b;--c\n#d' as s;\n"},
+      {"error after comments on later lines", {},
+       "select 1;\n/* a\nb */ -- c\n  select nope ;\nselect 2;\n"},
+      {"unclosed string runs to the end", {}, "select 1;\nselect \"unclosed;\nselect 2;\n"},
+      {"last statement without terminator", {}, "select 5 as five"},
+      {"CALL with two result sets, then more", {"call batch_two_sets(); select 9 as n"}, ""},
+      {"CALL then a failing statement", {"call batch_two_sets(); select nope"}, ""},
+      {"use of a missing database", {"use no_such_db"}, ""},
+  };
+  for (const auto& c : cases) {
+    std::string execute;
+    for (const auto& e : c.execute) execute += " -e " + ShellQuoted(e);
+    const Ran ours = RunWithInput(std::string(QM_MYSQL_TOOL) + args + execute, c.input);
+    const Ran theirs = RunWithInput(
+        "mariadb --no-defaults --batch --protocol=tcp" + args + execute, c.input);
+    EXPECT_EQ(ours.out, theirs.out) << c.what;
+    EXPECT_EQ(ours.err, theirs.err) << c.what;
+    EXPECT_EQ(ours.status, theirs.status) << c.what;
+  }
+}
+
+TEST(MysqlProtocolServer, CommandLineClientPasswordAndOutput) {
+  const TestServer& s = TestServer::Get();
+  const std::string tool = QM_MYSQL_TOOL;
+  const std::string conn = " --host=" + s.host + " --port=" + std::to_string(s.port) +
+                           " --user=" + s.user + " --database=qm_test";
+
+  // The password does not stay readable in the process list.
+  const std::string seen = Capture(tool + conn + " -p" + s.password +
+                                   " -e 'select sleep(1)' >/dev/null & sleep 0.5;"
+                                   " tr '\\0' ' ' </proc/$!/cmdline; wait");
+  EXPECT_EQ(seen.find(s.password), std::string::npos) << seen;
+  EXPECT_NE(seen.find(" -p" + std::string(s.password.size(), 'x') + " "), std::string::npos)
+      << seen;
+
+  // MYSQL_PWD when no password is given.
+  EXPECT_EQ(Capture("MYSQL_PWD=" + ShellQuoted(s.password) + " " + tool + conn +
+                    " -e 'select 1 as one'"),
+            "one\n1\n");
+
+  // -p alone asks on the terminal, without echo.
+  const std::string asked =
+      Capture("(sleep 0.5; echo " + ShellQuoted(s.password) + ") | script -qec " +
+              ShellQuoted(tool + conn + " -p -e 'select 7 as t'") + " /dev/null");
+  EXPECT_EQ(asked, "Enter password: \r\nt\r\n7\r\n");
+
+  // Help goes to standard output; a reader that goes away ends the program quietly.
+  EXPECT_NE(Capture(tool + " --help 2>/dev/null; echo \"exit=$?\"").find("usage:"),
+            std::string::npos);
+  EXPECT_NE(Capture(tool + " --help 2>/dev/null; echo \"exit=$?\"").find("\nexit=0\n"),
+            std::string::npos);
+  EXPECT_EQ(Capture("bash -c " + ShellQuoted("set -o pipefail; " + tool + conn + " -p" +
+                                             s.password +
+                                             " -e 'select seq from seq_1_to_2000000' 2>&1 |"
+                                             " head -1; echo \"exit=$?\"")),
+            "seq\nexit=0\n");
 }
