@@ -323,7 +323,7 @@ TEST_F(Cli, ClosedStandardDescriptorsDoNotCarryTextIntoTheDatabase) {
   setup.closed = {1};
   const Result tool = RunProgram({"--host=127.0.0.1", "--port=" + std::to_string(server.port),
                                   "--user=" + server.user, "--password=" + server.password,
-                                  "-e", "SELECT 'no reader'",
+                                  "-e", "SELECT 'no reader';",
                                   "-e", "CREATE TABLE `" + dstDb + "`.marker (id INT)"},
                                  WorkDir(), setup);
   EXPECT_EQ(tool.status, 0) << tool.err;
