@@ -1,6 +1,6 @@
 #include "catalog/corvane.h"
 
-#include <strings.h>
+#include "platform/text/text.h"
 
 void* TCorvaneObject::SelectAllChildObject(bool select, void* node) {
   for (auto& f : Fields) f.Selected = select;
@@ -17,9 +17,7 @@ bool TCorvaneObject::HasPrimaryKey() const {
 
 const TCorvaneField* TCorvaneObject::FindField(std::string_view name) const {
   for (const auto& f : Fields)
-    if (f.FieldName.size() == name.size() &&
-        strncasecmp(f.FieldName.data(), name.data(), name.size()) == 0)
-      return &f;
+    if (text::EqualsNoCase(f.FieldName, name)) return &f;
   return nullptr;
 }
 

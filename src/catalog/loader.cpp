@@ -7,6 +7,7 @@
 
 #include "catalog/corvane.h"
 #include "platform/ado/connection.h"
+#include "platform/text/text.h"
 #include "platform/ui/messages.h"
 
 namespace {
@@ -35,16 +36,6 @@ std::vector<ado::Variant> ObjectRestrictions(const TCorvaneObject& o, std::size_
 }
 
 }  // namespace
-
-std::string QuotedLiteral(std::string_view text, bool backslashEscapes) {
-  std::string out = "'";
-  for (char c : text) {
-    out += c;
-    if (c == '\'' || (backslashEscapes && c == '\\')) out += c;
-  }
-  out += '\'';
-  return out;
-}
 
 std::string StripDatabaseQualifier(std::string_view s, std::string_view database) {
   std::string out;
@@ -222,7 +213,7 @@ bool TCorvaneObject::InitialADODBObject(ado::Connection* connection) {
         if (!seen) names.push_back(std::move(name));
       }
       for (const std::string& name : names) {
-        indexes->setFilter("INDEX_NAME=" + QuotedLiteral(name, false));
+        indexes->setFilter("INDEX_NAME=" + text::SqlTextLiteral(name, false));
         indexes->first();
         auto index = std::make_unique<TCorvaneIndex>();
         if (!indexes->eof()) {
@@ -268,13 +259,13 @@ std::string TCorvaneObject::GetViewDefinition() {
   if (!IsServerKind(DBKind)) return {};
   const bool mysql = IsMySQLKind(DBKind);
   std::string sql = "SELECT * FROM INFORMATION_SCHEMA.VIEWS WHERE TABLE_NAME = " +
-                    QuotedLiteral(ObjectName, mysql);
+                    text::SqlTextLiteral(ObjectName, mysql);
   // Only this database's view (MySQL) or this schema's (SQL Server) may supply the
   // definition of a view of that name.
   if (mysql)
     sql += " AND TABLE_SCHEMA = DATABASE()";
   else if (!SchemaName.empty())
-    sql += " AND TABLE_SCHEMA = " + QuotedLiteral(SchemaName, false);
+    sql += " AND TABLE_SCHEMA = " + text::SqlTextLiteral(SchemaName, false);
   try {
     auto rs = Connection->openQuery(sql);
     rs->first();

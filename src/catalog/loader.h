@@ -9,7 +9,3 @@
 // qualified name, so the view reads the tables of whatever database it is created
 // in. Text inside string literals and other databases' qualifiers stay as they are.
 std::string StripDatabaseQualifier(std::string_view definition, std::string_view database);
-
-// Text between single quotes for the catalogue's own queries: quotes doubled, and
-// for MySQL backslashes doubled too, so the text stays one literal.
-std::string QuotedLiteral(std::string_view text, bool backslashEscapes);

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "platform/ado/connection_string.h"
+#include "platform/ado/provider.h"
 
 namespace cli {
 
@@ -129,11 +130,15 @@ TCliOptions ParseArguments(const std::vector<std::string>& args) {
 }
 
 std::optional<TDatabaseKind> KindFromConnectionString(const std::string& connectionString) {
-  const std::string provider =
-      ado::ProviderBaseName(ado::ConnectionString(connectionString).value("Provider"));
-  if (provider == "MICROSOFT.JET.OLEDB" || provider == "MICROSOFT.ACE.OLEDB") return dkAccess;
-  if (provider == "SQLOLEDB" || provider == "SQLNCLI") return dkSQLServer;
-  if (provider == "MSDASQL") return dkMySQL;
+  const auto provider =
+      ado::ProviderNamed(ado::ConnectionString(connectionString).value("Provider"));
+  if (!provider) return std::nullopt;
+  switch (*provider) {
+    case ado::ProviderKind::Jet: return dkAccess;
+    case ado::ProviderKind::SqlOledb:
+    case ado::ProviderKind::SqlNcli: return dkSQLServer;
+    case ado::ProviderKind::Msdasql: return dkMySQL;
+  }
   return std::nullopt;
 }
 

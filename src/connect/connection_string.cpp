@@ -3,23 +3,17 @@
 #include <exception>
 
 #include "platform/ado/connection.h"
+#include "platform/text/text.h"
 #include "platform/ui/messages.h"
 
 namespace {
 
-// Blanks and control characters at both ends go, as the user cannot see them.
-std::string Trimmed(const std::string& s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return s.substr(b, e - b);
-}
-
 // A value as it goes into a template: unchanged, unless a ";" would end it early or a
 // leading quote would be read as quoting; then in double quotes, inner ones doubled,
-// which the connection-string reader takes back to the value itself.
+// which the connection-string reader takes back to the value itself. Blanks and
+// control characters at both ends go first, as the user cannot see them.
 std::string Value(const std::string& raw) {
-  const std::string v = Trimmed(raw);
+  const std::string v(text::TrimControls(raw));
   if (v.find(';') == std::string::npos && (v.empty() || (v[0] != '"' && v[0] != '\''))) return v;
   std::string quoted = "\"";
   for (char c : v) {

@@ -1,9 +1,9 @@
 #include "job/fill_order.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <functional>
+
+#include "platform/text/text.h"
 
 namespace job {
 
@@ -49,7 +49,7 @@ std::vector<TFillGroup> FillOrder(const std::vector<TCorvaneObject*>& objects,
     for (int i = 0; i < n; ++i)
       if (objects[i]->ObjectName == name) return i;
     for (int i = 0; i < n; ++i)
-      if (strcasecmp(objects[i]->ObjectName.c_str(), name.c_str()) == 0) return i;
+      if (text::EqualsNoCase(objects[i]->ObjectName, name)) return i;
     return -1;
   };
   // parents[i]: the objects that object i refers to.

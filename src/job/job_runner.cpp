@@ -1,7 +1,6 @@
 #include "job/job_runner.h"
 
 #include <locale.h>
-#include <strings.h>
 #include <wctype.h>
 
 #include <cctype>
@@ -15,6 +14,7 @@
 #include "job/log_time.h"
 #include "job/process_state.h"
 #include "job/script_file.h"
+#include "platform/text/text.h"
 #include "sqlgen/quoting.h"
 #include "sqlgen/source_row.h"
 #include "sqlgen/statements.h"
@@ -43,10 +43,6 @@ std::string SourceSelect(const TCorvaneObject& object, const TProjectSettings& s
 }
 
 namespace {
-
-bool SameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
 
 // The name with every letter in lower case, Unicode letters too: destinations that
 // ignore case do so beyond ASCII (Ü and ü are one table name in SQL Server).
@@ -135,7 +131,7 @@ class TPassRow : public TSourceRow {
     // query's column order: try the column after the last one found first.
     const int count = rs_.fieldCount();
     if (hint_ >= count) hint_ = 0;  // the next row starts again at the first column
-    if (hint_ < count && SameName(rs_.fieldName(hint_), name)) return value(hint_++);
+    if (hint_ < count && text::EqualsNoCase(rs_.fieldName(hint_), name)) return value(hint_++);
     const int i = rs_.fieldIndex(name);
     if (i < 0) return null_;
     hint_ = i + 1;
@@ -303,7 +299,8 @@ std::vector<TCorvaneObject*> TRunner::WithoutCollisions(
     std::string clash;
     for (std::size_t a = 0; a < o->Fields.size() && clash.empty(); ++a)
       for (std::size_t b = 0; b < a && clash.empty(); ++b)
-        if (SameDestName(TrimBlanks(o->Fields[a].FieldName), TrimBlanks(o->Fields[b].FieldName)))
+        if (SameDestName(text::TrimBlanks(o->Fields[a].FieldName),
+                         text::TrimBlanks(o->Fields[b].FieldName)))
           clash = "its columns [" + o->Fields[b].FieldName + "] and [" + o->Fields[a].FieldName +
                   "] have one destination name, " + Enclose(o->Fields[a].FieldName, destQuote_) +
                   ".";
@@ -541,7 +538,7 @@ void TRunner::TransferPhase(const TCorvaneObject& object) {
     // The destination's columns carry the names CREATE TABLE gave them, blanks trimmed.
     const int columns = query_->fieldCount();
     std::vector<std::string> destColumns;
-    for (int i = 0; i < columns; ++i) destColumns.emplace_back(TrimBlanks(query_->fieldName(i)));
+    for (int i = 0; i < columns; ++i) destColumns.emplace_back(text::TrimBlanks(query_->fieldName(i)));
     // Columns the destination fills itself are not set.
     std::vector<bool> skip(static_cast<std::size_t>(columns));
     for (std::size_t i = 0; i < skip.size(); ++i) {

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "platform/ado/connection_string.h"
+#include "platform/ado/provider.h"
 
 namespace job {
 
@@ -23,8 +24,7 @@ std::string SameDatabaseMessage(ado::Connection& source, ado::Connection& dest) 
 
 std::string AccessFileOf(const std::string& connectionString) {
   const ado::ConnectionString cs(connectionString);
-  const std::string provider = ado::ProviderBaseName(cs.value("Provider"));
-  if (provider != "MICROSOFT.JET.OLEDB" && provider != "MICROSOFT.ACE.OLEDB") return {};
+  if (ado::ProviderNamed(cs.value("Provider")) != ado::ProviderKind::Jet) return {};
   return cs.value("Data Source");
 }
 

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/text/text.h"
 #include "sqlgen/source_row.h"
 #include "sqlgen/type_mapping.h"
 
@@ -15,46 +16,13 @@ namespace {
 constexpr std::string_view kPlaceholderHead = "*_*Value";
 constexpr std::string_view kPlaceholderTail = "T_T";
 
-std::string_view TrimView(std::string_view s) {
-  auto isSpace = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
-  while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
-  while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
-  return s;
-}
-
 std::string UpperTrim(std::string_view s) {
-  std::string out(TrimView(s));
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
+  return text::UpperCase(text::TrimBlanks(s));
 }
 
 bool InList(std::string_view name, std::initializer_list<std::string_view> list) {
   const std::string n = UpperTrim(name);
   return std::find(list.begin(), list.end(), n) != list.end();
-}
-
-// Text as it goes between single quotes in the destination dialect.
-std::string EscapeText(std::string_view text, TDatabaseKind destKind) {
-  std::string out;
-  out.reserve(text.size() + 8);
-  const bool mysql = IsMySQLDialect(destKind);
-  for (char c : text) {
-    if (c == '\'') {
-      out += "''";
-    } else if (mysql && c == '\\') {
-      out += "\\\\";
-    } else if (mysql && c == '\0') {
-      out += "\\0";
-    } else if (mysql && c == '\r') {
-      // As the server's own escaping writes them, so a statement stays on its line.
-      out += "\\r";
-    } else if (mysql && c == '\n') {
-      out += "\\n";
-    } else {
-      out += c;
-    }
-  }
-  return out;
 }
 
 // A bare text value is written bare only when it reads as a plain number.
@@ -172,10 +140,6 @@ bool IsRowVersion(std::string_view destTypeName, TDatabaseKind destKind) {
 
 }  // namespace
 
-std::string_view TrimBlanks(std::string_view text) {
-  return TrimView(text);
-}
-
 void GetQuoteChars(TDatabaseKind kind, std::string& identifierQuote, std::string& textQuote) {
   if (IsAccessDialect(kind) || IsMySQLDialect(kind)) {
     identifierQuote = "`";
@@ -187,7 +151,7 @@ void GetQuoteChars(TDatabaseKind kind, std::string& identifierQuote, std::string
 }
 
 std::string Enclose(std::string_view text, std::string_view quote) {
-  return EncloseExact(TrimView(text), quote);
+  return EncloseExact(text::TrimBlanks(text), quote);
 }
 
 std::string EncloseExact(std::string_view t, std::string_view quote) {
@@ -210,7 +174,7 @@ std::string EncloseExact(std::string_view t, std::string_view quote) {
 }
 
 std::string AdjustObjectName(std::string_view name, const TProjectSettings& settings) {
-  std::string_view t = TrimView(name);
+  std::string_view t = text::TrimBlanks(name);
   if (settings.DestKind != dkMySQL) return std::string(t);
   std::string out;
   out.reserve(t.size());
@@ -277,11 +241,12 @@ TValueLiteral ValueLiteral(const ado::Variant& value, bool quoted, TDatabaseKind
     case VariantKind::Decimal:
       return {ado::VariantToText(value), false};
     case VariantKind::Text: {
-      const std::string& text = value.asText();
-      if (!quoted && IsPlainNumber(text)) return {text, false};
+      const std::string& s = value.asText();
+      if (!quoted && IsPlainNumber(s)) return {s, false};
+      const std::string escaped = text::EscapeSqlText(s, IsMySQLDialect(destKind));
       // N'...' keeps the characters outside the server's code page.
-      if (IsSQLServerDialect(destKind)) return {"N'" + EscapeText(text, destKind) + "'", true};
-      return inQuotes(EscapeText(text, destKind));
+      if (IsSQLServerDialect(destKind)) return {"N'" + escaped + "'", true};
+      return inQuotes(escaped);
     }
     case VariantKind::Bytes:
       return {HexLiteral(value.asBytes().data, destKind), true};

@@ -16,9 +16,6 @@ class TSourceRow;
 // without a dialect.
 void GetQuoteChars(TDatabaseKind kind, std::string& identifierQuote, std::string& textQuote);
 
-// The text without its surrounding blanks, as Enclose and AdjustObjectName trim it.
-std::string_view TrimBlanks(std::string_view text);
-
 // The trimmed text between two quotes; a quote inside it is doubled. Empty for
 // blank text.
 std::string Enclose(std::string_view text, std::string_view quote);

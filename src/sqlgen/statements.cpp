@@ -1,10 +1,9 @@
 #include "sqlgen/statements.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <vector>
 
+#include "platform/text/text.h"
 #include "sqlgen/quoting.h"
 #include "sqlgen/source_row.h"
 #include "sqlgen/type_mapping.h"
@@ -30,10 +29,6 @@ std::string Placeholder(const TCorvaneField& f, const Quotes& q, TDatabaseKind k
   return IsQuotedType(f, kind) ? QuotedPlaceholder(f, q) : ValuePlaceholder(f);
 }
 
-bool SameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
-
 std::vector<const TCorvaneField*> AllFields(const TCorvaneObject& object) {
   std::vector<const TCorvaneField*> out;
   out.reserve(object.Fields.size());
@@ -54,14 +49,14 @@ std::vector<std::string> KeyColumns(const TCorvaneObject& object) {
 // for every other column.
 const char* SinglePrecisionCast(const TCorvaneField& f, TDatabaseKind dest) {
   const std::string type = DestTypeName(f, dest);
-  if (IsMySQLDialect(dest) && strcasecmp(type.c_str(), "FLOAT") == 0) return "FLOAT";
-  if (IsSQLServerDialect(dest) && strcasecmp(type.c_str(), "REAL") == 0) return "REAL";
+  if (IsMySQLDialect(dest) && text::EqualsNoCase(type, "FLOAT")) return "FLOAT";
+  if (IsSQLServerDialect(dest) && text::EqualsNoCase(type, "REAL")) return "REAL";
   return nullptr;
 }
 
 bool Contains(const std::vector<std::string>& names, const std::string& name) {
   return std::any_of(names.begin(), names.end(),
-                     [&](const std::string& n) { return SameName(n, name); });
+                     [&](const std::string& n) { return text::EqualsNoCase(n, name); });
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <map>
 #include <string_view>
 
+#include "platform/text/text.h"
+
 namespace {
 
 // MySQL rejects a VARCHAR longer than this in a utf8mb4 table.
@@ -22,16 +24,9 @@ constexpr int kAccessMaxPrecision = 28;
 constexpr int kSQLServerMaxPrecision = 38;
 constexpr int kMySQLMaxPrecision = 65;
 
-bool StartsWithNoCase(std::string_view s, std::string_view head) {
-  if (s.size() < head.size()) return false;
-  for (std::size_t i = 0; i < head.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(s[i])) != head[i]) return false;
-  return true;
-}
-
 // The field's own declaration is `type(...)`, as MySQL writes it ("varbinary(300)").
 bool DeclaredAs(const TCorvaneField& f, std::string_view type) {
-  return StartsWithNoCase(f.ColumnType, type) && f.ColumnType.size() > type.size() &&
+  return text::StartsWithNoCase(f.ColumnType, type) && f.ColumnType.size() > type.size() &&
          f.ColumnType[type.size()] == '(';
 }
 
@@ -287,14 +282,6 @@ const Pair* PairFor(TDatabaseKind source, TDatabaseKind dest) {
   return IsAccessDialect(dest) ? &kMySQLToAccess : &kMySQLToSQLServer;
 }
 
-std::string Trimmed(std::string s) {
-  auto notSpace = [](unsigned char c) { return !std::isspace(c); };
-  s.erase(s.begin(), std::find_if(s.begin(), s.end(), notSpace));
-  s.erase(std::find_if(s.rbegin(), s.rend(), notSpace).base(), s.end());
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
-
 bool IsCharacterName(const std::string& n) {
   return n == "CHAR" || n == "NCHAR" || n == "VARCHAR" || n == "NVARCHAR";
 }
@@ -437,7 +424,7 @@ DestType Resolve(const TCorvaneField& field, TDatabaseKind kind) {
       name = std::string(pair.fallback);
     if (IsAccessDialect(kind) && name == "TEXT" && field.CharMaxLength >= 65535) name = "MEMO";
   }
-  name = Trimmed(std::move(name));
+  name = text::UpperCase(text::TrimBlanks(name));
   if (IsAccessDialect(kind)) return ToAccess(std::move(name), source, field);
   if (IsSQLServerDialect(kind)) return ToSQLServer(std::move(name), source, field);
   return ToMySQL(std::move(name), source, field);

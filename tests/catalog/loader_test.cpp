@@ -43,13 +43,6 @@ TEST(StripDatabaseQualifier, RemovesOnlyThisDatabasesQualifierOutsideLiterals) {
             "select `t`.`x` from `t`");
 }
 
-TEST(QuotedLiteral, DoublesQuotesAndForMySQLBackslashes) {
-  EXPECT_EQ(QuotedLiteral("it's", false), "'it''s'");
-  EXPECT_EQ(QuotedLiteral("a\\'b", false), "'a\\''b'");
-  EXPECT_EQ(QuotedLiteral("a\\'b", true), "'a\\\\''b'");
-  EXPECT_EQ(QuotedLiteral("", true), "''");
-}
-
 // A record set that fails when it is moved past a given row.
 class FailingRecordset : public ado::MemoryRecordset {
  public:

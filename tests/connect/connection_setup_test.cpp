@@ -18,9 +18,9 @@
 #include <fstream>
 
 #include "app/window_test_support.h"
-#include "connect/odbc_test_dir.h"
 #include "platform/ado/connection.h"
 #include "platform/ui/messages.h"
+#include "support/odbc_test_dir.h"
 
 namespace fs = std::filesystem;
 

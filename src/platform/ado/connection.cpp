@@ -1,10 +1,7 @@
 #include "platform/ado/connection.h"
 
-#include <strings.h>
-
-#include <cctype>
-
 #include "platform/ado/provider.h"
+#include "platform/text/text.h"
 
 namespace ado {
 
@@ -16,10 +13,9 @@ bool IsConnectionLost(const std::exception& error) {
   // them with SQLSTATE HY000.
   const int code = db->nativeCode();
   if (code == 2006 || code == 2013 || code == 2055) return true;
-  std::string text = db->what();
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text.find("has gone away") != std::string::npos ||
-         text.find("lost connection to ") != std::string::npos;
+  const std::string_view message = db->what();
+  return text::ContainsNoCase(message, "has gone away") ||
+         text::ContainsNoCase(message, "lost connection to ");
 }
 
 std::unique_ptr<Command> Session::prepare(const std::string&) {
@@ -29,8 +25,7 @@ std::unique_ptr<Command> Session::prepare(const std::string&) {
 int Recordset::fieldIndex(std::string_view name) const {
   const int n = fieldCount();
   for (int i = 0; i < n; ++i) {
-    const std::string& f = fieldName(i);
-    if (f.size() == name.size() && strncasecmp(f.data(), name.data(), f.size()) == 0) return i;
+    if (text::EqualsNoCase(fieldName(i), name)) return i;
   }
   return -1;
 }

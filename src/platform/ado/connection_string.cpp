@@ -1,22 +1,11 @@
 #include "platform/ado/connection_string.h"
 
-#include <strings.h>
-
 #include <cctype>
 
 #include "platform/ado/connection.h"
+#include "platform/text/text.h"
 
 namespace ado {
-
-std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-  return s;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
 
 ConnectionString::ConnectionString(std::string_view text) {
   std::size_t i = 0;
@@ -44,7 +33,7 @@ ConnectionString::ConnectionString(std::string_view text) {
       ++i;  // a segment without "=": skip it with its ";"
       continue;
     }
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    while (i < text.size() && text::IsBlank(text[i])) ++i;
     std::string value;
     if (i < text.size() && (text[i] == '"' || text[i] == '\'')) {
       const char quote = text[i++];
@@ -62,16 +51,16 @@ ConnectionString::ConnectionString(std::string_view text) {
         }
         value += text[i++];
       }
-      if (!closed && unclosedQuoteKey_.empty()) unclosedQuoteKey_ = std::string(TrimBlanks(key));
+      if (!closed && unclosedQuoteKey_.empty()) unclosedQuoteKey_ = std::string(text::TrimBlanks(key));
       while (i < text.size() && text[i] != ';') ++i;  // blanks after the closing quote
     } else {
       std::size_t end = text.find(';', i);
       if (end == std::string_view::npos) end = text.size();
-      value = std::string(TrimBlanks(text.substr(i, end - i)));
+      value = std::string(text::TrimBlanks(text.substr(i, end - i)));
       i = end;
     }
     if (i < text.size()) ++i;  // the ";"
-    std::string k(TrimBlanks(key));
+    std::string k(text::TrimBlanks(key));
     if (k.empty()) continue;
     pairs_.emplace_back(std::move(k), std::move(value));
   }
@@ -85,12 +74,12 @@ void ConnectionString::requireClosedQuotes() const {
 
 std::optional<std::string> ConnectionString::get(std::string_view key) const {
   for (auto it = pairs_.rbegin(); it != pairs_.rend(); ++it)
-    if (EqualsNoCase(it->first, key)) return it->second;
+    if (text::EqualsNoCase(it->first, key)) return it->second;
   return std::nullopt;
 }
 
 std::string ProviderBaseName(std::string_view provider) {
-  std::string_view p = TrimBlanks(provider);
+  std::string_view p = text::TrimBlanks(provider);
   // Strip trailing ".<digits>" parts: the version suffix.
   for (;;) {
     std::size_t dot = p.rfind('.');
@@ -101,9 +90,7 @@ std::string ProviderBaseName(std::string_view provider) {
     if (!digits) break;
     p = p.substr(0, dot);
   }
-  std::string out(p);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
+  return text::UpperCase(p);
 }
 
 std::string OdbcAttributeValue(std::string_view value) {

@@ -34,11 +34,6 @@ class ConnectionString {
   std::string unclosedQuoteKey_;
 };
 
-// Text without blanks at either end.
-std::string_view TrimBlanks(std::string_view s);
-// Equal without regard to ASCII case, as OLE DB keys and Access names compare.
-bool EqualsNoCase(std::string_view a, std::string_view b);
-
 // The provider name without its version suffix, upper-cased: "MSDASQL.1" gives
 // "MSDASQL", "Microsoft.Jet.OLEDB.4.0" gives "MICROSOFT.JET.OLEDB".
 std::string ProviderBaseName(std::string_view provider);

@@ -1,8 +1,6 @@
 #include "platform/ado/memory_recordset.h"
 
-#include <cctype>
-
-#include "platform/ado/connection_string.h"
+#include "platform/text/text.h"
 
 namespace ado {
 
@@ -17,8 +15,8 @@ RowFilter RowFilter::Parse(std::string_view text) {
   std::size_t eq = text.find('=');
   if (eq == std::string_view::npos) throw DatabaseError(bad);
   RowFilter f;
-  f.column = std::string(TrimBlanks(text.substr(0, eq)));
-  std::string_view rest = TrimBlanks(text.substr(eq + 1));
+  f.column = std::string(text::TrimBlanks(text.substr(0, eq)));
+  std::string_view rest = text::TrimBlanks(text.substr(eq + 1));
   if (f.column.empty() || rest.size() < 2 || rest.front() != '\'' || rest.back() != '\'')
     throw DatabaseError(bad);
   rest = rest.substr(1, rest.size() - 2);
@@ -45,7 +43,7 @@ std::optional<std::string> SchemaRestriction(const std::vector<Variant>& restric
 
 BoundFilter BindFilter(const Recordset& rs, const std::string& text) {
   BoundFilter bound;
-  if (TrimBlanks(text).empty()) return bound;
+  if (text::TrimBlanks(text).empty()) return bound;
   RowFilter f = RowFilter::Parse(text);
   bound.column = rs.fieldIndex(f.column);
   if (bound.column < 0)

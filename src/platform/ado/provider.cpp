@@ -34,6 +34,15 @@ unsigned Seconds(const ConnectionString& oledb, const char* key) {
 
 }  // namespace
 
+std::optional<ProviderKind> ProviderNamed(std::string_view provider) {
+  const std::string base = ProviderBaseName(provider);
+  if (base == "MSDASQL") return ProviderKind::Msdasql;
+  if (base == "SQLOLEDB") return ProviderKind::SqlOledb;
+  if (base == "SQLNCLI") return ProviderKind::SqlNcli;
+  if (base == "MICROSOFT.JET.OLEDB" || base == "MICROSOFT.ACE.OLEDB") return ProviderKind::Jet;
+  return std::nullopt;
+}
+
 odbc::Timeouts TimeoutsOf(const ConnectionString& oledb) {
   return {Seconds(oledb, "Connect Timeout"), Seconds(oledb, "Command Timeout")};
 }
@@ -43,8 +52,8 @@ std::unique_ptr<Session> OpenProviderSession(const std::string& connectionString
   cs.requireClosedQuotes();
   const auto provider = cs.get("Provider");
   // ADO's default provider is the ODBC one.
-  const std::string base = provider ? ProviderBaseName(*provider) : "MSDASQL";
-  if (base == "MSDASQL") {
+  const auto kind = provider ? ProviderNamed(*provider) : ProviderKind::Msdasql;
+  if (kind == ProviderKind::Msdasql) {
     const odbc::Timeouts timeouts = TimeoutsOf(cs);
     // The MariaDB driver waits for the server's greeting only as long as its own key
     // says; it does not read the login time-out attribute for that.
@@ -53,14 +62,14 @@ std::unique_ptr<Session> OpenProviderSession(const std::string& connectionString
       odbc += "CONN_TIMEOUT=" + std::to_string(timeouts.loginSeconds) + ";";
     return std::make_unique<odbc::OdbcSession>(odbc, timeouts);
   }
-  if (base == "SQLOLEDB" || base == "SQLNCLI")
+  if (kind == ProviderKind::SqlOledb || kind == ProviderKind::SqlNcli)
     return std::make_unique<odbc::OdbcSession>(
-        odbc::SqlServerOdbcConnectionString(cs, base == "SQLNCLI", odbc::SqlServerDriver()),
+        odbc::SqlServerOdbcConnectionString(cs, kind == ProviderKind::SqlNcli,
+                                            odbc::SqlServerDriver()),
         TimeoutsOf(cs));
-  if (base == "MICROSOFT.JET.OLEDB" || base == "MICROSOFT.ACE.OLEDB")
-    return std::make_unique<jet::JetSession>(cs.value("Data Source"));
+  if (kind == ProviderKind::Jet) return std::make_unique<jet::JetSession>(cs.value("Data Source"));
   throw DatabaseError("Provider cannot be found. It may not be properly installed. (Provider=" +
-                      (provider ? *provider : std::string()) + ")");
+                      provider.value_or(std::string()) + ")");
 }
 
 }  // namespace ado

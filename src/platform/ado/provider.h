@@ -3,13 +3,27 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/ado/connection.h"
 #include "platform/ado/connection_string.h"
 #include "platform/ado/odbc/odbc_session.h"
 
 namespace ado {
+
+// The providers a connection string can name.
+enum class ProviderKind {
+  Msdasql,   // MSDASQL: an ODBC data source
+  SqlOledb,  // SQLOLEDB: SQL Server, TDS 7.1
+  SqlNcli,   // SQLNCLI: SQL Server, TDS 7.2
+  Jet,       // Microsoft.Jet.OLEDB, Microsoft.ACE.OLEDB: an Access file
+};
+
+// The provider a Provider value names, without regard to case or version suffix;
+// nullopt for any other name, an empty one included.
+std::optional<ProviderKind> ProviderNamed(std::string_view provider);
 
 // Throws DatabaseError naming the cause: an unknown provider, or the provider's own
 // message when it cannot open.

@@ -8,21 +8,9 @@
 #include <limits>
 #include <typeinfo>
 
+#include "platform/text/text.h"
+
 namespace {
-
-bool SameText(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
-std::string Trimmed(std::string_view s) {
-  const auto* ws = " \t\r\n";
-  const auto b = s.find_first_not_of(ws);
-  if (b == std::string_view::npos) return {};
-  return std::string(s.substr(b, s.find_last_not_of(ws) - b + 1));
-}
 
 std::string FloatText(double v) {
   std::array<char, 64> buf{};
@@ -30,16 +18,16 @@ std::string FloatText(double v) {
   return std::string(buf.data(), r.ptr);
 }
 
-bool ParseInt(const std::string& text, std::int64_t& out) {
-  const std::string t = Trimmed(text);
+bool ParseInt(const std::string& s, std::int64_t& out) {
+  const std::string_view t = text::TrimBlanks(s);
   const char* b = t.data();
   if (!t.empty() && t[0] == '+') ++b;
   auto r = std::from_chars(b, t.data() + t.size(), out);
   return !t.empty() && r.ec == std::errc() && r.ptr == t.data() + t.size();
 }
 
-bool ParseFloat(const std::string& text, double& out) {
-  const std::string t = Trimmed(text);
+bool ParseFloat(const std::string& s, double& out) {
+  const std::string_view t = text::TrimBlanks(s);
   const char* b = t.data();
   if (!t.empty() && t[0] == '+') ++b;
   auto r = std::from_chars(b, t.data() + t.size(), out);
@@ -143,7 +131,7 @@ TFieldDef& TFieldDefs::Add(const std::string& name, TFieldType type, int size, b
 
 int TFieldDefs::IndexOf(std::string_view name) const {
   for (int i = 0; i < Count(); ++i)
-    if (SameText(items_[static_cast<std::size_t>(i)]->Name, name)) return i;
+    if (text::EqualsNoCase(items_[static_cast<std::size_t>(i)]->Name, name)) return i;
   return -1;
 }
 
@@ -159,13 +147,13 @@ TIndexDef& TIndexDefs::Add(const std::string& name, const std::string& fields, T
 
 TIndexDef* TIndexDefs::Find(std::string_view name) {
   for (auto& d : items_)
-    if (SameText(d.Name, name)) return &d;
+    if (text::EqualsNoCase(d.Name, name)) return &d;
   return nullptr;
 }
 
 TIndexDef* TIndexDefs::GetIndexForFields(std::string_view fields) {
   for (auto& d : items_)
-    if (SameText(d.Fields, fields)) return &d;
+    if (text::EqualsNoCase(d.Fields, fields)) return &d;
   return nullptr;
 }
 
@@ -176,7 +164,7 @@ TParam& TParams::Add(const std::string& name, TFieldType type, TParamType paramT
 
 TParam* TParams::FindParam(std::string_view name) {
   for (auto& p : items_)
-    if (SameText(p.Name, name)) return &p;
+    if (text::EqualsNoCase(p.Name, name)) return &p;
   return nullptr;
 }
 
@@ -242,11 +230,11 @@ TFieldValue TField::ToNative(const TFieldValue& v) const {
       if (auto* i = std::get_if<std::int64_t>(&v)) return *i != 0;
       if (auto* d = std::get_if<double>(&v)) return *d != 0.0;
       if (auto* s = std::get_if<std::string>(&v)) {
-        const std::string t = Trimmed(*s);
+        const std::string_view t = text::TrimBlanks(*s);
         if (t.empty()) return std::monostate{};
-        const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(t[0])));
-        if (SameText(t, "True") || ((c == 'T' || c == 'Y' || c == '1') && t.size() == 1)) return true;
-        if (SameText(t, "False") || ((c == 'F' || c == 'N' || c == '0') && t.size() == 1)) return false;
+        const std::string word = text::UpperCase(t);
+        if (word == "TRUE" || word == "T" || word == "Y" || word == "1") return true;
+        if (word == "FALSE" || word == "F" || word == "N" || word == "0") return false;
         ConversionError(*s, "boolean");
       }
       break;
@@ -260,7 +248,7 @@ TFieldValue TField::ToNative(const TFieldValue& v) const {
         if (!std::isfinite(*d) || std::fabs(*d) >= 9.2e18) ConversionError(FloatText(*d), "integer");
         n = std::llround(*d);
       } else if (auto* s = std::get_if<std::string>(&v)) {
-        if (Trimmed(*s).empty()) return std::monostate{};
+        if (text::TrimBlanks(*s).empty()) return std::monostate{};
         if (!ParseInt(*s, n)) ConversionError(*s, "integer");
       } else {
         break;
@@ -276,7 +264,7 @@ TFieldValue TField::ToNative(const TFieldValue& v) const {
       if (auto* i = std::get_if<std::int64_t>(&v)) return static_cast<double>(*i);
       if (auto* b = std::get_if<bool>(&v)) return *b ? 1.0 : 0.0;
       if (auto* s = std::get_if<std::string>(&v)) {
-        if (Trimmed(*s).empty()) return std::monostate{};
+        if (text::TrimBlanks(*s).empty()) return std::monostate{};
         double d = 0;
         if (!ParseFloat(*s, d)) ConversionError(*s, "floating point");
         return d;
@@ -285,9 +273,9 @@ TFieldValue TField::ToNative(const TFieldValue& v) const {
     case TValueKind::DateTime:
       if (auto* t = std::get_if<TDateTime>(&v)) return *t;
       if (auto* s = std::get_if<std::string>(&v)) {
-        if (Trimmed(*s).empty()) return std::monostate{};
+        if (text::TrimBlanks(*s).empty()) return std::monostate{};
         TDateTime t;
-        if (!ParseDateTimeText(Trimmed(*s), type_, t)) ConversionError(*s, "date and time");
+        if (!ParseDateTimeText(std::string(text::TrimBlanks(*s)), type_, t)) ConversionError(*s, "date and time");
         return t;
       }
       break;
@@ -593,7 +581,7 @@ void TDataSet::CalculateFields(TRecordBuffer& buffer) {
 
 TField* TDataSet::FindField(std::string_view name) {
   for (auto& f : fields_)
-    if (SameText(f->FieldName, name)) return f.get();
+    if (text::EqualsNoCase(f->FieldName, name)) return f.get();
   return nullptr;
 }
 

@@ -1,7 +1,6 @@
 #include "platform/ado/jet/jet_session.h"
 
 #include <mdbtools.h>
-#include <strings.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -14,10 +13,10 @@
 #include <map>
 #include <optional>
 
-#include "platform/ado/connection_string.h"
 #include "platform/ado/jet/jet_columns.h"
 #include "platform/ado/memory_recordset.h"
 #include "platform/ado/odbc/odbc_schema.h"
+#include "platform/text/text.h"
 
 namespace ado::jet {
 
@@ -126,7 +125,7 @@ struct JetFile {
   }
   MdbCatalogEntry* find(std::string_view name, int type) const {
     for (MdbCatalogEntry* e : entries())
-      if (e->object_type == type && EqualsNoCase(e->object_name, name)) return e;
+      if (e->object_type == type && text::EqualsNoCase(e->object_name, name)) return e;
     return nullptr;
   }
 };
@@ -353,7 +352,7 @@ std::optional<std::string> Restriction(const std::vector<Variant>& r, std::size_
 }
 
 bool IsSystemName(std::string_view name) {
-  return name.size() >= 4 && EqualsNoCase(name.substr(0, 4), "MSys");
+  return name.size() >= 4 && text::EqualsNoCase(name.substr(0, 4), "MSys");
 }
 
 }  // namespace
@@ -362,19 +361,19 @@ std::string TableOfSelectAll(std::string_view sql) {
   const std::string bad =
       "The Access provider here reads whole tables only, with SELECT * FROM name: " +
       std::string(sql);
-  std::string_view s = TrimBlanks(sql);
-  if (!s.empty() && s.back() == ';') s = TrimBlanks(s.substr(0, s.size() - 1));
+  std::string_view s = text::TrimBlanks(sql);
+  if (!s.empty() && s.back() == ';') s = text::TrimBlanks(s.substr(0, s.size() - 1));
   auto word = [&](std::string_view w) {
-    if (s.size() < w.size() || !EqualsNoCase(s.substr(0, w.size()), w)) return false;
+    if (s.size() < w.size() || !text::EqualsNoCase(s.substr(0, w.size()), w)) return false;
     s.remove_prefix(w.size());
-    const bool separated = s.empty() || std::isspace(static_cast<unsigned char>(s.front())) ||
+    const bool separated = s.empty() || text::IsBlank(s.front()) ||
                            s.front() == '*' || s.front() == '[' || s.front() == '`';
-    s = TrimBlanks(s);
+    s = text::TrimBlanks(s);
     return separated;
   };
   if (!word("SELECT")) throw DatabaseError(bad);
   if (s.empty() || s.front() != '*') throw DatabaseError(bad);
-  s = TrimBlanks(s.substr(1));
+  s = text::TrimBlanks(s.substr(1));
   if (!word("FROM") || s.empty()) throw DatabaseError(bad);
   std::string name;
   if (s.front() == '[' || s.front() == '`') {
@@ -391,10 +390,10 @@ std::string TableOfSelectAll(std::string_view sql) {
       }
       name += s[i];
     }
-    if (i >= s.size() || !TrimBlanks(s.substr(i + 1)).empty()) throw DatabaseError(bad);
+    if (i >= s.size() || !text::TrimBlanks(s.substr(i + 1)).empty()) throw DatabaseError(bad);
   } else {
     for (char c : s)
-      if (std::isspace(static_cast<unsigned char>(c)) || c == ',' || c == ';')
+      if (text::IsBlank(c) || c == ',' || c == ';')
         throw DatabaseError(bad);
     name = std::string(s);
   }
@@ -467,12 +466,12 @@ std::unique_ptr<Recordset> JetSession::openSchema(SchemaRowset rowset,
   // Sorted by type, then name, as the provider's rowset is.
   std::stable_sort(objects.begin(), objects.end(), [](const Object& a, const Object& b) {
     if (a.type != b.type) return a.type < b.type;
-    return strcasecmp(a.entry->object_name, b.entry->object_name) < 0;
+    return text::CompareNoCase(a.entry->object_name, b.entry->object_name) < 0;
   });
   const std::size_t nameAt = rowset == SchemaRowset::Indexes ? 4 : 2;
   const auto name = Restriction(r, nameAt);
   for (const Object& o : objects) {
-    if (name && !EqualsNoCase(*name, o.entry->object_name)) continue;
+    if (name && !text::EqualsNoCase(*name, o.entry->object_name)) continue;
     const std::string table = o.entry->object_name;
     switch (rowset) {
       case SchemaRowset::Tables: {
@@ -488,7 +487,7 @@ std::unique_ptr<Recordset> JetSession::openSchema(SchemaRowset rowset,
         const auto column = Restriction(r, 3);
         for (guint i = 0; i < def.table->num_cols; ++i) {
           const MdbColumn* c = def.column(i);
-          if (column && !EqualsNoCase(*column, c->name)) continue;
+          if (column && !text::EqualsNoCase(*column, c->name)) continue;
           const JetColumnType t = JetColumnSignature(*c, jet3);
           std::vector<Variant> row(width);
           row[2] = table;
@@ -515,7 +514,7 @@ std::unique_ptr<Recordset> JetSession::openSchema(SchemaRowset rowset,
           const auto* idx = static_cast<MdbIndex*>(g_ptr_array_index(indices, k));
           if (idx->index_type == 2)
             continue;  // the far side of a relationship, no index of its own
-          if (indexName && !EqualsNoCase(*indexName, idx->name)) continue;
+          if (indexName && !text::EqualsNoCase(*indexName, idx->name)) continue;
           const bool primary = idx->index_type == 1;
           for (unsigned j = 0; j < idx->num_keys && j < MDB_MAX_IDX_COLS; ++j) {
             const int colNum = idx->key_col_num[j] - 1;

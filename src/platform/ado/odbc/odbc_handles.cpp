@@ -2,15 +2,27 @@
 
 namespace ado::odbc {
 
+EnvironmentHandle::EnvironmentHandle() {
+  if (!Succeeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &h_)))
+    throw DatabaseError("Cannot initialise the ODBC driver manager.");
+  const SQLRETURN rc =
+      SQLSetEnvAttr(h_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  if (!Succeeded(rc)) {
+    DatabaseError error =
+        Diagnostics(SQL_HANDLE_ENV, h_, "Cannot initialise the ODBC driver manager.");
+    SQLFreeHandle(SQL_HANDLE_ENV, h_);
+    throw error;
+  }
+}
+
+EnvironmentHandle::~EnvironmentHandle() {
+  SQLFreeHandle(SQL_HANDLE_ENV, h_);
+}
+
 SQLHENV Environment() {
-  static SQLHENV env = [] {
-    SQLHENV h = SQL_NULL_HENV;
-    if (!Succeeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &h)))
-      throw DatabaseError("Cannot initialise the ODBC driver manager.");
-    SQLSetEnvAttr(h, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-    return h;
-  }();
-  return env;
+  // Never freed: a connection held by a static object may close after it would be.
+  static const EnvironmentHandle* env = new EnvironmentHandle();
+  return env->get();
 }
 
 DatabaseError Diagnostics(SQLSMALLINT handleType, SQLHANDLE handle, const std::string& fallback) {

@@ -10,7 +10,22 @@
 
 namespace ado::odbc {
 
-// The process's one ODBC environment (ODBC 3), made on first use.
+// An ODBC 3 environment handle, freed with its owner.
+class EnvironmentHandle {
+ public:
+  // Throws DatabaseError when the driver manager cannot make one.
+  EnvironmentHandle();
+  ~EnvironmentHandle();
+  EnvironmentHandle(const EnvironmentHandle&) = delete;
+  EnvironmentHandle& operator=(const EnvironmentHandle&) = delete;
+  SQLHENV get() const { return h_; }
+
+ private:
+  SQLHENV h_ = SQL_NULL_HENV;
+};
+
+// The process's one environment for connections, made on first use; throws
+// DatabaseError when it cannot be made (and tries again on the next call).
 SQLHENV Environment();
 
 // The diagnostic records of a handle as one message: the driver's texts, one per line.

@@ -1,11 +1,11 @@
 #include "platform/ado/odbc/odbc_session.h"
 
-#include <cctype>
-
 #include "platform/ado/odbc/odbc_params.h"
 #include "platform/ado/odbc/odbc_query.h"
 #include "platform/ado/odbc/odbc_schema.h"
+#include "platform/ado/odbc/odbc_sources.h"
 #include "platform/ado/odbc/odbc_table.h"
+#include "platform/text/text.h"
 
 namespace ado::odbc {
 
@@ -18,11 +18,6 @@ std::string InfoText(SQLHDBC dbc, SQLUSMALLINT item) {
   return reinterpret_cast<char*>(buf);
 }
 
-bool Contains(std::string haystack, std::string needle) {
-  for (char& c : haystack) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  for (char& c : needle) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return haystack.find(needle) != std::string::npos;
-}
 
 // Runs what the statement left to read: a batch reports the failure of a later
 // statement on its own result.
@@ -92,9 +87,9 @@ OdbcSession::OdbcSession(const std::string& odbcConnectionString, Timeouts timeo
   }
   connected_ = true;
   const std::string dbms = InfoText(dbc_, SQL_DBMS_NAME);
-  if (Contains(dbms, "MySQL") || Contains(dbms, "MariaDB"))
+  if (IsMySQLDriver(dbms))
     dialect_ = Dialect::MySQL;
-  else if (Contains(dbms, "SQL Server"))
+  else if (text::ContainsNoCase(dbms, "SQL Server"))
     dialect_ = Dialect::SQLServer;
   std::string quote = InfoText(dbc_, SQL_IDENTIFIER_QUOTE_CHAR);
   if (quote == " ") quote.clear();  // the driver's way of saying it has none

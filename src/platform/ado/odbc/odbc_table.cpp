@@ -1,23 +1,12 @@
 #include "platform/ado/odbc/odbc_table.h"
 
-#include <strings.h>
-
 #include <algorithm>
-#include <cctype>
 
 #include "platform/ado/odbc/odbc_params.h"
 #include "platform/ado/odbc/odbc_session.h"
+#include "platform/text/text.h"
 
 namespace ado::odbc {
-
-namespace {
-
-void Lower(std::string_view in, std::string& out) {
-  out.assign(in);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-}
-
-}  // namespace
 
 OdbcTable::OdbcTable(OdbcSession& session, const std::string& name)
     : session_(session), name_(session.quoteName(name)) {
@@ -43,7 +32,7 @@ OdbcTable::OdbcTable(OdbcSession& session, const std::string& name)
       if (q.size() == 1 && c == q[0]) quoted += c;
     }
     quoted += q;
-    Lower(column, key_);
+    text::LowerCase(column, key_);
     byName_.emplace(key_, static_cast<int>(columns_.size()));
     columns_.push_back(std::move(column));
     quotedColumns_.push_back(std::move(quoted));
@@ -65,9 +54,9 @@ int OdbcTable::find(std::string_view name) {
   // Rows are usually set in column order: try the column after the last one first.
   if (hint_ < static_cast<int>(columns_.size())) {
     const std::string& c = columns_[static_cast<std::size_t>(hint_)];
-    if (c.size() == name.size() && strncasecmp(c.data(), name.data(), c.size()) == 0) return hint_;
+    if (text::EqualsNoCase(c, name)) return hint_;
   }
-  Lower(name, key_);
+  text::LowerCase(name, key_);
   auto it = byName_.find(key_);
   return it == byName_.end() ? -1 : it->second;
 }

@@ -1,9 +1,10 @@
 #include "platform/ado/odbc/sqlserver.h"
 
-#include <strings.h>
 #include <unistd.h>
 
 #include <cstdlib>
+
+#include "platform/text/text.h"
 
 namespace ado::odbc {
 
@@ -12,7 +13,7 @@ namespace {
 constexpr const char* kFreeTds = "/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so";
 
 bool IsLocal(const std::string& host) {
-  return host.empty() || host == "." || strcasecmp(host.c_str(), "(local)") == 0;
+  return host.empty() || host == "." || text::EqualsNoCase(host, "(local)");
 }
 
 }  // namespace
@@ -37,13 +38,9 @@ std::string SqlServerOdbcConnectionString(const ConnectionString& oledb, bool na
     instance = host.substr(slash + 1);
     host.erase(slash);
   }
-  auto trim = [](std::string& s) {
-    s.erase(0, s.find_first_not_of(' '));
-    s.erase(s.find_last_not_of(' ') + 1);
-  };
-  trim(host);
-  trim(port);
-  trim(instance);
+  host = std::string(text::TrimBlanks(host));
+  port = std::string(text::TrimBlanks(port));
+  instance = std::string(text::TrimBlanks(instance));
   if (IsLocal(host)) host = "localhost";
 
   std::string out = "Driver=" + OdbcAttributeValue(driver) + ";";
@@ -52,8 +49,8 @@ std::string SqlServerOdbcConnectionString(const ConnectionString& oledb, bool na
   if (auto db = oledb.get("Initial Catalog"); db && !db->empty())
     out += "Database=" + OdbcAttributeValue(*db) + ";";
   const std::string integrated = oledb.value("Integrated Security");
-  if (strcasecmp(integrated.c_str(), "SSPI") == 0 || strcasecmp(integrated.c_str(), "true") == 0 ||
-      strcasecmp(integrated.c_str(), "yes") == 0) {
+  if (text::EqualsNoCase(integrated, "SSPI") || text::EqualsNoCase(integrated, "true") ||
+      text::EqualsNoCase(integrated, "yes")) {
     out += "Trusted_Connection=Yes;";
   } else {
     if (auto uid = oledb.get("User ID")) out += "UID=" + OdbcAttributeValue(*uid) + ";";
@@ -65,8 +62,8 @@ std::string SqlServerOdbcConnectionString(const ConnectionString& oledb, bool na
 }
 
 std::string SqlServerTableType(const std::string& schema, const std::string& odbcType) {
-  const bool systemSchema = strcasecmp(schema.c_str(), "INFORMATION_SCHEMA") == 0 ||
-                            strcasecmp(schema.c_str(), "sys") == 0;
+  const bool systemSchema =
+      text::EqualsNoCase(schema, "INFORMATION_SCHEMA") || text::EqualsNoCase(schema, "sys");
   if (systemSchema && odbcType == "VIEW") return "SYSTEM VIEW";
   return odbcType;
 }

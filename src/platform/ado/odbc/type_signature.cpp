@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/ado/connection_string.h"
+#include "platform/text/text.h"
 
 namespace ado::odbc {
 
@@ -27,7 +27,7 @@ std::int64_t Clamp(std::int64_t n) {
 }
 
 bool Is(std::string_view a, std::string_view b) {
-  return EqualsNoCase(a, b);
+  return text::EqualsNoCase(a, b);
 }
 
 TypeSignature Fixed(int type, int flags) {

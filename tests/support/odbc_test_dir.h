@@ -3,6 +3,7 @@
 // odbc.ini inside it.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -29,3 +30,16 @@ inline const std::filesystem::path& PrivateOdbcDir() {
 inline void WriteOdbcIni(const std::string& text) {
   std::ofstream(PrivateOdbcDir() / "odbc.ini", std::ios::trunc) << text;
 }
+
+// MySQL and MariaDB data sources in several spellings among others.
+class OdbcIniFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WriteOdbcIni(
+        "[Sales MySQL]\nDriver=MySQL ODBC 8.0 Unicode Driver\n\n"
+        "[tds]\nDriver=FreeTDS\nServer=127.0.0.1\n\n"
+        "[maria]\nDriver=MariaDB Unicode\n\n"
+        "[lower]\nDriver=mysql\n\n"
+        "[access]\nDriver=MDBTools\n");
+  }
+};
