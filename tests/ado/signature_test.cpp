@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "platform/ado/jet/jet_columns.h"
+#include "platform/ado/jet/jet_schema.h"
 #include "platform/ado/odbc/type_signature.h"
 
 namespace ado::odbc {

@@ -10,7 +10,7 @@
 #include "catalog/corvane.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/memory_recordset.h"
-#include "platform/ado/odbc/odbc_schema.h"
+#include "platform/ado/schema_rowsets.h"
 #include "platform/ui/messages.h"
 
 using ado::SchemaRowset;
@@ -80,7 +80,7 @@ class ScriptedSession : public ado::Session {
   // A rowset with the OLE DB columns, each row given as column name -> value.
   static std::unique_ptr<ado::MemoryRecordset> Rowset(
       SchemaRowset r, const std::vector<std::map<std::string, Variant>>& rows, int failAfter = 0) {
-    const auto& columns = ado::odbc::SchemaColumns(r);
+    const auto& columns = ado::SchemaColumns(r);
     auto rs = failAfter > 0 ? std::make_unique<FailingRecordset>(columns, failAfter)
                             : std::make_unique<ado::MemoryRecordset>(columns);
     for (const auto& row : rows) {

@@ -51,7 +51,8 @@ ConnectionString::ConnectionString(std::string_view text) {
         }
         value += text[i++];
       }
-      if (!closed && unclosedQuoteKey_.empty()) unclosedQuoteKey_ = std::string(text::TrimBlanks(key));
+      if (!closed && unclosedQuoteKey_.empty())
+        unclosedQuoteKey_ = std::string(text::TrimBlanks(key));
       while (i < text.size() && text[i] != ';') ++i;  // blanks after the closing quote
     } else {
       std::size_t end = text.find(';', i);

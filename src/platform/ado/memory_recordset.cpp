@@ -33,14 +33,6 @@ RowFilter RowFilter::Parse(std::string_view text) {
   return f;
 }
 
-std::optional<std::string> SchemaRestriction(const std::vector<Variant>& restrictions,
-                                             std::size_t i) {
-  if (i >= restrictions.size() || restrictions[i].isNull()) return std::nullopt;
-  std::string s = VariantToText(restrictions[i]);
-  if (s.empty()) return std::nullopt;
-  return s;
-}
-
 BoundFilter BindFilter(const Recordset& rs, const std::string& text) {
   BoundFilter bound;
   if (text::TrimBlanks(text).empty()) return bound;

@@ -31,10 +31,6 @@ struct BoundFilter {
 // Throws DatabaseError for a malformed filter or one naming no column of rs.
 BoundFilter BindFilter(const Recordset& rs, const std::string& text);
 
-// Restriction i of a schema rowset as text; nullopt when absent, null or empty.
-std::optional<std::string> SchemaRestriction(const std::vector<Variant>& restrictions,
-                                             std::size_t i);
-
 class MemoryRecordset : public Recordset {
  public:
   explicit MemoryRecordset(std::vector<std::string> columns);

@@ -1,7 +1,7 @@
 #include "platform/ado/null_session.h"
 
 #include "platform/ado/memory_recordset.h"
-#include "platform/ado/odbc/odbc_schema.h"
+#include "platform/ado/schema_rowsets.h"
 
 namespace ado {
 
@@ -30,7 +30,7 @@ std::unique_ptr<Recordset> NullSession::openQuery(const std::string&) {
 
 std::unique_ptr<Recordset> NullSession::openSchema(SchemaRowset rowset,
                                                    const std::vector<Variant>&) {
-  return std::make_unique<MemoryRecordset>(odbc::SchemaColumns(rowset));
+  return NewSchemaRowset(rowset);
 }
 
 std::unique_ptr<TableDataset> NullSession::openTable(const std::string&) {

@@ -69,8 +69,7 @@ TEST_P(TextUnderLocales, CaseChangesAndComparisonsTouchAsciiLettersOnly) {
   EXPECT_FALSE(text::ContainsNoCase("Microsoft SQL Server", "mysql"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Locales, TextUnderLocales,
-                         ::testing::Values("C", "de_DE.UTF-8"));
+INSTANTIATE_TEST_SUITE_P(Locales, TextUnderLocales, ::testing::Values("C", "de_DE.UTF-8"));
 
 TEST(SqlTextLiteral, DoublesQuotesAndForMySQLEscapesBackslashesZerosAndLineBreaks) {
   struct Case {

@@ -18,7 +18,6 @@ std::string InfoText(SQLHDBC dbc, SQLUSMALLINT item) {
   return reinterpret_cast<char*>(buf);
 }
 
-
 // Runs what the statement left to read: a batch reports the failure of a later
 // statement on its own result.
 void DrainResults(SQLHSTMT h) {

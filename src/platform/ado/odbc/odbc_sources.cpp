@@ -30,25 +30,23 @@ std::optional<std::vector<std::string>> ReadMySQLDataSources() {
     SQLUSMALLINT direction = SQL_FETCH_FIRST_SYSTEM;
     for (;;) {
       SQLSMALLINT nameLen = 0, descLen = 0;
-      const SQLRETURN rc =
-          SQLDataSources(env->get(), direction, name.data(), static_cast<SQLSMALLINT>(name.size()),
-                         &nameLen, description.data(),
-                         static_cast<SQLSMALLINT>(description.size()), &descLen);
+      const SQLRETURN rc = SQLDataSources(
+          env->get(), direction, name.data(), static_cast<SQLSMALLINT>(name.size()), &nameLen,
+          description.data(), static_cast<SQLSMALLINT>(description.size()), &descLen);
       if (rc == SQL_NO_DATA) break;
       if (!SQL_SUCCEEDED(rc)) return std::nullopt;
       direction = SQL_FETCH_NEXT;
       if (!fits(name, nameLen) || !fits(description, descLen)) {
         // SQLSMALLINT lengths: the most either can report is 32767.
         if (!fits(name, nameLen)) name.resize(static_cast<std::size_t>(nameLen) + 1);
-        if (!fits(description, descLen))
-          description.resize(static_cast<std::size_t>(descLen) + 1);
+        if (!fits(description, descLen)) description.resize(static_cast<std::size_t>(descLen) + 1);
         grown = true;
         break;
       }
       const std::string dsn(reinterpret_cast<const char*>(name.data()),
                             static_cast<std::size_t>(nameLen));
-      if (IsMySQLDriver(std::string_view(
-              reinterpret_cast<const char*>(description.data()), static_cast<std::size_t>(descLen))))
+      if (IsMySQLDriver(std::string_view(reinterpret_cast<const char*>(description.data()),
+                                         static_cast<std::size_t>(descLen))))
         names.push_back(dsn);
     }
     if (!grown) return names;

@@ -1,0 +1,76 @@
+#include "platform/ado/jet/jet_file.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
+#include "platform/ado/connection.h"
+#include "platform/text/text.h"
+
+namespace ado::jet {
+
+namespace {
+constexpr std::size_t kHeaderSize = 2048;
+}  // namespace
+
+void CheckFile(const std::string& path) {
+  if (path.empty()) throw DatabaseError("No Access file has been named.");
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR)
+      throw DatabaseError("Could not find file '" + path + "'.");
+    throw DatabaseError("Cannot open the Access file '" + path + "': " + std::strerror(errno));
+  }
+  if (!S_ISREG(st.st_mode))
+    throw DatabaseError("'" + path + "' is not an Access file: it is no regular file.");
+  std::ifstream in(path, std::ios::binary);
+  if (!in)
+    throw DatabaseError("Cannot open the Access file '" + path + "': " + std::strerror(errno));
+  char header[kHeaderSize] = {};
+  in.read(header, sizeof header);
+  const auto got = static_cast<std::size_t>(in.gcount());
+  const bool jet = got >= 0x20 && (std::memcmp(header + 4, "Standard Jet DB", 15) == 0 ||
+                                   std::memcmp(header + 4, "Standard ACE DB", 15) == 0);
+  if (!jet) throw DatabaseError("Unrecognized database format '" + path + "'.");
+  const std::size_t page = header[0x14] == 0 ? 2048 : 4096;  // Jet 3 pages are half the size
+  const auto size = static_cast<std::size_t>(st.st_size);
+  // The catalogue starts on page 2: a shorter file has lost it.
+  if (size < 3 * page)
+    throw DatabaseError("The Access file '" + path + "' is truncated or damaged (" +
+                        std::to_string(size) + " bytes).");
+}
+
+JetFile::~JetFile() {
+  if (mdb) mdb_close(mdb);
+}
+
+std::vector<MdbCatalogEntry*> JetFile::entries() const {
+  std::vector<MdbCatalogEntry*> out;
+  if (!mdb->catalog) return out;
+  for (guint i = 0; i < mdb->catalog->len; ++i)
+    out.push_back(static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i)));
+  return out;
+}
+
+MdbCatalogEntry* JetFile::find(std::string_view name, int type) const {
+  for (MdbCatalogEntry* e : entries())
+    if (e->object_type == type && text::EqualsNoCase(e->object_name, name)) return e;
+  return nullptr;
+}
+
+TableDef::TableDef(MdbCatalogEntry* entry, const std::string& path) {
+  table = mdb_read_table(entry);
+  if (!table || !mdb_read_columns(table)) {
+    if (table) mdb_free_tabledef(table);  // no destructor runs for a throwing constructor
+    throw DatabaseError("Cannot read table '" + std::string(entry->object_name) + "' of '" + path +
+                        "'.");
+  }
+}
+
+TableDef::~TableDef() {
+  if (table) mdb_free_tabledef(table);
+}
+
+}  // namespace ado::jet
