@@ -156,21 +156,7 @@ std::string Enclose(std::string_view text, std::string_view quote) {
 
 std::string EncloseExact(std::string_view t, std::string_view quote) {
   if (t.empty()) return {};
-  std::string out(quote);
-  if (quote.empty()) {
-    out += t;
-  } else {
-    for (std::size_t pos = 0;;) {
-      std::size_t hit = t.find(quote, pos);
-      out += t.substr(pos, hit == std::string_view::npos ? std::string_view::npos : hit - pos);
-      if (hit == std::string_view::npos) break;
-      out += quote;
-      out += quote;
-      pos = hit + quote.size();
-    }
-  }
-  out += quote;
-  return out;
+  return text::QuoteName(t, quote);
 }
 
 std::string AdjustObjectName(std::string_view name, const TProjectSettings& settings) {

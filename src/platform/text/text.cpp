@@ -78,6 +78,21 @@ int CompareNoCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
 }
 
+std::string QuoteName(std::string_view s, std::string_view quote) {
+  if (quote.empty()) return std::string(s);
+  std::string out(quote);
+  for (std::size_t pos = 0;;) {
+    const std::size_t hit = s.find(quote, pos);
+    out += s.substr(pos, hit == std::string_view::npos ? std::string_view::npos : hit - pos);
+    if (hit == std::string_view::npos) break;
+    out += quote;
+    out += quote;
+    pos = hit + quote.size();
+  }
+  out += quote;
+  return out;
+}
+
 std::string EscapeSqlText(std::string_view s, bool mysqlEscapes) {
   std::string out;
   out.reserve(s.size() + 8);

@@ -31,6 +31,10 @@ bool ContainsNoCase(std::string_view haystack, std::string_view needle);
 // Negative, zero or positive as a sorts before, with or after b when case is ignored.
 int CompareNoCase(std::string_view a, std::string_view b);
 
+// The text between two quotes, each quote inside it doubled: a name as SQL reads it,
+// whatever it holds. Without a quote, the text as it is.
+std::string QuoteName(std::string_view s, std::string_view quote);
+
 // The text as it goes between single quotes in a SQL statement: a quote doubled;
 // with mysqlEscapes a backslash doubled too and a zero byte, CR and LF written as
 // \0, \r and \n, as the server's own escaping writes them, so the statement stays on

@@ -71,6 +71,19 @@ TEST_P(TextUnderLocales, CaseChangesAndComparisonsTouchAsciiLettersOnly) {
 
 INSTANTIATE_TEST_SUITE_P(Locales, TextUnderLocales, ::testing::Values("C", "de_DE.UTF-8"));
 
+TEST(QuoteName, DoublesEveryQuoteInsideAndLeavesTextBareWithoutOne) {
+  struct Case {
+    const char* text;
+    const char* quote;
+    const char* out;
+  } cases[] = {
+      {"a b", "`", "`a b`"},        {"it`s``", "`", "`it``s`````"}, {"", "\"", "\"\""},
+      {"x]]y", "]]", "]]x]]]]y]]"},  // a quote of two characters is doubled whole
+      {"as is", "", "as is"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(text::QuoteName(c.text, c.quote), c.out) << c.text;
+}
+
 TEST(SqlTextLiteral, DoublesQuotesAndForMySQLEscapesBackslashesZerosAndLineBreaks) {
   struct Case {
     std::string in;

@@ -125,13 +125,7 @@ std::string OdbcSession::quoteName(const std::string& name) const {
   const char f = name.front();
   if (name.size() >= 2 && (f == '`' || f == '"' || f == '[') && name.back() == (f == '[' ? ']' : f))
     return name;
-  std::string out = quote_;
-  for (char c : name) {
-    out += c;
-    if (quote_.size() == 1 && c == quote_[0]) out += c;
-  }
-  out += quote_;
-  return out;
+  return text::QuoteName(name, quote_);
 }
 
 void OdbcSession::execute(const std::string& sql) {

@@ -26,16 +26,10 @@ OdbcTable::OdbcTable(OdbcSession& session, const std::string& name)
                 "SQLColAttribute");
     std::string column(reinterpret_cast<char*>(buf),
                        static_cast<std::size_t>(std::clamp<SQLSMALLINT>(len, 0, sizeof buf - 1)));
-    std::string quoted = q;
-    for (char c : column) {
-      quoted += c;
-      if (q.size() == 1 && c == q[0]) quoted += c;
-    }
-    quoted += q;
     text::LowerCase(column, key_);
     byName_.emplace(key_, static_cast<int>(columns_.size()));
+    quotedColumns_.push_back(text::QuoteName(column, q));
     columns_.push_back(std::move(column));
-    quotedColumns_.push_back(std::move(quoted));
   }
   row_.resize(columns_.size());
   set_.assign(columns_.size(), 0);
