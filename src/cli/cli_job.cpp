@@ -101,9 +101,6 @@ int RunJobFromOptions(const TCliOptions& options, std::FILE* out, std::FILE* err
   view.SetTotalsKnown(IsAccessDialect(settings.SourceKind) ||
                       IsSQLServerDialect(settings.SourceKind));
 
-  CurrentSourceKind = settings.SourceKind;
-  CurrentDestKind = settings.DestKind;
-
   // The script file: never a database file, and creatable, before anything is opened.
   if (!options.script.empty()) {
     const std::string clash = job::ScriptFileClashMessage(options.script, options.source,
