@@ -55,33 +55,44 @@ std::string Summary(const job::TJobTotals& t, double seconds, bool scriptOnly) {
   return scriptOnly ? std::string(text) + " (script only: nothing was executed)" : text;
 }
 
-// The first Ctrl-C before the job starts ends the process at once: nothing has been
-// written to the destination, and a connection attempt may wait for a long time.
-// Once the job runs it asks the job to stop, as "Cancel Process" does.
+// The first Ctrl-C (or SIGTERM, SIGHUP) before the job starts ends the process at
+// once: nothing has been written to the destination, and a connection attempt may wait
+// for a long time. Once the job runs it asks the job to stop, as "Cancel Process" does.
 std::atomic<bool> JobStarted{false};
+std::atomic<int> StopSignal{0};
 
-void OnInterrupt(int) {
+void OnStopSignal(int sig) {
   if (!JobStarted) {
     static const char kText[] =
         "quillmark-cli: stopped before the job started; nothing was changed in the "
         "destination.\n";
     [[maybe_unused]] const ssize_t ignored = ::write(2, kText, sizeof kText - 1);
-    ::_exit(kExitStopped);
+    ::_exit(128 + sig);
   }
+  if (StopSignal != 0) {
+    // The second one ends the process at once, also while it waits for the database.
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    sigaction(sig, &fallback, nullptr);
+    ::raise(sig);  // delivered when this handler returns
+    return;
+  }
+  StopSignal = sig;
   StopRequested = true;
 }
 
 }  // namespace
 
 void InstallInterruptHandler() {
-  static_assert(std::atomic<bool>::is_always_lock_free, "flags are read in a signal handler");
+  static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
+                "flags are read in a signal handler");
   struct sigaction action {};
-  action.sa_handler = OnInterrupt;
+  action.sa_handler = OnStopSignal;
   sigemptyset(&action.sa_mask);
-  // SA_RESETHAND: a second Ctrl-C ends the process at once, also while it waits for
-  // the database.
-  action.sa_flags = SA_RESTART | SA_RESETHAND;
-  sigaction(SIGINT, &action, nullptr);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&action.sa_mask, sig);
+  action.sa_flags = SA_RESTART;
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &action, nullptr);
 }
 
 void MarkJobStarted() {
@@ -191,7 +202,7 @@ int RunJobFromOptions(const TCliOptions& options, std::FILE* out, std::FILE* err
 
   if (status != kExitOk) return status;
   // A Ctrl-C while the script was written came after the runner's last look at the flag.
-  if (totals.stopped || StopRequested) return kExitStopped;
+  if (totals.stopped || StopRequested) return StopSignal != 0 ? 128 + StopSignal : kExitStopped;
   // A script that could not be saved, an object that could not be created and a log
   // that could not be written are failures too, though no error line says so.
   const bool failed = !ErrorLog.empty() || totals.scriptFailed || totals.createFailed > 0 ||

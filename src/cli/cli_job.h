@@ -17,9 +17,10 @@ inline constexpr int kExitUsage = 2;
 inline constexpr int kExitJobErrors = 3;
 inline constexpr int kExitStopped = 130;
 
-// Ctrl-C: before MarkJobStarted it ends the process with kExitStopped (the
-// destination untouched, a connection attempt abandoned); after it, it sets
-// StopRequested once, and a second Ctrl-C ends the process.
+// Ctrl-C, SIGTERM and SIGHUP: before MarkJobStarted one ends the process with 128 plus
+// its number (kExitStopped for Ctrl-C; the destination untouched, a connection attempt
+// abandoned); after it, the first sets StopRequested and the job ends with that status,
+// and a second ends the process by its signal.
 void InstallInterruptHandler();
 void MarkJobStarted();
 

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -42,6 +43,7 @@ struct RunSetup {
   std::string program = QM_CLI_PATH;
   std::vector<int> closed;    // descriptors closed in the child (">&-")
   std::string stdoutFile;     // standard output goes there instead of a pipe
+  bool stdoutReaderGone = false;  // standard output is a pipe nobody reads (| head -1)
   bool stderrTerminal = false;  // standard error on a pseudo-terminal
   std::chrono::seconds deadline{100};
   // Sees the standard output read so far and may act on the child (send it signals).
@@ -66,6 +68,12 @@ Result RunProgram(const std::vector<std::string>& args, const std::string& dir,
     if (!setup.stdoutFile.empty()) {
       const int fd = open(setup.stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       dup2(fd, 1);
+    } else if (setup.stdoutReaderGone) {
+      int gone[2];
+      if (pipe(gone) != 0) _exit(125);
+      close(gone[0]);
+      dup2(gone[1], 1);
+      close(gone[1]);
     } else {
       dup2(out[1], 1);
     }
@@ -73,6 +81,9 @@ Result RunProgram(const std::vector<std::string>& args, const std::string& dir,
     for (int fd : {out[0], out[1], err[0], err[1]})
       if (fd > 2) close(fd);
     for (int fd : setup.closed) close(fd);
+    // As a shell starts it: this process's MySQL driver ignores SIGPIPE, and that
+    // would be inherited.
+    signal(SIGPIPE, SIG_DFL);
     if (chdir(dir.c_str()) != 0) _exit(126);
     std::vector<char*> argv{const_cast<char*>(setup.program.c_str())};
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -124,19 +135,25 @@ Result RunCli(const std::vector<std::string>& args, const std::string& dir,
   return RunProgram(args, dir, setup);
 }
 
+// A listening socket on 127.0.0.1 at a free port, which it stores in port.
+int ListenOnLoopback(int& port) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(fd, 8) != 0 ||
+      getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+    throw std::runtime_error("cannot listen on loopback");
+  port = ntohs(a.sin_port);
+  return fd;
+}
+
 // A server on loopback that accepts every connection and never says a word.
 class SilentServer {
  public:
   SilentServer() {
-    fd_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    if (bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(fd_, 8) != 0 ||
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
-      throw std::runtime_error("cannot listen on loopback");
-    port_ = ntohs(a.sin_port);
+    fd_ = ListenOnLoopback(port_);
     thread_ = std::thread([this] {
       while (!stop_) {
         pollfd p{fd_, POLLIN, 0};
@@ -163,6 +180,95 @@ class SilentServer {
   int port_ = 0;
   std::atomic<bool> stop_{false};
   std::atomic<int> accepted_{0};
+  std::vector<int> connections_;
+  std::thread thread_;
+};
+
+// A MySQL server on loopback with a script: it greets, takes any login, and then
+// either refuses it with an error text of its choosing or answers every statement with
+// OK until one names TABLES (the catalogue), which it never answers.
+class ScriptedServer {
+ public:
+  enum class Mode { kRefuseLogin, kStallAtCatalogue };
+  explicit ScriptedServer(Mode mode, std::string errorText = {})
+      : mode_(mode), errorText_(std::move(errorText)) {
+    fd_ = ListenOnLoopback(port_);
+    thread_ = std::thread([this] {
+      while (!stop_) {
+        if (!Readable(fd_)) continue;
+        const int c = accept(fd_, nullptr, nullptr);
+        if (c < 0) continue;
+        connections_.push_back(c);
+        Serve(c);
+      }
+    });
+  }
+  ~ScriptedServer() {
+    stop_ = true;
+    thread_.join();
+    for (int c : connections_) close(c);
+    close(fd_);
+  }
+  int port() const { return port_; }
+  bool stalled() const { return stalled_; }
+
+ private:
+  static std::string Packet(unsigned char seq, const std::string& body) {
+    std::string p(4, '\0');
+    p[0] = static_cast<char>(body.size() & 0xFF);
+    p[1] = static_cast<char>((body.size() >> 8) & 0xFF);
+    p[2] = static_cast<char>((body.size() >> 16) & 0xFF);
+    p[3] = static_cast<char>(seq);
+    return p + body;
+  }
+  static std::string Greeting() {
+    using namespace std::string_literals;
+    // Protocol 10, thread 7, the scramble in two parts, capabilities 0x000BA20D
+    // (4.1 protocol, secure connection, plugin auth, no TLS), utf8.
+    return Packet(0, "\x0a"s + "5.5.5-10.11.19-MariaDB"s + '\0' + "\x07\0\0\0"s + "abcdefgh"s +
+                         '\0' + "\x0d\xa2\x21\x02\x00\x0b\x00\x15"s + std::string(10, '\0') +
+                         "ijklmnopqrst"s + '\0' + "mysql_native_password"s + '\0');
+  }
+  static std::string Ok() { return std::string("\0\0\0\x02\0\0\0", 7); }
+  bool Readable(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    return poll(&p, 1, 50) > 0;
+  }
+  // One packet's body; false when the client has gone or the server is stopping.
+  bool Read(int c, std::string& body) {
+    while (!stop_ && !Readable(c)) {
+    }
+    unsigned char h[4];
+    if (stop_ || recv(c, h, 4, MSG_WAITALL) != 4) return false;
+    body.assign(h[0] | h[1] << 8 | h[2] << 16, '\0');
+    return body.empty() || recv(c, body.data(), body.size(), MSG_WAITALL) ==
+                               static_cast<ssize_t>(body.size());
+  }
+  void Send(int c, const std::string& bytes) { send(c, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
+  void Serve(int c) {
+    std::string body;
+    Send(c, Greeting());
+    if (!Read(c, body)) return;
+    if (mode_ == Mode::kRefuseLogin) {
+      Send(c, Packet(2, "\xff\x15\x04#28000" + errorText_));  // error 1045
+      return;
+    }
+    Send(c, Packet(2, Ok()));
+    while (Read(c, body)) {
+      if (body.find("TABLES") != std::string::npos) {
+        stalled_ = true;
+        return;  // kept open, never answered
+      }
+      Send(c, Packet(1, Ok()));
+    }
+  }
+
+  Mode mode_;
+  std::string errorText_;
+  int fd_ = -1;
+  int port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> stalled_{false};
   std::vector<int> connections_;
   std::thread thread_;
 };
@@ -353,6 +459,58 @@ TEST_F(Cli, AWriteErrorOnStandardOutputIsAFailure) {
   EXPECT_NE(RunProgram({"--help"}, WorkDir(), setup).status, 0);
 }
 
+TEST_F(Cli, AClosedPipeOnStandardOutputIsAWriteErrorAndTheScriptIsStillWritten) {
+  // An Access source to a script only: no MySQL driver is loaded, which would ignore
+  // the pipe's signal on its own.
+  const std::string script = WorkDir() + "/piped.sql";
+  RunSetup setup;
+  setup.stdoutReaderGone = true;
+  const Result r = RunProgram(
+      {"--source", AccessString(), "--dest-kind", "mysql", "--script-only", "--script", script},
+      WorkDir(), setup);
+  EXPECT_EQ(r.signal, 0);
+  EXPECT_EQ(r.status, 3) << r.err;
+  EXPECT_NE(r.err.find("quillmark-cli: cannot write the log to standard output: Broken pipe\n"),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(ReadFile(script).find("INSERT INTO `FPdev`"), std::string::npos);
+}
+
+TEST_F(Cli, AServerThatStallsAfterTheLoginEndsTheCatalogueWithAClearError) {
+  // It honours no time-out of its own: only a wait bounded by the client ends.
+  ScriptedServer stalling(ScriptedServer::Mode::kStallAtCatalogue);
+  AddDsn("qm_stalling", srcDb, stalling.port());
+  RunSetup setup;
+  setup.deadline = std::chrono::seconds(40);
+  const auto start = std::chrono::steady_clock::now();
+  const Result r = RunProgram(
+      {"--source", "Provider=MSDASQL.1;Data Source=qm_stalling;Command Timeout=2", "--dest",
+       kDestString},
+      WorkDir(), setup);
+  EXPECT_TRUE(stalling.stalled());
+  EXPECT_FALSE(r.timedOut);
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_TRUE(StartsWith(r.err, "error: Cannot get information from your database\n")) << r.err;
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+  EXPECT_EQ(DestTables(), "0");
+}
+
+TEST_F(Cli, AHostileServersMessageCannotDriveTheTerminal) {
+  // An OSC title, a clear screen, a C1 CSI and a lone invalid byte in a login error.
+  ScriptedServer refusing(ScriptedServer::Mode::kRefuseLogin,
+                          "denied \x1B]0;owned\x07 \x1B[2J \xC2\x9B" "31m end");
+  AddDsn("qm_refusing", srcDb, refusing.port());
+  const Result r =
+      Run({"--source", "Provider=MSDASQL.1;Data Source=qm_refusing", "--dest", kDestString});
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_TRUE(StartsWith(r.err, "error: Cannot connect to database.\n")) << r.err;
+  EXPECT_NE(r.err.find("denied \\x1B]0;owned\\x07 \\x1B[2J \\xC2\\x9B31m end\n"),
+            std::string::npos)
+      << r.err;
+  for (const char* raw : {"\x1B", "\x07", "\xC2\x9B"})
+    EXPECT_EQ(r.err.find(raw), std::string::npos) << r.err;
+}
+
 TEST_F(Cli, ASilentServerEndsTheLoginWithAClearError) {
   SilentServer silent;
   AddDsn("qm_silent", srcDb, silent.port());
@@ -377,30 +535,66 @@ TEST_F(Cli, ASilentServerEndsTheLoginWithAClearError) {
       << bad.err;
 }
 
-TEST_F(Cli, CtrlCWhileConnectingAbandonsTheAttemptAndLeavesTheDestinationAlone) {
+// Each signal a user stops a program with, by its exit status.
+const struct StopSignal {
+  int number;
+  int status;
+} kStopSignals[] = {{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}};
+
+TEST_F(Cli, AStopSignalWhileConnectingAbandonsTheAttemptAndLeavesTheDestinationAlone) {
   SilentServer silent;
   AddDsn("qm_silent", srcDb, silent.port());
   OnSource({"CREATE TABLE t (id INT PRIMARY KEY)"});
-  RunSetup setup;
-  setup.deadline = std::chrono::seconds(60);
-  bool sent = false;
-  setup.onTick = [&](pid_t pid) {
-    if (!sent && silent.accepted() > 0) {
-      kill(pid, SIGINT);
-      sent = true;
-    }
-  };
-  // The source is silent: the job waits in its login when the Ctrl-C comes.
-  const Result r = RunProgram({"--source", "Provider=MSDASQL.1;Data Source=qm_silent",
-                               "--dest", kDestString},
-                              WorkDir(), setup);
-  ASSERT_TRUE(sent);
-  EXPECT_FALSE(r.timedOut);
-  EXPECT_EQ(r.status, 130);
-  EXPECT_EQ(r.err,
-            "quillmark-cli: stopped before the job started; nothing was changed in the "
-            "destination.\n");
+  for (const StopSignal& sig : kStopSignals) {
+    RunSetup setup;
+    setup.deadline = std::chrono::seconds(60);
+    const int before = silent.accepted();
+    bool sent = false;
+    setup.onTick = [&](pid_t pid) {
+      if (!sent && silent.accepted() > before) {
+        kill(pid, sig.number);
+        sent = true;
+      }
+    };
+    // The source is silent: the job waits in its login when the signal comes.
+    const Result r = RunProgram({"--source", "Provider=MSDASQL.1;Data Source=qm_silent",
+                                 "--dest", kDestString},
+                                WorkDir(), setup);
+    ASSERT_TRUE(sent) << sig.number;
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.status, sig.status) << sig.number;
+    EXPECT_EQ(r.err,
+              "quillmark-cli: stopped before the job started; nothing was changed in the "
+              "destination.\n");
+  }
   EXPECT_EQ(DestTables(), "0");
+}
+
+TEST_F(Cli, AStopSignalEndsAJobWithoutRowsAtTheNextObject) {
+  // No row is read when no phase reads one: the stop must be seen between objects.
+  constexpr int kTables = 150;
+  for (int i = 0; i < kTables; ++i)
+    OnSource({"CREATE TABLE e" + std::to_string(i) + " (id INT PRIMARY KEY)"});
+  for (const StopSignal& sig : kStopSignals) {
+    bool sent = false;
+    const Result r = RunCli(MySQLToMySQL({"--no-transfer", "--no-update"}), WorkDir(),
+                            [&](const std::string& out, pid_t pid) {
+                              if (!sent && out.find("] created.") != std::string::npos) {
+                                kill(pid, sig.number);
+                                sent = true;
+                              }
+                            });
+    ASSERT_TRUE(sent) << r.out << r.err;
+    EXPECT_EQ(r.status, sig.status) << sig.number << r.err;
+    const Lines out = SplitLines(r.out);
+    ASSERT_GE(out.size(), 2u);
+    EXPECT_EQ(out[out.size() - 2], "Process stoppe by USER") << sig.number;
+    const int created = static_cast<int>(
+        std::count_if(out.begin(), out.end(), [](const std::string& l) {
+          return l.find("] created.") != std::string::npos;
+        }));
+    EXPECT_LT(created, kTables / 2) << sig.number;
+  }
 }
 
 TEST_F(Cli, QuietPrintsOnlyErrorLinesAndTheSummary) {
