@@ -104,7 +104,8 @@ void PrintUsageError(std::FILE* err, const std::string& what) {
   std::fflush(err);
 }
 
-int RunJobFromOptions(const TCliOptions& options, std::FILE* out, std::FILE* err) {
+int RunJobFromOptions(const TCliOptions& options, const std::string& errorLogPath,
+                      std::FILE* out, std::FILE* err) {
   const TProjectSettings settings = SettingsFor(options);
   TTerminalMessages messages(err);
   ui::ScopedMessages scopedMessages(messages);
@@ -118,7 +119,7 @@ int RunJobFromOptions(const TCliOptions& options, std::FILE* out, std::FILE* err
   // The script file: never a database file, and creatable, before anything is opened.
   if (!options.script.empty()) {
     const std::string clash = job::ScriptFileClashMessage(options.script, options.source,
-                                                          options.dest);
+                                                          options.dest, errorLogPath);
     if (!clash.empty()) {
       messages.show(ui::MessageKind::Error, clash);
       return kExitCannotStart;
@@ -223,7 +224,7 @@ int RunCli(const std::vector<std::string>& args, const std::string& programPath,
     std::fputs(UsageText().c_str(), out);
     return std::fflush(out) == 0 && !std::ferror(out) ? kExitOk : kExitCannotStart;
   }
-  const int status = RunJobFromOptions(options, out, err);
+  const int status = RunJobFromOptions(options, job::ErrorLogFileName(programPath), out, err);
   job::WriteErrorLogFile(programPath);
   return status;
 }

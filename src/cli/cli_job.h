@@ -29,8 +29,10 @@ void PrintUsageError(std::FILE* err, const std::string& what);
 
 // Runs the job the options describe and returns the exit status. Log and summary go
 // to out, messages and the progress line to err. Colours and the progress line are
-// used only when out or err is a terminal.
-int RunJobFromOptions(const TCliOptions& options, std::FILE* out, std::FILE* err);
+// used only when out or err is a terminal. errorLogPath is the error log file the
+// caller writes afterwards, which the script may not be.
+int RunJobFromOptions(const TCliOptions& options, const std::string& errorLogPath,
+                      std::FILE* out, std::FILE* err);
 
 // The whole program: parses the arguments after the program name, prints the usage for
 // --help or a bad command line, runs the job, and then writes the error log file named

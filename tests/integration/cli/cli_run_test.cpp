@@ -405,6 +405,25 @@ TEST_F(Cli, TheScriptFileMayNotBeTheSourceFile) {
   EXPECT_TRUE(ReadFile(copy) == before) << "the source file was changed";
 }
 
+TEST_F(Cli, TheScriptFileMayNotBeTheErrorLogFile) {
+  // The error log is written after the script: the script would be lost, though the
+  // program said it was saved.
+  OnSource({"CREATE TABLE t (id INT PRIMARY KEY)"});
+  std::filesystem::create_directory(WorkDir() + "/sub");
+  const std::string hardLink = WorkDir() + "/hard.sql";
+  // The first before any error log exists, the others after the first run wrote one.
+  for (const std::string& script :
+       {std::string("quillmark-cli.log"), WorkDir() + "/sub/../quillmark-cli.log", hardLink}) {
+    if (script == hardLink) std::filesystem::create_hard_link(ErrorLogFile(), hardLink);
+    const Result r = Run(MySQLToMySQL({"--script", script}));
+    EXPECT_EQ(r.status, 1) << script << r.out << r.err;
+    EXPECT_EQ(r.err, "error: The script file " + script +
+                         " is the error log file; the error log written at the end would "
+                         "overwrite it. Choose another script file.\n");
+  }
+  EXPECT_EQ(DestTables(), "0");
+}
+
 TEST_F(Cli, AnAccessDestinationIsRefusedAsReadOnlyUnlessOnlyTheScriptIsWritten) {
   OnSource({"CREATE TABLE t (id INT PRIMARY KEY)"});
   const Result r = Run({"--source", kSourceString, "--dest", AccessString()});
