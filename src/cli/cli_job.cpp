@@ -67,10 +67,13 @@ void OnStopSignal(int sig) {
         "quillmark-cli: stopped before the job started; nothing was changed in the "
         "destination.\n";
     [[maybe_unused]] const ssize_t ignored = ::write(2, kText, sizeof kText - 1);
+    job::RemovePendingScriptTemporary();  // the check's own, made and removed at start
     ::_exit(128 + sig);
   }
   if (StopSignal != 0) {
-    // The second one ends the process at once, also while it waits for the database.
+    // The second one ends the process at once, also while it waits for the database;
+    // a script write it cuts short leaves the old file, and no temporary beside it.
+    job::RemovePendingScriptTemporary();
     struct sigaction fallback {};
     fallback.sa_handler = SIG_DFL;
     sigemptyset(&fallback.sa_mask);
