@@ -428,8 +428,9 @@ void TRunner::Views(const std::vector<TCorvaneObject*>& views) {
       }
       pending = std::move(failed);
     }
+    totals_.createFailed += static_cast<int>(pending.size());
     for (const Pending& p : pending) {
-      Log(Ts() + "Cannot create [" + p.object->ObjectName + "]. " + p.error);
+      Log(Ts() + kCannotCreate + p.object->ObjectName + "]. " + p.error);
       Script(p.statement);
       Script("");
     }

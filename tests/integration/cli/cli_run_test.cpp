@@ -674,6 +674,17 @@ TEST_F(Cli, AnObjectThatCannotBeCreatedIsAFailure) {
   EXPECT_NE(first.out.find(" 0 failed, 0 not created, "), std::string::npos) << first.out;
 }
 
+TEST_F(Cli, AViewThatCannotBeCreatedIsAFailureToo) {
+  // Its table is not chosen, so the destination has nothing for it to select from.
+  OnSource({"CREATE TABLE base (id INT PRIMARY KEY)", "CREATE VIEW v AS SELECT id FROM base"});
+  const Result r = Run(MySQLToMySQL({"--object", "v", "--quiet"}));
+  EXPECT_EQ(r.status, 3) << r.out << r.err;
+  const Lines out = SplitLines(r.out);
+  ASSERT_EQ(out.size(), 2u) << r.out;
+  EXPECT_NE(out[0].find(" : Cannot create [v]. "), std::string::npos) << out[0];
+  EXPECT_NE(out[1].find(" 0 failed, 1 not created, "), std::string::npos) << out[1];
+}
+
 TEST_F(Cli, AnUnclosedQuoteInAConnectionStringIsRefusedNamingItsKey) {
   const Result r = Run({"--source", "Provider=MSDASQL.1;Password='hunter2x;Data Source=qm_src",
                         "--dest", kDestString});
