@@ -1,10 +1,12 @@
 # quillmark_library(NAME SOURCES... [DEPS ...]): one static library per folder,
-# built with the project's warnings.
+# built with the project's warnings. The source include root and the warnings are for
+# this build only: an installed library is found under include/quillmark instead
+# (cmake/Install.cmake), and its users keep their own warnings.
 function(quillmark_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_library(${name} STATIC ${ARG_SOURCES})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-  target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE quillmark_warnings)
+  target_include_directories(${name} PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/src>)
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE $<BUILD_INTERFACE:quillmark_warnings>)
 endfunction()
 
 # quillmark_test(NAME SOURCES... DEPS ... [FIXTURES ...] [TIMEOUT s]): one GoogleTest
