@@ -116,12 +116,14 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME quillmark)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME quillmark-dev)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
+# Each package's text follows the one summary line CPack gives them all.
+set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION
-    "Quillmark's MySQL access layer for C++ programs\n\
-The connection and dataset components, the driver interface, the MySQL protocol\n\
-client and the SQL text toolkit of Quillmark, as static libraries with their\n\
-headers and a CMake package: find_package(Quillmark COMPONENTS mysql) and link\n\
-Quillmark::mysql.")
+    "This package holds Quillmark's MySQL access layer for C++ programs: the\n\
+connection and dataset components, the driver interface, the MySQL protocol\n\
+client and the SQL text toolkit, as static libraries with their headers and a\n\
+CMake package (find_package(Quillmark COMPONENTS mysql), then link\n\
+Quillmark::mysql).")
 # What the static libraries link, and the pkg-config files the CMake package reads.
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS
     "zlib1g-dev, libssl-dev, unixodbc-dev, mdbtools-dev, pkgconf | pkg-config")
