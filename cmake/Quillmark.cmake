@@ -31,12 +31,14 @@ function(quillmark_include_root target)
 endfunction()
 
 # quillmark_library(NAME SOURCES... [DEPS ...]): one static library per folder, built
-# with the project's warnings, with the include root above.
+# with the project's warnings, with the include root above. The include root and the
+# warnings are for this build only: an installed library is found under
+# include/quillmark instead (cmake/Install.cmake), and its users keep their own warnings.
 function(quillmark_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_library(${name} STATIC ${ARG_SOURCES})
   quillmark_include_root(${name})
-  target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE quillmark_warnings)
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE $<BUILD_INTERFACE:quillmark_warnings>)
 endfunction()
 
 # quillmark_test(NAME SOURCES... DEPS ... [FIXTURES ...] [TIMEOUT s]): one GoogleTest

@@ -48,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint32_t flags = mysql::kDefaultClientFlags;
   if (options & 2) flags &= ~uint32_t{mysql::kClientSecureConnection};
   const std::string db = (options & 4) ? "fuzzdb" : "";
-  if (!c.Connect("127.0.0.1", "fuzz", (options & 8) ? "" : "secret", db, 3306, "", false, flags)) {
+  if (c.Connect("127.0.0.1", "fuzz", (options & 8) ? "" : "secret", db, 3306, "", false, flags) !=
+      mysql::ClientResult::kOk) {
     return 0;
   }
   const char* statements[] = {
@@ -57,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       "UPDATE t SET a = 1",
   };
   for (const char* s : statements) {
-    if (c.Query(s) == 0) DrainResult(c);
+    if (c.Query(s) == mysql::ClientResult::kOk) DrainResult(c);
     if (!c.IsConnected()) break;
   }
   c.Ping();

@@ -54,13 +54,13 @@ const char* kTable = "qm_test.bench_rows";
 void Prepare(const Server& s, long rows) {
   mysql::TMysqlClient c;
   c.SetCompress(false);
-  if (!c.Connect(s.host, s.user, s.password, "qm_test", s.port, "", false,
-                 mysql::kDefaultClientFlags)) {
+  if (c.Connect(s.host, s.user, s.password, "qm_test", s.port, "", false,
+                mysql::kDefaultClientFlags) != mysql::ClientResult::kOk) {
     std::fprintf(stderr, "connect: %s\n", c.ErrorText().c_str());
     std::exit(1);
   }
   auto run = [&](const std::string& sql) {
-    if (c.Query(sql) != 0) {
+    if (c.Query(sql) != mysql::ClientResult::kOk) {
       std::fprintf(stderr, "%s: %s\n", sql.c_str(), c.ErrorText().c_str());
       std::exit(1);
     }
@@ -99,8 +99,9 @@ long StreamBuiltIn(const Server& s, bool compress, long rows, unsigned long& sum
   mysql::TMysqlClient c;
   c.SetReconnectAllowed(false);
   c.SetCompress(compress);
-  if (!c.Connect(s.host, s.user, s.password, "", s.port, "", false, mysql::kDefaultClientFlags) ||
-      c.Query(Statement(rows)) != 0) {
+  if (c.Connect(s.host, s.user, s.password, "", s.port, "", false, mysql::kDefaultClientFlags) !=
+          mysql::ClientResult::kOk ||
+      c.Query(Statement(rows)) != mysql::ClientResult::kOk) {
     std::fprintf(stderr, "built-in: %s\n", c.ErrorText().c_str());
     return -1;
   }
@@ -113,7 +114,7 @@ long StreamBuiltIn(const Server& s, bool compress, long rows, unsigned long& sum
     }
     ++n;
   }
-  return r->LastReadResult() == 1 ? n : -1;
+  return r->LastReadResult() == mysql::RowRead::kEnd ? n : -1;
 }
 
 long StreamLibmariadb(const Server& s, bool compress, long rows, unsigned long& sum) {

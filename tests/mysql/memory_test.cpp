@@ -70,7 +70,8 @@ Session LoggedIn(const std::string& replies, qmtest::GreetingSpec g = {}, bool c
   MemoryVio* raw = vio.get();
   auto c = std::make_unique<TMySQLDirectClient>(std::move(vio));
   c->SetCompress(compress);
-  EXPECT_TRUE(c->Connect("127.0.0.1", "qm", "pw", "", 3306, "", false, mysql::kDefaultClientFlags))
+  EXPECT_EQ(c->Connect("127.0.0.1", "qm", "pw", "", 3306, "", false, mysql::kDefaultClientFlags),
+            mysql::ClientResult::kOk)
       << c->ErrorText();
   return {raw, std::move(c)};
 }
@@ -84,7 +85,7 @@ std::string OneColumnResult(const std::string& value) {
 
 TEST(MysqlOutOfMemory, ResultThatCannotBeMadeIsDroppedAndTheSessionGoesOn) {
   auto s = LoggedIn(OneColumnResult("1") + Packet(1, qmtest::Ok()));
-  ASSERT_EQ(s.client->Query("select a"), 0);
+  ASSERT_EQ(s.client->Query("select a"), mysql::ClientResult::kOk);
   std::unique_ptr<mysql::TMysqlResult> r;
   {
     FailNextAllocation fail;
@@ -94,12 +95,12 @@ TEST(MysqlOutOfMemory, ResultThatCannotBeMadeIsDroppedAndTheSessionGoesOn) {
   EXPECT_EQ(s.client->ErrorNumber(), mysql::CR_OUT_OF_MEMORY);
   EXPECT_EQ(s.client->ErrorText(), "MySQL client run out of memory");
   EXPECT_EQ(s.client->Status(), TMySQLDirectClient::kReady);
-  EXPECT_TRUE(s.client->Ping()) << s.client->ErrorText();
+  EXPECT_EQ(s.client->Ping(), mysql::ClientResult::kOk) << s.client->ErrorText();
 }
 
 TEST(MysqlOutOfMemory, PacketTooLargeForMemoryClosesTheConnectionWith2008) {
   auto s = LoggedIn(OneColumnResult(std::string(3 << 20, 'x')));
-  ASSERT_EQ(s.client->Query("select a"), 0);
+  ASSERT_EQ(s.client->Query("select a"), mysql::ClientResult::kOk);
   std::unique_ptr<mysql::TMysqlResult> r;
   {
     FailAllocationsFrom fail(1 << 20);
@@ -133,7 +134,7 @@ TEST(MysqlOutOfMemory, CompressedPacketGrowsItsMemoryAsItsBytesArrive) {
     s.vio->AppendHangup();
     {
       FailAllocationsFrom fail(1 << 20);
-      EXPECT_FALSE(s.client->Ping()) << c.what;
+      EXPECT_EQ(s.client->Ping(), mysql::ClientResult::kFailed) << c.what;
     }
     EXPECT_EQ(s.client->ErrorNumber(), mysql::CR_SERVER_LOST) << c.what;
   }

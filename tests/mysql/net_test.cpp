@@ -27,7 +27,7 @@ NetPeer Open(const std::string& serverBytes, size_t chunk = 1 << 20) {
   auto vio = std::make_unique<MemoryVio>(serverBytes, chunk);
   MemoryVio* raw = vio.get();
   auto net = std::make_unique<TMysqlNet>(std::move(vio));
-  EXPECT_EQ(net->Connect(1, "127.0.0.1", false, 5, 3306, ""), 0);
+  EXPECT_EQ(net->Connect(1, "127.0.0.1", false, 5, 3306, ""), mysql::VioResult::kOk);
   return {raw, std::move(net)};
 }
 
@@ -57,14 +57,14 @@ std::string PayloadOf(const TMysqlNet& net, int len) {
 TEST(MysqlPacketLayer, FramesPacketsWithRunningSequenceNumbers) {
   auto p = Open("");
   p.net->Clear();
-  ASSERT_EQ(p.net->WritePacket("abc", 3), 0);
-  ASSERT_EQ(p.net->WritePacket("", 0), 0);
+  ASSERT_EQ(p.net->WritePacket("abc", 3), mysql::NetResult::kOk);
+  ASSERT_EQ(p.net->WritePacket("", 0), mysql::NetResult::kOk);
   EXPECT_EQ(p.vio->Written(), "") << "packets wait in the buffer until flushed";
-  ASSERT_EQ(p.net->Flush(), 0);
+  ASSERT_EQ(p.net->Flush(), mysql::NetResult::kOk);
   EXPECT_EQ(p.vio->Written(), std::string("\x03\0\0\0abc\0\0\0\x01", 11));
   p.vio->ClearWritten();
   p.net->Clear();
-  ASSERT_EQ(p.net->WriteCommand(3, "select 1", 8), 0);
+  ASSERT_EQ(p.net->WriteCommand(3, "select 1", 8), mysql::NetResult::kOk);
   EXPECT_EQ(p.vio->Written(), std::string("\x09\0\0\0\x03select 1", 13));
 }
 
@@ -147,14 +147,14 @@ TEST(MysqlPacketLayer, ErrorPacketsKeepTheConnection) {
 TEST(MysqlPacketLayer, PayloadSizeLimitOnSending) {
   auto p = Open("");
   std::string big(0xFFFFFF, 'a');
-  EXPECT_EQ(p.net->WritePacket(big.data(), 0xFFFFFE), 0);
-  EXPECT_EQ(p.net->Flush(), 0);
+  EXPECT_EQ(p.net->WritePacket(big.data(), 0xFFFFFE), mysql::NetResult::kOk);
+  EXPECT_EQ(p.net->Flush(), mysql::NetResult::kOk);
   EXPECT_EQ(p.vio->Written().size(), 0xFFFFFEu + 4);
   p.vio->ClearWritten();
-  EXPECT_EQ(p.net->WritePacket(big.data(), 0xFFFFFF), 1);
+  EXPECT_EQ(p.net->WritePacket(big.data(), 0xFFFFFF), mysql::NetResult::kFailed);
   EXPECT_EQ(p.net->ErrorNumber(), mysql::kErrPacketTooLarge);
-  EXPECT_EQ(p.net->WriteCommand(3, big.data(), 0xFFFFFF), 1);
-  EXPECT_EQ(p.net->Flush(), 0);
+  EXPECT_EQ(p.net->WriteCommand(3, big.data(), 0xFFFFFF), mysql::NetResult::kFailed);
+  EXPECT_EQ(p.net->Flush(), mysql::NetResult::kOk);
   EXPECT_EQ(p.vio->Written(), "") << "nothing of a refused packet is sent";
 }
 
@@ -180,8 +180,8 @@ TEST(MysqlPacketLayer, CompressedWritesPackOnlyWhatShrinks) {
     auto p = Open("");
     p.net->SetCompress(true);
     p.net->Clear();
-    ASSERT_EQ(p.net->WritePacket(c.payload.data(), c.payload.size()), 0);
-    ASSERT_EQ(p.net->Flush(), 0);
+    ASSERT_EQ(p.net->WritePacket(c.payload.data(), c.payload.size()), mysql::NetResult::kOk);
+    ASSERT_EQ(p.net->Flush(), mysql::NetResult::kOk);
     const std::string& w = p.vio->Written();
     ASSERT_GE(w.size(), 7u) << c.what;
     size_t bodyLen = static_cast<uint8_t>(w[0]) | (static_cast<uint8_t>(w[1]) << 8);
@@ -253,9 +253,9 @@ TEST(MysqlPacketLayer, CompressedRoundTripThroughOwnWriter) {
   writer.net->SetCompress(true);
   writer.net->Clear();
   std::string big(100000, 'k');
-  ASSERT_EQ(writer.net->WritePacket(big.data(), big.size()), 0);
-  ASSERT_EQ(writer.net->WritePacket("tail", 4), 0);
-  ASSERT_EQ(writer.net->Flush(), 0);
+  ASSERT_EQ(writer.net->WritePacket(big.data(), big.size()), mysql::NetResult::kOk);
+  ASSERT_EQ(writer.net->WritePacket("tail", 4), mysql::NetResult::kOk);
+  ASSERT_EQ(writer.net->Flush(), mysql::NetResult::kOk);
   auto reader = Open(writer.vio->Written(), 777);
   reader.net->SetCompress(true);
   ASSERT_EQ(reader.net->ReadPacket(), 100000);

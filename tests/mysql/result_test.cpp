@@ -34,7 +34,9 @@ Session WithReply(const std::string& reply, GreetingSpec g = {},
   auto vio = std::make_unique<MemoryVio>(qmtest::LoginScript(g) + reply, 11);
   MemoryVio* raw = vio.get();
   auto c = std::make_unique<TMySQLDirectClient>(std::move(vio));
-  EXPECT_TRUE(c->Connect("127.0.0.1", "qm", "pw", "", 3306, "", false, flags)) << c->ErrorText();
+  EXPECT_EQ(c->Connect("127.0.0.1", "qm", "pw", "", 3306, "", false, flags),
+            mysql::ClientResult::kOk)
+      << c->ErrorText();
   raw->ClearWritten();
   return {raw, std::move(c)};
 }
@@ -75,7 +77,8 @@ TEST(MysqlQueryReply, OkPacketFields) {
     g.caps = c.caps;
     g.withSecondPart = (c.caps & 0x8000) != 0;
     auto s = WithReply(Packet(1, c.ok), g, mysql::kDefaultClientFlags & ~0x8000u);
-    ASSERT_EQ(s.client->Query("update t set a=1"), 0) << c.what << ": " << s.client->ErrorText();
+    ASSERT_EQ(s.client->Query("update t set a=1"), mysql::ClientResult::kOk)
+        << c.what << ": " << s.client->ErrorText();
     EXPECT_EQ(s.client->AffectedRows(), c.affected) << c.what;
     EXPECT_EQ(s.client->InsertId(), c.insertId) << c.what;
     EXPECT_EQ(s.client->ServerStatusFlags(), c.status) << c.what;
@@ -90,7 +93,7 @@ TEST(MysqlQueryReply, StreamsRowsWithNullEmptyAndZeroBytes) {
   auto s =
       WithReply(Replies({LenInt(3), Column("id", 3, 11), Column("name"), Column("data", 252), Eof(),
                          Row({"1", "x", withZero}), Row({"2", std::nullopt, ""}), Eof()}));
-  ASSERT_EQ(s.client->Query("select * from t"), 0) << s.client->ErrorText();
+  ASSERT_EQ(s.client->Query("select * from t"), mysql::ClientResult::kOk) << s.client->ErrorText();
   EXPECT_EQ(s.client->Status(), 1);
   EXPECT_EQ(s.client->FieldCount(), 3u);
   auto r = s.client->UseResult();
@@ -110,7 +113,7 @@ TEST(MysqlQueryReply, StreamsRowsWithNullEmptyAndZeroBytes) {
   EXPECT_STREQ(row[2], "");
   EXPECT_EQ(r->FetchLengths()[2], 0u);
   EXPECT_EQ(r->FetchRow(), nullptr);
-  EXPECT_EQ(r->LastReadResult(), 1);
+  EXPECT_EQ(r->LastReadResult(), mysql::RowRead::kEnd);
   EXPECT_EQ(s.client->Status(), 0);
   EXPECT_EQ(s.client->AffectedRows(), 2u);
   EXPECT_EQ(r->NumRows(), 2u);
@@ -118,7 +121,7 @@ TEST(MysqlQueryReply, StreamsRowsWithNullEmptyAndZeroBytes) {
 
 TEST(MysqlQueryReply, ResultWithNoRows) {
   auto s = WithReply(Replies({LenInt(1), Column("a"), Eof(), Eof()}));
-  ASSERT_EQ(s.client->Query("select a from t where 0"), 0);
+  ASSERT_EQ(s.client->Query("select a from t where 0"), mysql::ClientResult::kOk);
   auto r = s.client->UseResult();
   ASSERT_NE(r, nullptr);
   EXPECT_EQ(s.client->Status(), 0) << "back to ready at once";
@@ -148,7 +151,7 @@ TEST(MysqlQueryReply, DescriptorsFromBothColumnFormats) {
   packets.push_back(Eof());
   packets.push_back(Eof());
   auto s = WithReply(Replies(packets));
-  ASSERT_EQ(s.client->Query("select"), 0) << s.client->ErrorText();
+  ASSERT_EQ(s.client->Query("select"), mysql::ClientResult::kOk) << s.client->ErrorText();
   auto r = s.client->UseResult();
   ASSERT_NE(r, nullptr);
   auto* direct = static_cast<mysql::TMySQLDirectResult*>(r.get());
@@ -175,7 +178,7 @@ TEST(MysqlQueryReply, DescriptorsFromBothColumnFormats) {
                           qmtest::LenText(std::string("\x01\x00", 2));
   auto o = WithReply(Replies({LenInt(1), oldColumn, Eof(), Eof()}), g,
                      mysql::kDefaultClientFlags & ~0x8000u);
-  ASSERT_EQ(o.client->Query("select"), 0) << o.client->ErrorText();
+  ASSERT_EQ(o.client->Query("select"), mysql::ClientResult::kOk) << o.client->ErrorText();
   auto ro = o.client->UseResult();
   ASSERT_NE(ro, nullptr);
   EXPECT_EQ(ro->Field(0).name, "nm");
@@ -217,12 +220,11 @@ TEST(MysqlQueryReply, LyingRepliesAreMalformedAndCloseTheConnection) {
   };
   for (const auto& c : cases) {
     auto s = WithReply(Replies(c.packets));
-    int rc = s.client->Query("select");
-    if (rc == 0) {
+    if (s.client->Query("select") == mysql::ClientResult::kOk) {
       auto r = s.client->UseResult();
       ASSERT_NE(r, nullptr) << c.what;
       EXPECT_EQ(r->FetchRow(), nullptr) << c.what;
-      EXPECT_EQ(r->LastReadResult(), -1) << c.what;
+      EXPECT_EQ(r->LastReadResult(), mysql::RowRead::kError) << c.what;
     }
     EXPECT_EQ(s.client->ErrorNumber(), mysql::CR_MALFORMED_PACKET) << c.what;
     EXPECT_EQ(s.client->ErrorText(), "Malformed packet") << c.what;
@@ -235,24 +237,24 @@ TEST(MysqlQueryReply, FreeResultDrainsTheRest) {
   for (int i = 0; i < 50; ++i) packets.push_back(Row({std::to_string(i)}));
   packets.push_back(Eof());
   auto s = WithReply(Replies(packets) + Packet(1, qmtest::Ok()));
-  ASSERT_EQ(s.client->Query("select"), 0);
+  ASSERT_EQ(s.client->Query("select"), mysql::ClientResult::kOk);
   auto r = s.client->UseResult();
   ASSERT_NE(r, nullptr);
   ASSERT_NE(r->FetchRow(), nullptr);
-  EXPECT_FALSE(s.client->Ping()) << "a command while rows are pending";
+  EXPECT_EQ(s.client->Ping(), mysql::ClientResult::kFailed) << "a command while rows are pending";
   EXPECT_EQ(s.client->ErrorNumber(), mysql::CR_COMMANDS_OUT_OF_SYNC);
   EXPECT_EQ(s.client->ErrorText(), "Commands out of sync;  You can't run this command now");
   EXPECT_EQ(s.vio->Written(), Packet(0, "\x03select")) << "the ping was not sent";
-  EXPECT_NE(s.client->Query("select 2"), 0);
+  EXPECT_EQ(s.client->Query("select 2"), mysql::ClientResult::kFailed);
   EXPECT_EQ(s.client->ErrorNumber(), mysql::CR_COMMANDS_OUT_OF_SYNC);
   mysql::FreeResult(r);
   EXPECT_EQ(s.client->Status(), 0);
-  EXPECT_TRUE(s.client->Ping()) << s.client->ErrorText();
+  EXPECT_EQ(s.client->Ping(), mysql::ClientResult::kOk) << s.client->ErrorText();
 }
 
 TEST(MysqlQueryReply, ResultOutlivesClosedSession) {
   auto s = WithReply(Replies({LenInt(1), Column("a"), Eof(), Row({"1"}), Row({"2"}), Eof()}));
-  ASSERT_EQ(s.client->Query("select"), 0);
+  ASSERT_EQ(s.client->Query("select"), mysql::ClientResult::kOk);
   auto r = s.client->UseResult();
   s.client->Close();
   EXPECT_FALSE(r->Attached());
@@ -277,41 +279,41 @@ TEST(MysqlQueryReply, MoreResultsAreReadInTurn) {
                               qmtest::Ok(0, 0, 0x0002)}) +
                          Packet(1, qmtest::Ok()),
                      {}, flags);
-  ASSERT_EQ(s.client->Query("call p()"), 0);
+  ASSERT_EQ(s.client->Query("call p()"), mysql::ClientResult::kOk);
   EXPECT_FALSE(s.client->MoreResults()) << "not before the rows are read";
   auto r = s.client->UseResult();
   ASSERT_NE(r, nullptr);
   ASSERT_NE(r->FetchRow(), nullptr);
   ASSERT_NE(r->FetchRow(), nullptr);
   EXPECT_EQ(r->FetchRow(), nullptr);
-  EXPECT_EQ(r->LastReadResult(), 1);
+  EXPECT_EQ(r->LastReadResult(), mysql::RowRead::kEnd);
   ASSERT_TRUE(s.client->MoreResults());
-  EXPECT_NE(s.client->Query("select 2"), 0) << "results still come";
+  EXPECT_EQ(s.client->Query("select 2"), mysql::ClientResult::kFailed) << "results still come";
   EXPECT_EQ(s.client->ErrorNumber(), mysql::CR_COMMANDS_OUT_OF_SYNC);
 
-  ASSERT_EQ(s.client->NextResult(), 0) << s.client->ErrorText();
+  ASSERT_EQ(s.client->NextResult(), mysql::ClientResult::kOk) << s.client->ErrorText();
   r = s.client->UseResult();
   ASSERT_NE(r, nullptr);
   EXPECT_EQ(r->Field(0).name, "b");
   ASSERT_NE(r->FetchRow(), nullptr);
   mysql::FreeResult(r);  // the rest is drained; its end still tells of the OK after it
   ASSERT_TRUE(s.client->MoreResults());
-  ASSERT_EQ(s.client->NextResult(), 0) << s.client->ErrorText();
+  ASSERT_EQ(s.client->NextResult(), mysql::ClientResult::kOk) << s.client->ErrorText();
   EXPECT_EQ(s.client->FieldCount(), 0u);
   EXPECT_FALSE(s.client->MoreResults());
-  EXPECT_NE(s.client->NextResult(), 0);
+  EXPECT_EQ(s.client->NextResult(), mysql::ClientResult::kFailed);
   EXPECT_EQ(s.client->ErrorNumber(), mysql::CR_COMMANDS_OUT_OF_SYNC);
-  EXPECT_TRUE(s.client->Ping()) << s.client->ErrorText();
+  EXPECT_EQ(s.client->Ping(), mysql::ClientResult::kOk) << s.client->ErrorText();
 
   auto failing = WithReply(
       Replies({LenInt(1), Column("a"), Eof(), Row({"1"}), more, qmtest::Err(1054, "no col")}),
       {}, flags);
-  ASSERT_EQ(failing.client->Query("select 1; select c"), 0);
+  ASSERT_EQ(failing.client->Query("select 1; select c"), mysql::ClientResult::kOk);
   r = failing.client->UseResult();
   while (r->FetchRow()) {
   }
   ASSERT_TRUE(failing.client->MoreResults());
-  EXPECT_NE(failing.client->NextResult(), 0);
+  EXPECT_EQ(failing.client->NextResult(), mysql::ClientResult::kFailed);
   EXPECT_EQ(failing.client->ErrorNumber(), 1054);
   EXPECT_FALSE(failing.client->MoreResults()) << "the error ends the chain";
 }
@@ -360,17 +362,18 @@ TEST(MysqlLocalInfile, RogueRequestsAreRefusedAndSessionGoesOn) {
                                            11);
     MemoryVio* raw = vio.get();
     TMySQLDirectClient client(std::move(vio));
-    ASSERT_TRUE(client.Connect("127.0.0.1", "qm", "pw", "", 3306, "", false, c.flags));
+    ASSERT_EQ(client.Connect("127.0.0.1", "qm", "pw", "", 3306, "", false, c.flags),
+              mysql::ClientResult::kOk);
     raw->ClearWritten();
-    int rc = client.Query(c.statement);
+    const mysql::ClientResult rc = client.Query(c.statement);
     auto sent = qmtest::SplitPackets(raw->Written());
     if (c.sent) {
-      EXPECT_EQ(rc, 0) << c.what << ": " << client.ErrorText();
+      EXPECT_EQ(rc, mysql::ClientResult::kOk) << c.what << ": " << client.ErrorText();
       ASSERT_EQ(sent.size(), 3u) << c.what;
       EXPECT_EQ(sent[1], "1\n2\n") << c.what;
       EXPECT_EQ(client.AffectedRows(), 2u);
     } else {
-      EXPECT_NE(rc, 0) << c.what;
+      EXPECT_EQ(rc, mysql::ClientResult::kFailed) << c.what;
       EXPECT_EQ(client.ErrorNumber(), mysql::CR_LOCAL_INFILE_REFUSED) << c.what;
       EXPECT_NE(client.ErrorText().find("LOAD DATA LOCAL INFILE request refused: "),
                 std::string::npos);
@@ -378,7 +381,7 @@ TEST(MysqlLocalInfile, RogueRequestsAreRefusedAndSessionGoesOn) {
       ASSERT_EQ(sent.size(), 2u) << c.what;
       EXPECT_EQ(sent[1], "") << c.what << ": only the empty packet goes out";
     }
-    EXPECT_TRUE(client.Ping()) << c.what << ": the session is in step";
+    EXPECT_EQ(client.Ping(), mysql::ClientResult::kOk) << c.what << ": the session is in step";
   }
   std::remove(path);
 }
@@ -386,9 +389,10 @@ TEST(MysqlLocalInfile, RogueRequestsAreRefusedAndSessionGoesOn) {
 TEST(MysqlLocalInfile, MissingFileIsReportedAfterTheServerAnswers) {
   const std::string name = "/nonexistent/qm-file.csv";
   auto s = WithReply(Packet(1, "\xFB" + name) + Packet(3, qmtest::Ok()) + Packet(1, qmtest::Ok()));
-  EXPECT_NE(s.client->Query("LOAD DATA LOCAL INFILE '" + name + "' INTO TABLE t"), 0);
+  EXPECT_EQ(s.client->Query("LOAD DATA LOCAL INFILE '" + name + "' INTO TABLE t"),
+            mysql::ClientResult::kFailed);
   EXPECT_EQ(s.client->ErrorText(), "File '" + name + "' not found (Errcode: 2)");
-  EXPECT_TRUE(s.client->Ping());
+  EXPECT_EQ(s.client->Ping(), mysql::ClientResult::kOk);
 }
 
 TEST(MysqlLocalInfile, ServerReplyToARefusalIsChecked) {
@@ -407,11 +411,11 @@ TEST(MysqlLocalInfile, ServerReplyToARefusalIsChecked) {
   };
   for (const auto& c : cases) {
     auto s = WithReply(Packet(1, "\xFB/etc/passwd") + c.reply + Packet(1, qmtest::Ok()));
-    EXPECT_NE(s.client->Query("SELECT 1"), 0) << c.what;
+    EXPECT_EQ(s.client->Query("SELECT 1"), mysql::ClientResult::kFailed) << c.what;
     EXPECT_EQ(s.client->ErrorNumber(), c.number) << c.what << ": " << s.client->ErrorText();
     EXPECT_EQ(s.client->IsConnected(), c.inStep) << c.what;
     if (c.inStep) {
-      EXPECT_TRUE(s.client->Ping()) << c.what;
+      EXPECT_EQ(s.client->Ping(), mysql::ClientResult::kOk) << c.what;
     }
   }
 }

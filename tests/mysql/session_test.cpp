@@ -30,7 +30,8 @@ Session Make(const std::string& script) {
 
 bool Connect(Session& s, const std::string& user = "qm", const std::string& password = "pw",
              const std::string& db = "", uint32_t flags = mysql::kDefaultClientFlags) {
-  return s.client->Connect("127.0.0.1", user, password, db, 3306, "", false, flags);
+  return s.client->Connect("127.0.0.1", user, password, db, 3306, "", false, flags) ==
+         mysql::ClientResult::kOk;
 }
 
 // The fields of a 4.1 login packet.
@@ -234,7 +235,7 @@ TEST(MysqlSession, DatabaseSelectedAfterLoginWhenServerCannotTakeItInLogin) {
 TEST(MysqlSession, ConnectOnConnectedSessionChangesNothing) {
   auto s = Make(qmtest::LoginScript());
   ASSERT_TRUE(Connect(s, "qm", "pw", "one"));
-  EXPECT_TRUE(s.client->Connect("other", "x", "y", "two", 1, "", false, 0));
+  EXPECT_EQ(s.client->Connect("other", "x", "y", "two", 1, "", false, 0), mysql::ClientResult::kOk);
   EXPECT_EQ(s.client->Host(), "127.0.0.1");
   EXPECT_EQ(s.client->Database(), "one");
   EXPECT_EQ(s.vio->Connects(), 1);
@@ -243,7 +244,7 @@ TEST(MysqlSession, ConnectOnConnectedSessionChangesNothing) {
 TEST(MysqlSession, SimpleCommandsSendTheirCodeAndArgument) {
   struct Case {
     const char* what;
-    std::function<bool(TMySQLDirectClient&)> run;
+    std::function<mysql::ClientResult(TMySQLDirectClient&)> run;
     std::string sent;
   };
   const Case cases[] = {
@@ -263,14 +264,14 @@ TEST(MysqlSession, SimpleCommandsSendTheirCodeAndArgument) {
     auto s = Make(qmtest::LoginScript() + Packet(1, qmtest::Ok()));
     ASSERT_TRUE(Connect(s));
     s.vio->ClearWritten();
-    EXPECT_TRUE(c.run(*s.client)) << c.what;
+    EXPECT_EQ(c.run(*s.client), mysql::ClientResult::kOk) << c.what;
     EXPECT_EQ(s.vio->Written(), qmtest::Packet(0, c.sent)) << c.what;
   }
   auto s = Make(qmtest::LoginScript());
   ASSERT_TRUE(Connect(s));
   s.vio->ClearWritten();
-  EXPECT_FALSE(s.client->SelectDb(""));
-  EXPECT_FALSE(s.client->CreateDb(""));
+  EXPECT_EQ(s.client->SelectDb(""), mysql::ClientResult::kFailed);
+  EXPECT_EQ(s.client->CreateDb(""), mysql::ClientResult::kFailed);
   EXPECT_EQ(s.vio->Written(), "") << "an empty name sends nothing";
 }
 
@@ -278,10 +279,10 @@ TEST(MysqlSession, ServerErrorLeavesSessionUsable) {
   auto s = Make(qmtest::LoginScript() + Packet(1, qmtest::Err(1049, "Unknown database 'x'")) +
                 Packet(1, qmtest::Ok()));
   ASSERT_TRUE(Connect(s));
-  EXPECT_FALSE(s.client->SelectDb("x"));
+  EXPECT_EQ(s.client->SelectDb("x"), mysql::ClientResult::kFailed);
   EXPECT_EQ(s.client->ErrorNumber(), 1049);
   EXPECT_EQ(s.client->ErrorText(), "#HY000Unknown database 'x'");
-  EXPECT_TRUE(s.client->Ping());
+  EXPECT_EQ(s.client->Ping(), mysql::ClientResult::kOk);
   EXPECT_EQ(s.client->ErrorNumber(), 0);
 }
 
@@ -290,11 +291,12 @@ TEST(MysqlSession, LostServerAndTheReconnectRule) {
   {
     auto s = Make(qmtest::LoginScript());
     ASSERT_TRUE(Connect(s));
-    EXPECT_FALSE(s.client->Ping());
+    EXPECT_EQ(s.client->Ping(), mysql::ClientResult::kFailed);
     EXPECT_EQ(s.client->ErrorNumber(), mysql::CR_SERVER_LOST);
     EXPECT_FALSE(s.client->IsConnected());
     s.vio->RefuseConnects(true);
-    EXPECT_FALSE(s.client->Ping()) << "without reconnecting the next command fails";
+    EXPECT_EQ(s.client->Ping(), mysql::ClientResult::kFailed)
+        << "without reconnecting the next command fails";
     EXPECT_EQ(s.vio->Connects(), 1);
   }
   // With reconnecting allowed, a lost reply reconnects and the command runs again.
@@ -303,7 +305,8 @@ TEST(MysqlSession, LostServerAndTheReconnectRule) {
     ASSERT_TRUE(Connect(s));
     s.client->SetReconnectAllowed(true);
     s.vio->FailWrites(true);
-    EXPECT_FALSE(s.client->Ping()) << "the server is gone and cannot be reached again";
+    EXPECT_EQ(s.client->Ping(), mysql::ClientResult::kFailed)
+        << "the server is gone and cannot be reached again";
     EXPECT_EQ(s.client->ErrorNumber(), mysql::CR_SERVER_GONE_ERROR);
   }
 }
@@ -314,7 +317,7 @@ TEST(MysqlSession, LostReplyReconnectsAndRunsTheCommandAgain) {
   s.vio->AppendServerBytes(qmtest::LoginScript() + Packet(1, qmtest::Ok()));
   ASSERT_TRUE(Connect(s));
   s.client->SetReconnectAllowed(true);
-  EXPECT_TRUE(s.client->Ping()) << s.client->ErrorText();
+  EXPECT_EQ(s.client->Ping(), mysql::ClientResult::kOk) << s.client->ErrorText();
   EXPECT_EQ(s.vio->Connects(), 2);
   EXPECT_TRUE(s.client->IsConnected());
 }
@@ -325,34 +328,36 @@ TEST(MysqlSession, NoReconnectInsideATransaction) {
   s.vio->AppendHangup();
   s.vio->AppendServerBytes(qmtest::LoginScript() + Packet(1, qmtest::Ok()));
   ASSERT_TRUE(Connect(s));
-  ASSERT_EQ(s.client->Query("begin"), 0);
+  ASSERT_EQ(s.client->Query("begin"), mysql::ClientResult::kOk);
   EXPECT_EQ(s.client->ServerStatusFlags() & mysql::kServerInTransaction, 1);
   s.client->SetReconnectAllowed(true);
-  EXPECT_FALSE(s.client->Ping()) << "the transaction's work is gone: say so";
+  EXPECT_EQ(s.client->Ping(), mysql::ClientResult::kFailed)
+      << "the transaction's work is gone: say so";
   EXPECT_EQ(s.client->ErrorNumber(), mysql::CR_SERVER_LOST);
   EXPECT_EQ(s.vio->Connects(), 1);
-  EXPECT_TRUE(s.client->Ping()) << "the loss was reported; the next command reconnects";
+  EXPECT_EQ(s.client->Ping(), mysql::ClientResult::kOk)
+      << "the loss was reported; the next command reconnects";
   EXPECT_EQ(s.vio->Connects(), 2);
 }
 
 TEST(MysqlSession, StatementTooLargeKeepsConnection) {
   auto s = Make(qmtest::LoginScript() + Packet(1, qmtest::Ok()));
   ASSERT_TRUE(Connect(s));
-  EXPECT_EQ(s.client->Query(std::string(0xFFFFFE, 'x')), 1);
+  EXPECT_EQ(s.client->Query(std::string(0xFFFFFE, 'x')), mysql::ClientResult::kFailed);
   EXPECT_EQ(s.client->ErrorNumber(), mysql::CR_NET_PACKET_TOO_LARGE);
   EXPECT_TRUE(s.client->IsConnected());
-  EXPECT_TRUE(s.client->Ping());
+  EXPECT_EQ(s.client->Ping(), mysql::ClientResult::kOk);
 }
 
 TEST(MysqlSession, FailuresWithoutAConnectionSaySo) {
   TMySQLDirectClient c(std::make_unique<MemoryVio>(""));
-  EXPECT_FALSE(c.Connect("", "qm", "pw", "", 3306, "", false, 0));
+  EXPECT_EQ(c.Connect("", "qm", "pw", "", 3306, "", false, 0), mysql::ClientResult::kFailed);
   EXPECT_EQ(c.ErrorNumber(), mysql::CR_WRONG_HOST_INFO);
   EXPECT_EQ(c.ErrorText(), "Wrong host info");
   TMySQLDirectClient never(std::make_unique<MemoryVio>(""));
-  EXPECT_FALSE(never.Ping());
+  EXPECT_EQ(never.Ping(), mysql::ClientResult::kFailed);
   EXPECT_EQ(never.ErrorNumber(), mysql::CR_SERVER_GONE_ERROR);
-  EXPECT_NE(never.Query("select 1"), 0);
+  EXPECT_EQ(never.Query("select 1"), mysql::ClientResult::kFailed);
   EXPECT_EQ(never.ErrorText(), "MySQL server has gone away");
 }
 
@@ -390,9 +395,9 @@ TEST(MysqlSession, PeerClosingAfterAnInterruptedWaitIsALostConnection) {
   s.vio->AppendServerBytes(Packet(1, qmtest::Ok()));
   s.vio->AppendHangup();
   ASSERT_TRUE(Connect(s));
-  EXPECT_TRUE(s.client->Ping()) << "an interrupted wait is tried again";
+  EXPECT_EQ(s.client->Ping(), mysql::ClientResult::kOk) << "an interrupted wait is tried again";
   const size_t before = s.vio->ReadCalls();
-  EXPECT_FALSE(s.client->Ping());
+  EXPECT_EQ(s.client->Ping(), mysql::ClientResult::kFailed);
   EXPECT_EQ(s.client->ErrorNumber(), mysql::CR_SERVER_LOST);
   EXPECT_LE(s.vio->ReadCalls() - before, 2u)
       << "the end of the stream is not taken for another interruption";
@@ -424,7 +429,8 @@ TEST(MysqlSession, ReconnectAfterCompressionSwitchedOffIsPlain) {
     s.client->SetCompress(false);
     EXPECT_FALSE(s.client->IsConnected()) << byFlag << ": the connection is compressed";
     s.vio->ClearWritten();
-    EXPECT_TRUE(s.client->Ping()) << byFlag << ": " << s.client->ErrorText();
+    EXPECT_EQ(s.client->Ping(), mysql::ClientResult::kOk)
+        << byFlag << ": " << s.client->ErrorText();
     auto sent = qmtest::SplitPackets(s.vio->Written());
     ASSERT_GE(sent.size(), 1u);
     EXPECT_EQ(ParseLogin(sent[0]).flags & mysql::kClientCompress, 0u) << byFlag;
@@ -444,6 +450,6 @@ TEST(MysqlSession, DatabaseSelectionThatKeepsFailingEndsTheConnect) {
   EXPECT_FALSE(Connect(s, "qm", "pw", "db1"));
   EXPECT_EQ(s.client->ErrorNumber(), mysql::CR_SERVER_LOST);
   EXPECT_EQ(s.vio->Connects(), 1) << "a connect does not reconnect from inside itself";
-  EXPECT_FALSE(s.client->Ping());
+  EXPECT_EQ(s.client->Ping(), mysql::ClientResult::kFailed);
   EXPECT_EQ(s.vio->Connects(), 2) << "a command reconnects once";
 }

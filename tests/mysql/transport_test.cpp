@@ -13,6 +13,7 @@
 #include "mysql/protocol/vio.h"
 
 using mysql::TMysqlVio;
+using mysql::VioResult;
 
 namespace {
 
@@ -73,16 +74,17 @@ TEST(MysqlTransport, ConnectFailures) {
     std::string host;
     std::string pipe;
     bool fallback;
-    int rc;
+    VioResult rc;
     int number;
   };
   const uint16_t closed = ClosedPort();
   const Case cases[] = {
-      {"refused", 1, "127.0.0.1", "", false, -6, 2003},
-      {"shared memory", 4, "127.0.0.1", "", false, -2, 0},
-      {"missing local socket", 3, "127.0.0.1", "/nonexistent/mysqld.sock", false, -9, 2017},
-      {"missing local socket, TCP refused", 3, "127.0.0.1", "/nonexistent/mysqld.sock", true, -6,
-       2003},
+      {"refused", 1, "127.0.0.1", "", false, VioResult::kRefused, 2003},
+      {"shared memory", 4, "127.0.0.1", "", false, VioResult::kSharedMemory, 0},
+      {"missing local socket", 3, "127.0.0.1", "/nonexistent/mysqld.sock", false,
+       VioResult::kPipeFailed, 2017},
+      {"missing local socket, TCP refused", 3, "127.0.0.1", "/nonexistent/mysqld.sock", true,
+       VioResult::kRefused, 2003},
   };
   for (const auto& c : cases) {
     TMysqlVio vio;
@@ -103,7 +105,8 @@ TEST(MysqlTransport, LocalSocketFallsBackToTcp) {
   TMysqlVio vio;
   uint32_t saved = TMysqlVio::DefaultTimeout();
   TMysqlVio::SetDefaultTimeout(0);  // the listener sends no greeting
-  ASSERT_EQ(vio.Connect(3, "127.0.0.1", "/nonexistent/mysqld.sock", l.port, 0, true), 0);
+  ASSERT_EQ(vio.Connect(3, "127.0.0.1", "/nonexistent/mysqld.sock", l.port, 0, true),
+            VioResult::kOk);
   TMysqlVio::SetDefaultTimeout(saved);
   EXPECT_EQ(vio.Kind(), TMysqlVio::kTcp);
 }
@@ -112,7 +115,7 @@ TEST(MysqlTransport, SilentServerTimesOut) {
   Listener l;
   TMysqlVio vio;
   auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(vio.Connect(1, "127.0.0.1", "", l.port, 1, false), -7);
+  EXPECT_EQ(vio.Connect(1, "127.0.0.1", "", l.port, 1, false), VioResult::kNotReached);
   EXPECT_EQ(vio.ErrorNumber(), 2003);
   EXPECT_EQ(vio.Kind(), TMysqlVio::kClosed);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
@@ -124,11 +127,11 @@ TEST(MysqlTransport, OpenConnection) {
   // Time-out 0 takes the default: set it to 0 so nothing waits for a greeting.
   uint32_t saved = TMysqlVio::DefaultTimeout();
   TMysqlVio::SetDefaultTimeout(0);
-  ASSERT_EQ(vio.Connect(1, "127.0.0.1", "", l.port, 0, false), 0);
+  ASSERT_EQ(vio.Connect(1, "127.0.0.1", "", l.port, 0, false), VioResult::kOk);
   TMysqlVio::SetDefaultTimeout(saved);
   EXPECT_EQ(vio.Kind(), TMysqlVio::kTcp);
   EXPECT_FALSE(vio.IsBlocking());
-  EXPECT_EQ(vio.Connect(1, "127.0.0.1", "", l.port, 0, false), -20);
+  EXPECT_EQ(vio.Connect(1, "127.0.0.1", "", l.port, 0, false), VioResult::kAlreadyOpen);
   EXPECT_EQ(vio.Kind(), TMysqlVio::kTcp) << "a second connect leaves the first alone";
 
   char buf[16];
@@ -146,16 +149,16 @@ TEST(MysqlTransport, OpenConnection) {
   char in[5];
   EXPECT_EQ(::recv(peer, in, 5, MSG_WAITALL), 5);
 
-  EXPECT_EQ(vio.SetBlocking(false), 0) << "already non-blocking";
-  EXPECT_EQ(vio.SetBlocking(true), 0);
+  EXPECT_EQ(vio.SetBlocking(false), VioResult::kOk) << "already non-blocking";
+  EXPECT_EQ(vio.SetBlocking(true), VioResult::kOk);
   EXPECT_TRUE(vio.IsBlocking());
   ::close(peer);
   EXPECT_EQ(vio.Read(buf, sizeof(buf)), 0) << "the peer closed";
-  EXPECT_EQ(vio.Close(), 0);
+  EXPECT_EQ(vio.Close(), VioResult::kOk);
   EXPECT_EQ(vio.Kind(), TMysqlVio::kClosed);
   EXPECT_EQ(vio.Read(buf, 1), -1);
   EXPECT_EQ(vio.Write("x", 1), -1);
-  EXPECT_EQ(vio.SetBlocking(true), -1);
+  EXPECT_EQ(vio.SetBlocking(true), VioResult::kFailed);
 }
 
 TEST(MysqlTransport, ConnectsToIpv6Loopback) {
@@ -174,7 +177,8 @@ TEST(MysqlTransport, ConnectsToIpv6Loopback) {
   TMysqlVio vio;
   uint32_t saved = TMysqlVio::DefaultTimeout();
   TMysqlVio::SetDefaultTimeout(0);
-  EXPECT_EQ(vio.Connect(1, "::1", "", ntohs(a.sin6_port), 0, false), 0) << vio.ErrorText();
+  EXPECT_EQ(vio.Connect(1, "::1", "", ntohs(a.sin6_port), 0, false), VioResult::kOk)
+      << vio.ErrorText();
   TMysqlVio::SetDefaultTimeout(saved);
   peer = ::accept(fd, nullptr, nullptr);
   EXPECT_GE(peer, 0);
@@ -203,13 +207,13 @@ TEST(MysqlTransport, TriesEveryAddressOfTheHost) {
   const uint16_t closed = ClosedPort();
   {
     ListedAddresses vio({closed, l.port});
-    EXPECT_EQ(vio.Connect(1, "localhost", "", 3306, 5, false), 0) << vio.ErrorText();
+    EXPECT_EQ(vio.Connect(1, "localhost", "", 3306, 5, false), VioResult::kOk) << vio.ErrorText();
     EXPECT_EQ(vio.Kind(), TMysqlVio::kTcp);
     EXPECT_EQ(vio.ErrorNumber(), 0);
   }
   greeter.join();
   ListedAddresses none({closed, ClosedPort()});
-  EXPECT_EQ(none.Connect(1, "localhost", "", 3306, 5, false), -6);
+  EXPECT_EQ(none.Connect(1, "localhost", "", 3306, 5, false), VioResult::kRefused);
   EXPECT_EQ(none.ErrorText(), "Can't connect to MySQL server on 'localhost' (111)")
       << "the last failure is reported";
   EXPECT_EQ(none.Kind(), TMysqlVio::kClosed);

@@ -64,9 +64,10 @@ TMySQLHandle RealConnect(TMySQLHandle h, const char* host, const char* user, con
                          unsigned long clientFlags) {
   TMySQLDirectClient* s = Session(h);
   auto text = [](const char* p) { return p ? std::string(p) : std::string(); };
-  bool ok = s->Connect(text(host), text(user), text(password), text(db), port, text(unixSocket),
-                       s->TcpFallback(), static_cast<uint32_t>(clientFlags));
-  return ok ? h : nullptr;
+  const ClientResult rc =
+      s->Connect(text(host), text(user), text(password), text(db), port, text(unixSocket),
+                 s->TcpFallback(), static_cast<uint32_t>(clientFlags));
+  return rc == ClientResult::kOk ? h : nullptr;
 }
 
 void Close(TMySQLHandle h) {
@@ -103,8 +104,13 @@ unsigned int ProtoInfo(TMySQLHandle h) {
   return Session(h)->ProtocolVersion();
 }
 
+// The entry points' convention: 0 on success, non-zero on failure.
+int Code(ClientResult rc) {
+  return rc == ClientResult::kOk ? 0 : 1;
+}
+
 int Ping(TMySQLHandle h) {
-  return Session(h)->Ping() ? 0 : 1;
+  return Code(Session(h)->Ping());
 }
 
 unsigned long ThreadId(TMySQLHandle h) {
@@ -112,7 +118,7 @@ unsigned long ThreadId(TMySQLHandle h) {
 }
 
 int Kill(TMySQLHandle h, unsigned long id) {
-  return Session(h)->Kill(static_cast<uint32_t>(id)) ? 0 : 1;
+  return Code(Session(h)->Kill(static_cast<uint32_t>(id)));
 }
 
 const char* Info(TMySQLHandle h) {
@@ -120,18 +126,18 @@ const char* Info(TMySQLHandle h) {
 }
 
 int CreateDb(TMySQLHandle h, const char* name) {
-  return Session(h)->CreateDb(name) ? 0 : 1;
+  return Code(Session(h)->CreateDb(name));
 }
 int SelectDb(TMySQLHandle h, const char* name) {
-  return Session(h)->SelectDb(name) ? 0 : 1;
+  return Code(Session(h)->SelectDb(name));
 }
 int DropDb(TMySQLHandle h, const char* name) {
-  return Session(h)->DropDb(name) ? 0 : 1;
+  return Code(Session(h)->DropDb(name));
 }
 
 int RealQuery(TMySQLHandle h, const char* statement, unsigned long length) {
   // The whole statement: a zero byte inside it is data, not its end.
-  return Session(h)->Query(std::string(statement, length)) == 0 ? 0 : 1;
+  return Code(Session(h)->Query(std::string(statement, length)));
 }
 
 TMySQLResult UseResult(TMySQLHandle h) {

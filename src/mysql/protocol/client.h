@@ -1,7 +1,7 @@
 // TMysqlClient: one session with a MySQL server over the built-in protocol stack:
 // greeting and login, the simple commands, reconnecting, queries and streamed results.
-// No operation throws: each returns a status and leaves the error number and text on
-// the session.
+// No operation throws: each returns a ClientResult and leaves the error number and text
+// on the session.
 #pragma once
 
 #include <cstdint>
@@ -62,6 +62,13 @@ struct TMysqlField {
   uint8_t type = 0;
 };
 
+// What every operation of the session reports; the reason of a failure is the session's
+// error number and text.
+enum class ClientResult : uint8_t { kOk, kFailed };
+
+// The outcome of a result's last row read.
+enum class RowRead : int { kRow = 0, kEnd = 1, kError = -1 };
+
 class TMysqlResult;
 
 class TMysqlClient {
@@ -75,29 +82,29 @@ class TMysqlClient {
   TMysqlClient(const TMysqlClient&) = delete;
   TMysqlClient& operator=(const TMysqlClient&) = delete;
 
-  bool Connect(const std::string& host, const std::string& user, const std::string& password,
-               const std::string& database, uint32_t port, const std::string& pipe,
-               bool tcpFallback, uint32_t flags);
-  bool Reconnect();
+  ClientResult Connect(const std::string& host, const std::string& user,
+                       const std::string& password, const std::string& database, uint32_t port,
+                       const std::string& pipe, bool tcpFallback, uint32_t flags);
+  ClientResult Reconnect();
   void Close();
-  bool SelectDb(const std::string& name);
-  bool CreateDb(const std::string& name);
-  bool DropDb(const std::string& name);
-  bool Kill(uint32_t threadId);
-  bool Ping();
+  ClientResult SelectDb(const std::string& name);
+  ClientResult CreateDb(const std::string& name);
+  ClientResult DropDb(const std::string& name);
+  ClientResult Kill(uint32_t threadId);
+  ClientResult Ping();
 
-  // 0 on success. A result set leaves the session at kResultHeader for UseResult.
-  int Query(const std::string& statement);
-  int ReadQueryResult();
+  // A result set leaves the session at kResultHeader for UseResult.
+  ClientResult Query(const std::string& statement);
+  ClientResult ReadQueryResult();
   // The pending result set, streamed; none without one (or with 2014 out of order).
   std::unique_ptr<TMysqlResult> UseResult();
   // With kClientMultiResults asked for, a statement (a CALL, several statements in one
   // text) may answer with more results: true once the current one is read to its end and
-  // another follows. NextResult reads its header as Query does (0 on success).
+  // another follows. NextResult reads its header as Query does.
   bool MoreResults() const {
     return status_ == kReady && (serverStatus_ & kServerMoreResultsExist) != 0;
   }
-  int NextResult();
+  ClientResult NextResult();
 
   void SetCompress(bool on);
   void SetNamedPipe(bool on);
@@ -141,29 +148,34 @@ class TMysqlClient {
  private:
   friend class TMysqlResult;
 
-  bool ConnectLocked(const std::string& host, const std::string& user, const std::string& password,
-                     const std::string& database, uint32_t port, const std::string& pipe,
-                     bool tcpFallback, uint32_t flags);
-  bool ConnectSteps(const std::string& host, const std::string& user, const std::string& password,
-                    const std::string& database, uint32_t port, const std::string& pipe,
-                    bool tcpFallback, uint32_t flags);
-  bool Handshake(const std::string& password);
-  bool ParseGreeting(int length);
+  ClientResult ConnectLocked(const std::string& host, const std::string& user,
+                             const std::string& password, const std::string& database,
+                             uint32_t port, const std::string& pipe, bool tcpFallback,
+                             uint32_t flags);
+  ClientResult ConnectSteps(const std::string& host, const std::string& user,
+                            const std::string& password, const std::string& database, uint32_t port,
+                            const std::string& pipe, bool tcpFallback, uint32_t flags);
+  ClientResult Handshake(const std::string& password);
+  ClientResult ParseGreeting(int length);
   std::string LoginPacket(const std::string& password) const;
-  bool ReconnectRule();
-  int SimpleCommand(uint8_t code, const void* arg, size_t length, bool skipReply, bool retry);
-  bool DbCommand(uint8_t code, const std::string& name);
+  // One packet written and flushed: false when it did not go out whole.
+  bool Send(const std::string& payload);
+  ClientResult ReconnectRule();
+  ClientResult SimpleCommand(uint8_t code, const void* arg, size_t length, bool skipReply,
+                             bool retry);
+  ClientResult DbCommand(uint8_t code, const std::string& name);
   void CloseLocked();
   // 2027: the reply cannot be trusted, so the connection goes.
-  int Malformed();
-  void ClientError(int number);
-  int ReadOk(const uint8_t* p, int length);
-  int ReadColumns(uint64_t count);
-  int SendLocalFile(const std::string& name);
-  int ReadQueryResultSteps();
+  ClientResult Malformed();
+  // Sets a client error number with its table text; kFailed, for the caller to return.
+  ClientResult ClientError(int number);
+  ClientResult ReadOk(const uint8_t* p, int length);
+  ClientResult ReadColumns(uint64_t count);
+  ClientResult SendLocalFile(const std::string& name);
+  ClientResult ReadQueryResultSteps();
   // Out of memory in the middle of an exchange: the connection is out of step, so it
   // is closed, and the session reports 2008.
-  int OutOfMemory();
+  ClientResult OutOfMemory();
   // Reads and drops the rows of a result nobody will read; the session is ready again.
   void DrainRows();
   // The end of a row stream; keeps the server status it carries.
@@ -195,6 +207,9 @@ class TMysqlClient {
   std::string info_;
   std::vector<TMysqlField> fields_;
   bool haveFields_ = false;
+  // The result being streamed, not owned: its owner may keep it past the session's
+  // streaming, or past the session. Each side clears the other's pointer when it goes
+  // first (the result in its destructor and at its end, the session in CloseLocked).
   TMysqlResult* current_ = nullptr;
   // The file that the statement just sent asks to upload, if it is such a statement.
   std::optional<std::string> localInfile_;
@@ -225,22 +240,22 @@ class TMysqlResult {
   const std::vector<TMysqlField>& Fields() const { return fields_; }
   int64_t CurrentRowIndex() const { return currentRow_; }
   bool AtEnd() const { return atEnd_; }
-  // 0 a row, 1 end of rows, -1 error.
-  int LastReadResult() const { return lastRead_; }
+  RowRead LastReadResult() const { return lastRead_; }
   bool Attached() const { return session_ != nullptr; }
 
  private:
   friend class TMysqlClient;
   void ReadRow();
-  void End(int result);
+  void End(RowRead result);
   void Detach() {
     if (!atEnd_) {
       atEnd_ = true;
-      lastRead_ = -1;
+      lastRead_ = RowRead::kError;
     }
     session_ = nullptr;
   }
 
+  // Cleared when the rows end or the session closes, so never left dangling.
   TMysqlClient* session_;
   std::vector<TMysqlField> fields_;
   uint64_t rowCount_ = 0;
@@ -250,7 +265,7 @@ class TMysqlResult {
   int64_t currentRow_ = -1;
   bool atEnd_ = false;
   bool pending_ = false;
-  int lastRead_ = 0;
+  RowRead lastRead_ = RowRead::kRow;
 };
 
 // Drains what is left and frees the result.

@@ -1,8 +1,7 @@
 #include "mysql/protocol/client_errors.h"
 
-#include <cstdarg>
-#include <cstdio>
-#include <vector>
+#include <cstddef>
+#include <string_view>
 
 namespace mysql {
 
@@ -34,6 +33,15 @@ const char* const kTable[] = {
     "Got packet bigger than 'max_allowed_packet'",
 };
 
+// A number the way printf prints it for the conversion's length and signedness.
+std::string NumberText(int64_t value, char conversion, bool isLong) {
+  if (conversion == 'd' || conversion == 'i') {
+    return std::to_string(isLong ? static_cast<long>(value) : static_cast<int>(value));
+  }
+  return isLong ? std::to_string(static_cast<unsigned long>(value))
+                : std::to_string(static_cast<unsigned>(value));
+}
+
 }  // namespace
 
 const char* ClientErrorTemplate(int number) {
@@ -46,27 +54,53 @@ const char* ClientErrorTemplate(int number) {
   }
 }
 
-std::string FormatClientErrorV(int number, va_list args) {
-  const char* tmpl = ClientErrorTemplate(number);
-  if (!tmpl) tmpl = kTable[0];
-  va_list copy;
-  va_copy(copy, args);
-  int n = std::vsnprintf(nullptr, 0, tmpl, copy);
-  va_end(copy);
+std::string FormatClientErrorArgs(int number, std::initializer_list<ErrorArg> args) {
+  const char* found = ClientErrorTemplate(number);
+  const std::string_view tmpl = found ? found : kTable[0];
+  const ErrorArg* next = args.begin();
   std::string out;
-  if (n > 0) {
-    std::vector<char> buf(static_cast<size_t>(n) + 1);
-    std::vsnprintf(buf.data(), buf.size(), tmpl, args);
-    out.assign(buf.data(), static_cast<size_t>(n));
+  for (size_t i = 0; i < tmpl.size(); ++i) {
+    if (tmpl[i] != '%') {
+      out.push_back(tmpl[i]);
+      continue;
+    }
+    // The conversions the templates use: %%, and %[-][.N][l](d|i|u|s). No template
+    // pads, so the '-' flag changes nothing.
+    size_t j = i + 1;
+    if (j < tmpl.size() && tmpl[j] == '%') {
+      out.push_back('%');
+      i = j;
+      continue;
+    }
+    while (j < tmpl.size() && tmpl[j] == '-') ++j;
+    size_t precision = std::string_view::npos;
+    if (j < tmpl.size() && tmpl[j] == '.') {
+      precision = 0;
+      for (++j; j < tmpl.size() && tmpl[j] >= '0' && tmpl[j] <= '9'; ++j) {
+        precision = precision * 10 + static_cast<size_t>(tmpl[j] - '0');
+      }
+    }
+    bool isLong = false;
+    while (j < tmpl.size() && tmpl[j] == 'l') {
+      isLong = true;
+      ++j;
+    }
+    if (j >= tmpl.size()) break;
+    const char conversion = tmpl[j];
+    i = j;
+    if (next == args.end()) continue;
+    const ErrorArg& arg = *next++;
+    if (conversion == 's') {
+      std::string text = arg.IsText() ? std::string(arg.Text()) : std::to_string(arg.Number());
+      // Like printf, the text ends at a zero byte.
+      text = text.substr(0, text.find('\0'));
+      out += text.substr(0, precision);
+    } else if (arg.IsText()) {
+      out += arg.Text();
+    } else {
+      out += NumberText(arg.Number(), conversion, isLong);
+    }
   }
-  return out;
-}
-
-std::string FormatClientError(int number, ...) {
-  va_list args;
-  va_start(args, number);
-  std::string out = FormatClientErrorV(number, args);
-  va_end(args);
   return out;
 }
 

@@ -1,8 +1,11 @@
 // The client's own error numbers (2000 and up) and their printf-style texts.
 #pragma once
 
-#include <cstdarg>
+#include <cstdint>
+#include <initializer_list>
 #include <string>
+#include <string_view>
+#include <type_traits>
 
 namespace mysql {
 
@@ -33,12 +36,37 @@ enum ClientError : int {
   CR_LOCAL_INFILE_REFUSED = 2068,
 };
 
+// One value for a template's conversion: a number or a text. Texts are copied into the
+// result only, so a view of a temporary is fine for the length of the call.
+class ErrorArg {
+ public:
+  template <typename T, std::enable_if_t<std::is_integral_v<T> || std::is_enum_v<T>, int> = 0>
+  ErrorArg(T value) : isText_(false), number_(static_cast<int64_t>(value)) {}
+  ErrorArg(const char* text) : text_(text ? text : "") {}
+  ErrorArg(std::string_view text) : text_(text) {}
+  ErrorArg(const std::string& text) : text_(text) {}
+
+  bool IsText() const { return isText_; }
+  int64_t Number() const { return number_; }
+  std::string_view Text() const { return text_; }
+
+ private:
+  bool isText_ = true;
+  int64_t number_ = 0;
+  std::string_view text_;
+};
+
 // The template for a client error number; nullptr for a number without one.
 const char* ClientErrorTemplate(int number);
 
-// The template filled with printf-style arguments; "Unknown MySQL error" for a number
-// without a template.
-std::string FormatClientError(int number, ...);
-std::string FormatClientErrorV(int number, va_list args);
+// The template filled with the values in order, as printf fills it (%d, %u, %lu, %s with
+// a precision cutting the text to that many bytes); "Unknown MySQL error" for a number
+// without a template. A conversion without a value gives nothing.
+std::string FormatClientErrorArgs(int number, std::initializer_list<ErrorArg> args);
+
+template <typename... Args>
+std::string FormatClientError(int number, const Args&... args) {
+  return FormatClientErrorArgs(number, {ErrorArg(args)...});
+}
 
 }  // namespace mysql

@@ -11,30 +11,30 @@ namespace mysql {
 MemoryVio::MemoryVio(std::string serverBytes, size_t chunk)
     : input_(std::move(serverBytes)), chunk_(chunk == 0 ? 1 : chunk) {}
 
-int MemoryVio::Connect(int kind, const std::string& host, const std::string&, uint32_t,
-                       uint32_t timeout, bool) {
-  if (Kind() != kClosed) return -20;
+VioResult MemoryVio::Connect(int kind, const std::string& host, const std::string&, uint32_t,
+                             uint32_t timeout, bool) {
+  if (Kind() != kClosed) return VioResult::kAlreadyOpen;
   SetTimeout(timeout == 0 ? DefaultTimeout() : timeout);
-  if (kind == kRequestSharedMemory) return -2;
+  if (kind == kRequestSharedMemory) return VioResult::kSharedMemory;
   ++connects_;
   if (refuse_) {
-    RecordError(CR_CONN_HOST_ERROR, host.c_str(), ECONNREFUSED);
-    return -6;
+    RecordError(CR_CONN_HOST_ERROR, {host, ECONNREFUSED});
+    return VioResult::kRefused;
   }
   SetKind(kind == kRequestPipe ? kPipe : kTcp);
   SetErrorNumber(0);
   SetErrorText("");
-  return 0;
+  return VioResult::kOk;
 }
 
-int MemoryVio::Close() {
+VioResult MemoryVio::Close() {
   // What the server of this connection would still have sent goes with it.
   if (Kind() != kClosed && !hangups_.empty() && pos_ <= hangups_.front()) {
     pos_ = hangups_.front();
     hangups_.erase(hangups_.begin());
   }
   SetKind(kClosed);
-  return 0;
+  return VioResult::kOk;
 }
 
 int MemoryVio::Receive(void* buffer, size_t size) {
@@ -80,8 +80,8 @@ int MemoryVio::Write(const void* buffer, size_t size) {
   return static_cast<int>(size);
 }
 
-int MemoryVio::SetBlocking(bool) {
-  return Kind() == kClosed ? -1 : 0;
+VioResult MemoryVio::SetBlocking(bool) {
+  return Kind() == kClosed ? VioResult::kFailed : VioResult::kOk;
 }
 
 bool MemoryVio::WaitReadable(uint32_t) {

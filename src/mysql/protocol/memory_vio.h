@@ -16,11 +16,11 @@ class MemoryVio : public TMysqlVio {
   // most `chunk` bytes so that split reads are exercised.
   explicit MemoryVio(std::string serverBytes = {}, size_t chunk = 1 << 20);
 
-  int Connect(int kind, const std::string& host, const std::string& pipe, uint32_t port,
-              uint32_t timeout, bool tcpFallback) override;
-  int Close() override;
+  VioResult Connect(int kind, const std::string& host, const std::string& pipe, uint32_t port,
+                    uint32_t timeout, bool tcpFallback) override;
+  VioResult Close() override;
   int Write(const void* buffer, size_t size) override;
-  int SetBlocking(bool blocking) override;
+  VioResult SetBlocking(bool blocking) override;
   bool WaitReadable(uint32_t seconds) override;
 
   void AppendServerBytes(const std::string& bytes) { input_ += bytes; }

@@ -62,11 +62,11 @@ void TMysqlNet::SetClientError(int number) {
   vio_->SetErrorText(FormatClientError(number));
 }
 
-int TMysqlNet::Connect(int kind, const std::string& host, bool tcpFallback, uint32_t timeout,
-                       uint32_t port, const std::string& pipe) {
-  if (IsConnected()) return 0;
-  int rc = vio_->Connect(kind, host, pipe, port, timeout, tcpFallback);
-  if (rc != 0) return rc;
+VioResult TMysqlNet::Connect(int kind, const std::string& host, bool tcpFallback, uint32_t timeout,
+                             uint32_t port, const std::string& pipe) {
+  if (IsConnected()) return VioResult::kOk;
+  const VioResult rc = vio_->Connect(kind, host, pipe, port, timeout, tcpFallback);
+  if (rc != VioResult::kOk) return rc;
   readBuf_.assign(kInitialBuffer, 0);
   writeBuf_.resize(kInitialBuffer);
   writePos_ = 0;
@@ -75,11 +75,11 @@ int TMysqlNet::Connect(int kind, const std::string& host, bool tcpFallback, uint
   seq_ = 0;
   compress_ = false;
   protocolVersion_ = 10;
-  return 0;
+  return VioResult::kOk;
 }
 
-int TMysqlNet::Close() {
-  int rc = IsConnected() ? vio_->Close() : 0;
+VioResult TMysqlNet::Close() {
+  const VioResult rc = IsConnected() ? vio_->Close() : VioResult::kOk;
   std::vector<uint8_t>().swap(readBuf_);
   std::vector<uint8_t>().swap(writeBuf_);
   writePos_ = readPos_ = pendingStart_ = pendingEnd_ = 0;
@@ -92,63 +92,66 @@ void TMysqlNet::Clear() {
   writePos_ = 0;
 }
 
-int TMysqlNet::BufferedAppend(const uint8_t* bytes, size_t count) {
-  if (writeBuf_.empty() && !Grow(writeBuf_, kInitialBuffer)) return 1;
+NetResult TMysqlNet::BufferedAppend(const uint8_t* bytes, size_t count) {
+  if (writeBuf_.empty() && !Grow(writeBuf_, kInitialBuffer)) return NetResult::kFailed;
   while (count > writeBuf_.size() - writePos_) {
     size_t room = writeBuf_.size() - writePos_;
     std::memcpy(writeBuf_.data() + writePos_, bytes, room);
     bytes += room;
     count -= room;
     writePos_ = 0;
-    if (RealWrite(writeBuf_.data(), writeBuf_.size()) != 0) return 1;
+    if (RealWrite(writeBuf_.data(), writeBuf_.size()) != NetResult::kOk) return NetResult::kFailed;
   }
   if (count) std::memcpy(writeBuf_.data() + writePos_, bytes, count);
   writePos_ += count;
-  return 0;
+  return NetResult::kOk;
 }
 
-int TMysqlNet::WritePacket(const void* payload, size_t length) {
+NetResult TMysqlNet::WritePacket(const void* payload, size_t length) {
   if (length >= 0xFFFFFF) {
     vio_->SetErrorNumber(kErrPacketTooLarge);
-    return 1;
+    return NetResult::kFailed;
   }
   uint8_t header[4];
   Put3(header, length);
   header[3] = compress_ ? 0 : seq_++;
-  if (BufferedAppend(header, 4) != 0) return 1;
-  return length ? BufferedAppend(static_cast<const uint8_t*>(payload), length) : 0;
+  if (BufferedAppend(header, 4) != NetResult::kOk) return NetResult::kFailed;
+  return length ? BufferedAppend(static_cast<const uint8_t*>(payload), length) : NetResult::kOk;
 }
 
-int TMysqlNet::WriteCommand(uint8_t command, const void* argument, size_t length) {
+NetResult TMysqlNet::WriteCommand(uint8_t command, const void* argument, size_t length) {
   if (length >= 0xFFFFFF) {
     vio_->SetErrorNumber(kErrPacketTooLarge);
-    return 1;
+    return NetResult::kFailed;
   }
   uint8_t head[5];
   Put3(head, length + 1);
   head[3] = compress_ ? 0 : seq_++;
   head[4] = command;
-  if (BufferedAppend(head, 5) != 0) return 1;
-  if (length && BufferedAppend(static_cast<const uint8_t*>(argument), length) != 0) return 1;
-  return Flush() != 0 ? 1 : 0;
+  if (BufferedAppend(head, 5) != NetResult::kOk ||
+      (length && BufferedAppend(static_cast<const uint8_t*>(argument), length) != NetResult::kOk) ||
+      Flush() != NetResult::kOk) {
+    return NetResult::kFailed;
+  }
+  return NetResult::kOk;
 }
 
-int TMysqlNet::Flush() {
-  if (writePos_ == 0) return 0;
+NetResult TMysqlNet::Flush() {
+  if (writePos_ == 0) return NetResult::kOk;
   size_t n = writePos_;
   writePos_ = 0;
   return RealWrite(writeBuf_.data(), n);
 }
 
-int TMysqlNet::RealWrite(const uint8_t* data, size_t length) {
-  if (!IsConnected()) return -1;
+NetResult TMysqlNet::RealWrite(const uint8_t* data, size_t length) {
+  if (!IsConnected()) return NetResult::kClosed;
   const bool wasBlocking = vio_->IsBlocking();
   const uint8_t* out = data;
   size_t outLen = length;
   if (compress_) {
     // 7-byte header, then the data compressed when that makes it shorter.
     size_t bound = length * 120 / 100 + 12;
-    if (!Grow(compressBlock_, 7 + std::max(bound, length))) return 1;
+    if (!Grow(compressBlock_, 7 + std::max(bound, length))) return NetResult::kFailed;
     uint8_t* block = compressBlock_.data();
     size_t bodyLen = length;
     size_t plainLen = 0;
@@ -186,7 +189,7 @@ int TMysqlNet::RealWrite(const uint8_t* data, size_t length) {
     break;
   }
   if (vio_->Kind() != TMysqlVio::kClosed) vio_->SetBlocking(wasBlocking);
-  return done == outLen ? 0 : 2;
+  return done == outLen ? NetResult::kOk : NetResult::kIncomplete;
 }
 
 bool TMysqlNet::ReadFully(uint8_t* dst, size_t count) {
@@ -314,39 +317,39 @@ int TMysqlNet::HandOut(size_t payloadAt, size_t len) {
 }
 
 // One outer packet: its data, inflated when it says so, goes after the pending bytes.
-int TMysqlNet::ReadCompressedPacket() {
+bool TMysqlNet::ReadCompressedPacket() {
   uint8_t header[7];
-  if (!ReadHeader(header, sizeof(header))) return -1;
+  if (!ReadHeader(header, sizeof(header))) return false;
   size_t len = Get3(header);
   size_t plain = Get3(header + 4);
   if (pendingEnd_ + std::max(len, plain) + 1 >= kBufferLimit) {
     vio_->SetErrorNumber(kErrPacketTooLarge);
-    return -1;
+    return false;
   }
   if (plain == 0) {
-    if (!ReadGrowing(readBuf_, pendingEnd_, len)) return -1;
+    if (!ReadGrowing(readBuf_, pendingEnd_, len)) return false;
     pendingEnd_ += len;
-    return 0;
+    return true;
   }
   // zlib inflates a stream to at most about 1032 times its size: a header that claims
   // more lies, and must not size an allocation.
   if (plain > len * kMaxInflateRatio + 64) {
     vio_->SetErrorNumber(CR_MALFORMED_PACKET);
-    return -1;
+    return false;
   }
-  if (!ReadGrowing(inflateSource_, 0, len) || !Reserve(pendingEnd_ + plain)) return -1;
+  if (!ReadGrowing(inflateSource_, 0, len) || !Reserve(pendingEnd_ + plain)) return false;
   uLongf outLen = static_cast<uLongf>(plain);
   int rc = uncompress(readBuf_.data() + pendingEnd_, &outLen, inflateSource_.data(),
                       static_cast<uLong>(len));
   if (rc == Z_BUF_ERROR || (rc == Z_OK && outLen != plain)) {
     // The data inflates to another size than the header declares.
     vio_->SetErrorNumber(CR_MALFORMED_PACKET);
-    return -1;
+    return false;
   }
   if (rc == Z_MEM_ERROR) vio_->SetErrorNumber(CR_OUT_OF_MEMORY);
-  if (rc != Z_OK) return -1;
+  if (rc != Z_OK) return false;
   pendingEnd_ += plain;
-  return 0;
+  return true;
 }
 
 int TMysqlNet::ReadCompressed() {
@@ -362,7 +365,7 @@ int TMysqlNet::ReadCompressed() {
       pendingStart_ = 0;
       pendingEnd_ = avail;
     }
-    if (ReadCompressedPacket() != 0) return -1;
+    if (!ReadCompressedPacket()) return -1;
   }
 }
 

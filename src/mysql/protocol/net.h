@@ -17,6 +17,14 @@ namespace mysql {
 constexpr int kErrPacketTooLarge = 1153;
 constexpr uint32_t kMaxPayload = 0xFFFFFE;
 
+// What the writes report. Reads give a payload length, or -1.
+enum class NetResult : int {
+  kOk = 0,
+  kClosed = -1,     // the transport is not open
+  kFailed = 1,      // not sent: too large, no memory, or a write below failed
+  kIncomplete = 2,  // the transport took only part of the bytes
+};
+
 class TMysqlNet {
  public:
   // Takes the transport; a plain socket transport when none is given.
@@ -25,18 +33,19 @@ class TMysqlNet {
   TMysqlNet(const TMysqlNet&) = delete;
   TMysqlNet& operator=(const TMysqlNet&) = delete;
 
-  // 0, or the transport's negative code; 0 without doing anything when connected.
-  int Connect(int kind, const std::string& host, bool tcpFallback, uint32_t timeout, uint32_t port,
-              const std::string& pipe);
-  int Close();
+  // The transport's result; kOk without doing anything when connected.
+  VioResult Connect(int kind, const std::string& host, bool tcpFallback, uint32_t timeout,
+                    uint32_t port, const std::string& pipe);
+  // The transport's Close result; kOk when it was not open.
+  VioResult Close();
   // Sequence 0 and an empty output buffer: called before every command.
   void Clear();
-  // 0, or 1 (error number 1153 for a payload of 0xFFFFFF bytes or more). Buffered.
-  int WritePacket(const void* payload, size_t length);
-  // 0, or 1. Sends at once.
-  int WriteCommand(uint8_t command, const void* argument, size_t length);
-  // 0, or the real write's failure code.
-  int Flush();
+  // kOk, or kFailed (error number 1153 for a payload of 0xFFFFFF bytes or more). Buffered.
+  NetResult WritePacket(const void* payload, size_t length);
+  // kOk, or kFailed. Sends at once.
+  NetResult WriteCommand(uint8_t command, const void* argument, size_t length);
+  // kOk, or the real write's failure.
+  NetResult Flush();
   // Payload length of the next packet, or -1. The payload is at ReadPos(), followed by
   // a 0 byte, and stays valid until the next read.
   int ReadPacket();
@@ -65,8 +74,8 @@ class TMysqlNet {
   TMysqlVio& Vio() { return *vio_; }
 
  private:
-  int BufferedAppend(const uint8_t* bytes, size_t count);
-  int RealWrite(const uint8_t* data, size_t length);
+  NetResult BufferedAppend(const uint8_t* bytes, size_t count);
+  NetResult RealWrite(const uint8_t* data, size_t length);
   bool ReadFully(uint8_t* dst, size_t count);
   // Reads a header and checks its sequence number, which then advances.
   bool ReadHeader(uint8_t* header, size_t size);
@@ -82,7 +91,8 @@ class TMysqlNet {
   // Makes the packet at `payloadAt` the one last read, with a 0 byte after it.
   int HandOut(size_t payloadAt, size_t len);
   int ReadCompressed();
-  int ReadCompressedPacket();
+  // Appends one outer packet's data to the pending bytes; false with the error number set.
+  bool ReadCompressedPacket();
 
   std::unique_ptr<TMysqlVio> vio_;
   bool compress_ = false;

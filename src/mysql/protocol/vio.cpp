@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 
@@ -49,12 +48,9 @@ void TMysqlVio::SetErrorText(const std::string& text) {
   errorText_ = text.size() > kMaxErrorText ? text.substr(0, kMaxErrorText) : text;
 }
 
-void TMysqlVio::RecordError(int number, ...) {
-  va_list args;
-  va_start(args, number);
+void TMysqlVio::RecordError(int number, std::initializer_list<ErrorArg> values) {
   errorNumber_ = number;
-  SetErrorText(FormatClientErrorV(number, args));
-  va_end(args);
+  SetErrorText(FormatClientErrorArgs(number, values));
 }
 
 bool TMysqlVio::ShouldRetry() const {
@@ -66,20 +62,20 @@ bool TMysqlVio::WasInterrupted() const {
   return lastErrno_ == EINTR;
 }
 
-int TMysqlVio::Connect(int kind, const std::string& host, const std::string& pipe, uint32_t port,
-                       uint32_t timeout, bool tcpFallback) {
-  if (kind_ != kClosed) return -20;
+VioResult TMysqlVio::Connect(int kind, const std::string& host, const std::string& pipe,
+                             uint32_t port, uint32_t timeout, bool tcpFallback) {
+  if (kind_ != kClosed) return VioResult::kAlreadyOpen;
   timeout_ = timeout == 0 ? DefaultTimeout() : timeout;
-  if (kind == kRequestSharedMemory) return -2;
+  if (kind == kRequestSharedMemory) return VioResult::kSharedMemory;
   recvPos_ = recvEnd_ = 0;
   if (kind == kRequestPipe) {
-    if (ConnectPipe(pipe) == 0) return 0;
-    if (!tcpFallback) return -9;
+    if (ConnectPipe(pipe) == VioResult::kOk) return VioResult::kOk;
+    if (!tcpFallback) return VioResult::kPipeFailed;
   }
   return ConnectTcp(host, port);
 }
 
-int TMysqlVio::ConnectPipe(const std::string& pipe) {
+VioResult TMysqlVio::ConnectPipe(const std::string& pipe) {
   std::string path = pipe;
   if (path.find('/') == std::string::npos) {
     const char* env = std::getenv("MYSQL_UNIX_PORT");
@@ -100,8 +96,8 @@ int TMysqlVio::ConnectPipe(const std::string& pipe) {
     }
   }
   if (fd < 0) {
-    RecordError(CR_NAMEDPIPEOPEN_ERROR, ".", path.c_str(), static_cast<unsigned>(err));
-    return -1;
+    RecordError(CR_NAMEDPIPEOPEN_ERROR, {".", path, static_cast<unsigned>(err)});
+    return VioResult::kFailed;
   }
   fd_ = fd;
   kind_ = kPipe;
@@ -112,7 +108,7 @@ int TMysqlVio::ConnectPipe(const std::string& pipe) {
   modeFlags_ = 0;
   errorNumber_ = 0;
   errorText_.clear();
-  return 0;
+  return VioResult::kOk;
 }
 
 int TMysqlVio::Resolve(const std::string& host, uint32_t port, std::vector<Address>& out) {
@@ -139,37 +135,37 @@ int TMysqlVio::Resolve(const std::string& host, uint32_t port, std::vector<Addre
   return out.empty() ? EAI_NONAME : 0;
 }
 
-int TMysqlVio::ConnectTcp(const std::string& hostArg, uint32_t port) {
+VioResult TMysqlVio::ConnectTcp(const std::string& hostArg, uint32_t port) {
   std::string host = hostArg.empty() ? "localhost" : hostArg;
   if (port == 0) port = 3306;
   std::vector<Address> addresses;
   if (int rc = Resolve(host, port, addresses); rc != 0) {
-    RecordError(CR_UNKNOWN_HOST, host.c_str(), rc);
-    return -7;
+    RecordError(CR_UNKNOWN_HOST, {host, rc});
+    return VioResult::kNotReached;
   }
   // Every address in turn, as other clients do: "localhost" may give ::1 first while
   // the server listens on 127.0.0.1 only. The last failure is the one reported.
-  int result = -6;
+  VioResult result = VioResult::kRefused;
   for (const Address& a : addresses) {
     result = ConnectAddress(a, host);
-    if (result == 0) return 0;
+    if (result == VioResult::kOk) return result;
   }
   return result;
 }
 
-int TMysqlVio::ConnectAddress(const Address& address, const std::string& host) {
+VioResult TMysqlVio::ConnectAddress(const Address& address, const std::string& host) {
   int fd = ::socket(address.storage.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) {
-    RecordError(CR_IPSOCK_ERROR, errno);
-    return -8;
+    RecordError(CR_IPSOCK_ERROR, {errno});
+    return VioResult::kNoSocket;
   }
   fd_ = fd;
   kind_ = kTcp;
   modeFlags_ = 0;
   SetBlocking(false);
 
-  auto fail = [this](int code, int err, const std::string& h) {
-    RecordError(CR_CONN_HOST_ERROR, h.c_str(), err);
+  auto fail = [this](VioResult code, int err, const std::string& h) {
+    RecordError(CR_CONN_HOST_ERROR, {h, err});
     ::close(fd_);
     fd_ = -1;
     kind_ = kClosed;
@@ -178,7 +174,7 @@ int TMysqlVio::ConnectAddress(const Address& address, const std::string& host) {
   };
   if (::connect(fd_, reinterpret_cast<const sockaddr*>(&address.storage), address.length) != 0 &&
       errno != EINPROGRESS && errno != EWOULDBLOCK) {
-    return fail(-6, errno, host);
+    return fail(VioResult::kRefused, errno, host);
   }
   int one = 1;
   ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
@@ -191,19 +187,21 @@ int TMysqlVio::ConnectAddress(const Address& address, const std::string& host) {
     int soError = 0;
     socklen_t len = sizeof(soError);
     ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &soError, &len);
-    if (soError != 0) return fail(-6, soError, host);
-    if (n <= 0) return fail(-7, n == 0 ? ETIMEDOUT : errno, host);
+    if (soError != 0) return fail(VioResult::kRefused, soError, host);
+    if (n <= 0) return fail(VioResult::kNotReached, n == 0 ? ETIMEDOUT : errno, host);
   }
   errorText_.clear();
   errorNumber_ = 0;
-  return 0;
+  return VioResult::kOk;
 }
 
-int TMysqlVio::Close() {
-  int rc = 0;
+VioResult TMysqlVio::Close() {
+  VioResult rc = VioResult::kOk;
   if (kind_ != kClosed && fd_ >= 0) {
-    if (kind_ == kTcp && ::shutdown(fd_, SHUT_RDWR) != 0 && errno != ENOTCONN) rc = -1;
-    if (::close(fd_) != 0) rc = -1;
+    if (kind_ == kTcp && ::shutdown(fd_, SHUT_RDWR) != 0 && errno != ENOTCONN) {
+      rc = VioResult::kFailed;
+    }
+    if (::close(fd_) != 0) rc = VioResult::kFailed;
   }
   fd_ = -1;
   kind_ = kClosed;
@@ -275,17 +273,18 @@ int TMysqlVio::Write(const void* buffer, size_t size) {
   return -1;
 }
 
-int TMysqlVio::SetBlocking(bool blocking) {
-  if (kind_ == kClosed) return -1;
-  if (kind_ == kPipe) return 0;
+VioResult TMysqlVio::SetBlocking(bool blocking) {
+  if (kind_ == kClosed) return VioResult::kFailed;
+  if (kind_ == kPipe) return VioResult::kOk;
   uint32_t wanted = blocking ? 0u : 1u;
-  if ((modeFlags_ & 1u) == wanted) return 0;
+  if ((modeFlags_ & 1u) == wanted) return VioResult::kOk;
   modeFlags_ = (modeFlags_ & ~1u) | wanted;
   // The descriptor itself stays non-blocking; waits go through poll so that every
   // read and write keeps its time-out.
-  if (fd_ < 0) return 0;
+  if (fd_ < 0) return VioResult::kOk;
   int flags = ::fcntl(fd_, F_GETFL);
-  return flags < 0 ? -1 : ::fcntl(fd_, F_SETFL, flags | O_NONBLOCK) < 0 ? -1 : 0;
+  if (flags < 0 || ::fcntl(fd_, F_SETFL, flags | O_NONBLOCK) < 0) return VioResult::kFailed;
+  return VioResult::kOk;
 }
 
 bool TMysqlVio::WaitReadable(uint32_t seconds) {

@@ -9,7 +9,22 @@
 #include <string>
 #include <vector>
 
+#include "mysql/protocol/client_errors.h"
+
 namespace mysql {
+
+// What Connect, Close and SetBlocking report, with the numbers the transport has always
+// used for them.
+enum class VioResult : int {
+  kOk = 0,
+  kFailed = -1,        // Close or SetBlocking failed, or the transport is closed
+  kSharedMemory = -2,  // the shared-memory kind, which this client does not open
+  kRefused = -6,       // connect refused or failed
+  kNotReached = -7,    // the host cannot be resolved, or its greeting did not come in time
+  kNoSocket = -8,      // no socket could be created
+  kPipeFailed = -9,    // the local socket failed and TCP fall-back is not allowed
+  kAlreadyOpen = -20,  // Connect on an open transport: nothing changed
+};
 
 class TMysqlVio {
  public:
@@ -21,21 +36,20 @@ class TMysqlVio {
   TMysqlVio(const TMysqlVio&) = delete;
   TMysqlVio& operator=(const TMysqlVio&) = delete;
 
-  // 0, or a negative code: -20 already open, -2 shared memory, -9 pipe failed without
-  // fall-back, -8 no socket, -7 unknown host or no greeting in time, -6 refused.
-  // The pipe kind uses `pipe` as the socket path when it holds a '/', else
-  // $MYSQL_UNIX_PORT, else /run/mysqld/mysqld.sock.
-  virtual int Connect(int kind, const std::string& host, const std::string& pipe, uint32_t port,
-                      uint32_t timeout, bool tcpFallback);
-  // 0, or -1 when shutting down or closing failed. The error state is kept.
-  virtual int Close();
+  // kOk, or why not (see VioResult). The pipe kind uses `pipe` as the socket path when it
+  // holds a '/', else $MYSQL_UNIX_PORT, else /run/mysqld/mysqld.sock.
+  virtual VioResult Connect(int kind, const std::string& host, const std::string& pipe,
+                            uint32_t port, uint32_t timeout, bool tcpFallback);
+  // kFailed when shutting down or closing failed. The error state is kept.
+  virtual VioResult Close();
   // Bytes read (0: the peer closed), or -1 (also after the time-out). Data or the end
   // of the stream clears the last system error, so an interruption seen earlier is not
   // taken for one again.
   int Read(void* buffer, size_t size);
   // Bytes written, or -1.
   virtual int Write(const void* buffer, size_t size);
-  virtual int SetBlocking(bool blocking);
+  // kFailed when closed or when the mode cannot be set.
+  virtual VioResult SetBlocking(bool blocking);
   virtual bool WaitReadable(uint32_t seconds);
 
   bool ShouldRetry() const;
@@ -66,8 +80,8 @@ class TMysqlVio {
   // error code.
   virtual int Resolve(const std::string& host, uint32_t port, std::vector<Address>& out);
 
-  // Sets the error number and the table text formatted with the arguments.
-  void RecordError(int number, ...);
+  // Sets the error number and the table text formatted with the values.
+  void RecordError(int number, std::initializer_list<ErrorArg> values = {});
   void SetKind(uint8_t kind) { kind_ = kind; }
   void SetTimeout(uint32_t seconds) { timeout_ = seconds; }
   void SetLastSystemError(int err) { lastErrno_ = err; }
@@ -76,9 +90,9 @@ class TMysqlVio {
   virtual int Receive(void* buffer, size_t size);
 
  private:
-  int ConnectPipe(const std::string& pipe);
-  int ConnectTcp(const std::string& host, uint32_t port);
-  int ConnectAddress(const Address& address, const std::string& host);
+  VioResult ConnectPipe(const std::string& pipe);
+  VioResult ConnectTcp(const std::string& host, uint32_t port);
+  VioResult ConnectAddress(const Address& address, const std::string& host);
   int ReceiveInto(char* dst, size_t size);
   bool PollFor(short events, uint32_t seconds);
 

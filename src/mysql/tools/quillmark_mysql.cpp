@@ -217,12 +217,12 @@ bool PrintResult(mysql::TMysqlResult& result) {
     }
   }
   Emit(out);
-  return result.LastReadResult() == 1;
+  return result.LastReadResult() == mysql::RowRead::kEnd;
 }
 
 // Runs a statement and prints every result it answers with (a CALL, several statements).
 bool Run(mysql::TMysqlClient& c, const std::string& statement) {
-  if (c.Query(statement) != 0) return false;
+  if (c.Query(statement) != mysql::ClientResult::kOk) return false;
   for (;;) {
     auto result = c.UseResult();
     if (result) {
@@ -232,7 +232,7 @@ bool Run(mysql::TMysqlClient& c, const std::string& statement) {
     }
     result.reset();
     if (!c.MoreResults()) return true;
-    if (c.NextResult() != 0) return false;
+    if (c.NextResult() != mysql::ClientResult::kOk) return false;
   }
 }
 
@@ -285,9 +285,9 @@ int main(int argc, char** argv) {
   c.SetCompress(o.compress);
   if (!o.socket.empty()) c.SetNamedPipe(true);
   const std::string host = o.host.empty() ? "localhost" : o.host;
-  if (!c.Connect(host, o.user, o.password, o.database, o.port, o.socket, false,
-                 mysql::kDefaultClientFlags | mysql::kClientMultiStatements |
-                     mysql::kClientMultiResults)) {
+  if (c.Connect(host, o.user, o.password, o.database, o.port, o.socket, false,
+                mysql::kDefaultClientFlags | mysql::kClientMultiStatements |
+                    mysql::kClientMultiResults) != mysql::ClientResult::kOk) {
     PrintError(c, nullptr);
     return 1;
   }

@@ -30,20 +30,20 @@ std::unique_ptr<TMySQLDirectClient> Open(Via via = Via::kTcp, bool compress = fa
   auto c = std::make_unique<TMySQLDirectClient>();
   c->SetConnectTimeout(10);
   c->SetCompress(compress);
-  bool ok;
+  mysql::ClientResult rc;
   if (via == Via::kSocket) {
     c->SetNamedPipe(true);
-    ok = c->Connect("localhost", s.user, s.password, db, 0, s.socket, false, flags);
+    rc = c->Connect("localhost", s.user, s.password, db, 0, s.socket, false, flags);
   } else {
-    ok =
+    rc =
         c->Connect(s.host, s.user, s.password, db, static_cast<uint32_t>(s.port), "", false, flags);
   }
-  EXPECT_TRUE(ok) << c->ErrorNumber() << " " << c->ErrorText();
+  EXPECT_EQ(rc, mysql::ClientResult::kOk) << c->ErrorNumber() << " " << c->ErrorText();
   return c;
 }
 
 bool Exec(TMysqlClient& c, const std::string& sql) {
-  bool ok = c.Query(sql) == 0;
+  bool ok = c.Query(sql) == mysql::ClientResult::kOk;
   EXPECT_TRUE(ok) << sql << ": " << c.ErrorNumber() << " " << c.ErrorText();
   return ok;
 }
@@ -65,7 +65,7 @@ Rows Select(TMysqlClient& c, const std::string& sql) {
         out.emplace_back(std::nullopt);
     }
   }
-  EXPECT_EQ(r->LastReadResult(), 1) << sql << ": " << c.ErrorText();
+  EXPECT_EQ(r->LastReadResult(), mysql::RowRead::kEnd) << sql << ": " << c.ErrorText();
   return rows;
 }
 
@@ -107,8 +107,9 @@ TEST(MysqlProtocolServer, LoginFailuresCarryTheServersMessage) {
   };
   for (const Case& k : {Case{s.user, "wrong"}, Case{s.oldUser, "wrong"}, Case{"nobody", ""}}) {
     TMySQLDirectClient c;
-    EXPECT_FALSE(
-        c.Connect(s.host, k.user, k.password, "", s.port, "", false, mysql::kDefaultClientFlags));
+    EXPECT_EQ(
+        c.Connect(s.host, k.user, k.password, "", s.port, "", false, mysql::kDefaultClientFlags),
+        mysql::ClientResult::kFailed);
     EXPECT_EQ(c.ErrorNumber(), 1045) << k.user;
     EXPECT_NE(c.ErrorText().find("Access denied for user '" + k.user + "'"), std::string::npos)
         << c.ErrorText();
@@ -119,8 +120,9 @@ TEST(MysqlProtocolServer, LoginFailuresCarryTheServersMessage) {
 TEST(MysqlProtocolServer, OldPasswordAccountThroughTheOldExchange) {
   const TestServer& s = TestServer::Get();
   TMySQLDirectClient c;
-  ASSERT_TRUE(c.Connect(s.host, s.oldUser, s.oldPassword, "", s.port, "", false,
-                        mysql::kDefaultClientFlags))
+  ASSERT_EQ(c.Connect(s.host, s.oldUser, s.oldPassword, "", s.port, "", false,
+                      mysql::kDefaultClientFlags),
+            mysql::ClientResult::kOk)
       << c.ErrorText();
   EXPECT_EQ(Scalar(c, "SELECT CURRENT_USER()"), s.oldUser + "@127.0.0.1");
 }
@@ -151,21 +153,21 @@ TEST(MysqlProtocolServer, DatabaseCommands) {
   ASSERT_TRUE(Exec(*c, "DROP DATABASE IF EXISTS " + db));
   // MariaDB 10.11 no longer has the create and drop commands: the server's own answer
   // reaches the caller and the session goes on.
-  EXPECT_FALSE(c->CreateDb(db));
+  EXPECT_EQ(c->CreateDb(db), mysql::ClientResult::kFailed);
   EXPECT_EQ(c->ErrorNumber(), 1047) << c->ErrorText();
   EXPECT_EQ(c->ErrorText(), "#08S01Unknown command");
-  EXPECT_FALSE(c->DropDb(db));
+  EXPECT_EQ(c->DropDb(db), mysql::ClientResult::kFailed);
   EXPECT_EQ(c->ErrorNumber(), 1047);
   ASSERT_TRUE(Exec(*c, "CREATE DATABASE " + db));
-  ASSERT_TRUE(c->SelectDb(db)) << c->ErrorText();
+  ASSERT_EQ(c->SelectDb(db), mysql::ClientResult::kOk) << c->ErrorText();
   EXPECT_EQ(Scalar(*c, "SELECT DATABASE()"), db);
   EXPECT_EQ(c->Database(), db);
-  EXPECT_TRUE(c->Ping());
+  EXPECT_EQ(c->Ping(), mysql::ClientResult::kOk);
   ASSERT_TRUE(Exec(*c, "DROP DATABASE " + db));
-  EXPECT_FALSE(c->SelectDb(db));
+  EXPECT_EQ(c->SelectDb(db), mysql::ClientResult::kFailed);
   EXPECT_EQ(c->ErrorNumber(), 1049);
   EXPECT_NE(c->ErrorText().find("Unknown database"), std::string::npos);
-  EXPECT_TRUE(c->Ping()) << "a server error leaves the session usable";
+  EXPECT_EQ(c->Ping(), mysql::ClientResult::kOk) << "a server error leaves the session usable";
 }
 
 TEST(MysqlProtocolServer, KilledSessionIsLostThenReconnects) {
@@ -174,7 +176,7 @@ TEST(MysqlProtocolServer, KilledSessionIsLostThenReconnects) {
     auto victim = Open();
     victim->SetReconnectAllowed(reconnect);
     const uint32_t id = victim->ThreadId();
-    ASSERT_TRUE(killer->Kill(id)) << killer->ErrorText();
+    ASSERT_EQ(killer->Kill(id), mysql::ClientResult::kOk) << killer->ErrorText();
     // The server closes the victim's connection as it kills the thread.
     for (int i = 0; i < 50 && Scalar(*killer,
                                      "SELECT COUNT(*) FROM information_schema.processlist"
@@ -184,14 +186,15 @@ TEST(MysqlProtocolServer, KilledSessionIsLostThenReconnects) {
       ::usleep(20000);
     }
     if (!reconnect) {
-      EXPECT_FALSE(victim->Ping());
+      EXPECT_EQ(victim->Ping(), mysql::ClientResult::kFailed);
       EXPECT_TRUE(victim->ErrorNumber() == mysql::CR_SERVER_LOST ||
                   victim->ErrorNumber() == mysql::CR_SERVER_GONE_ERROR)
           << victim->ErrorNumber() << " " << victim->ErrorText();
       EXPECT_FALSE(victim->IsConnected());
-      EXPECT_FALSE(victim->Ping()) << "no reconnecting when it is not allowed";
+      EXPECT_EQ(victim->Ping(), mysql::ClientResult::kFailed)
+          << "no reconnecting when it is not allowed";
     } else {
-      EXPECT_TRUE(victim->Ping()) << victim->ErrorText();
+      EXPECT_EQ(victim->Ping(), mysql::ClientResult::kOk) << victim->ErrorText();
       EXPECT_NE(victim->ThreadId(), id);
       EXPECT_EQ(Scalar(*victim, "SELECT DATABASE()"), "qm_test");
     }
@@ -203,7 +206,7 @@ TEST(MysqlProtocolServer, CommandsFromTwoThreadsDoNotInterleave) {
   std::atomic<int> failures{0};
   auto pinger = [&] {
     for (int i = 0; i < 300; ++i) {
-      if (!c->Ping()) ++failures;
+      if (c->Ping() != mysql::ClientResult::kOk) ++failures;
     }
   };
   std::thread a(pinger), b(pinger);
@@ -263,7 +266,7 @@ TEST(MysqlProtocolServer, EmptyResultFreeResultAndOutOfSync) {
   auto r = c->UseResult();
   ASSERT_NE(r, nullptr);
   ASSERT_NE(r->FetchRow(), nullptr);
-  EXPECT_NE(c->Query("SELECT 1"), 0);
+  EXPECT_EQ(c->Query("SELECT 1"), mysql::ClientResult::kFailed);
   EXPECT_EQ(c->ErrorNumber(), mysql::CR_COMMANDS_OUT_OF_SYNC);
   mysql::FreeResult(r);
   EXPECT_EQ(Scalar(*c, "SELECT 'next'"), "next") << "drained: the next command works";
@@ -307,14 +310,15 @@ TEST(MysqlProtocolServer, LoadDataLocalInfile) {
     EXPECT_EQ(Scalar(*c, "SELECT name FROM " + table + " WHERE id = 17777"), "name 17777");
 
     // A file that is not there: the statement fails with its message, the session goes on.
-    EXPECT_NE(c->Query("LOAD DATA LOCAL INFILE '/nonexistent/x.tsv' INTO TABLE " + table), 0);
+    EXPECT_EQ(c->Query("LOAD DATA LOCAL INFILE '/nonexistent/x.tsv' INTO TABLE " + table),
+              mysql::ClientResult::kFailed);
     EXPECT_EQ(c->ErrorText(), "File '/nonexistent/x.tsv' not found (Errcode: 2)");
     EXPECT_EQ(Scalar(*c, "SELECT COUNT(*) FROM " + table), "20000");
 
     // Without local files asked for, the server is told so and refuses itself.
     auto off = Open(Via::kTcp, compress, "qm_test", mysql::kDefaultClientFlags & ~0x80u);
-    EXPECT_NE(off->Query(std::string("LOAD DATA LOCAL INFILE '") + path + "' INTO TABLE " + table),
-              0);
+    EXPECT_EQ(off->Query(std::string("LOAD DATA LOCAL INFILE '") + path + "' INTO TABLE " + table),
+              mysql::ClientResult::kFailed);
     EXPECT_GT(off->ErrorNumber(), 0);
     EXPECT_EQ(Scalar(*off, "SELECT COUNT(*) FROM " + table), "20000");
   }
@@ -394,8 +398,9 @@ TEST(MysqlProtocolServer, CommandLineClientAgreesWithMariadbOnScripts) {
                            " --user=" + s.user + " --password=" + s.password + " qm_test";
   {
     TMysqlClient c;
-    ASSERT_TRUE(c.Connect(s.host, s.user, s.password, "qm_test", static_cast<uint32_t>(s.port),
-                          "", false, mysql::kDefaultClientFlags));
+    ASSERT_EQ(c.Connect(s.host, s.user, s.password, "qm_test", static_cast<uint32_t>(s.port), "",
+                        false, mysql::kDefaultClientFlags),
+              mysql::ClientResult::kOk);
     ASSERT_TRUE(Exec(c, "DROP PROCEDURE IF EXISTS batch_two_sets"));
     ASSERT_TRUE(Exec(c,
                      "CREATE PROCEDURE batch_two_sets() BEGIN SELECT 1 AS a; "
