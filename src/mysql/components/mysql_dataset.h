@@ -26,6 +26,13 @@
 #include "mysql/sqltext/string_list.h"
 #include "platform/dataset/db.h"
 
+// Raised when OnExecSQL stops an open: the dataset stays closed, and a caller that
+// shows errors need not show this one.
+class EAbort : public EDatabaseError {
+ public:
+  EAbort() : EDatabaseError("Operation aborted") {}
+};
+
 enum TMySQLDatasetOption : std::uint8_t {
   doShareConnection, doTransactions, doRecursiveUpdates, doCachedUpdates, doThreadedUpdate,
   doAutoCreate, doCreateTemp, doDropIfExists, doFieldsAsString, doRetrieveFieldValues,
@@ -310,7 +317,10 @@ class TMySQLDatasetBase : public TDataSet, public TConnectionClient, public TMyS
   void ReRunStatements();
   // The row cache: rows numbered from 0; with rtUnidirectional only the newest is kept.
   std::int64_t CachedRowCount() const;
-  TRecInfo* CachedRow(std::int64_t row);  // null when not held
+  // A copy of the cached row (valid until the next call), null when not held; write a
+  // changed copy back with StoreCachedRow.
+  TRecInfo* CachedRow(std::int64_t row);
+  void StoreCachedRow(std::int64_t row, const TRecInfo& record);
   // Inserts at `row` (appends when row is past the end) and renumbers the rows after it.
   void InsertCachedRow(std::int64_t row, const TRecInfo& record);
   void RemoveCachedRow(std::int64_t row);
@@ -322,6 +332,10 @@ class TMySQLDatasetBase : public TDataSet, public TConnectionClient, public TMyS
   int ColumnOf(const TField& field) const;
   TFieldInfo& Info(int column) { return fieldInfos_.at(static_cast<std::size_t>(column)); }
   void SetLastInsertId(const std::string& id) { lastInsertId_ = id; }
+  // Raises EMySQLError through the driver (a plain one when there is no driver).
+  [[noreturn]] void Fail(const std::string& message) const;
+  // Close() for destructors: what cannot be reported there is dropped.
+  void CloseQuietly() noexcept;
 
   // ---- framework steps
   std::unique_ptr<TRecordBuffer> AllocRecordBuffer() override;
@@ -357,18 +371,26 @@ class TMySQLDatasetBase : public TDataSet, public TConnectionClient, public TMyS
   friend class TMySQLStringField;
   friend class TMySQLBlobStream;
 
-  void CloseDataset();
   void ReleaseHandle();
   void RunReadStatements();
   void ResetDescription();
   void DescribeResult();
   void AddCustomColumns();
   void NameColumns();
+  // The database statements run in: the dataset's, else the server's.
+  std::string EffectiveDatabase() const;
+  // MasterFields as (detail, master) pairs.
+  std::vector<std::pair<std::string, std::string>> MasterLinks() const;
+  // One row into the cache; false at the end of the result (which runs EndOfData).
   bool FetchOne();
+  void FetchAll();
   void EndOfData();
   void RetrieveFieldValues();
   void RetrieveIndexDefs();
-  void CopyRecord(std::int64_t row, TRecInfo& into);
+  std::vector<std::vector<std::optional<std::string>>> QueryRows(const std::string& statement);
+  TFieldType FieldTypeOf(const TFieldInfo& info, int& size) const;
+  // The column's text in the active buffer, none when it reads as no value.
+  std::optional<std::string_view> ColumnValue(const TField& field, int column) const;
   // The text that a field's native value is written as; none for null.
   std::optional<std::string> ValueToText(const TField& field, const TFieldInfo& info,
                                          const TFieldValue& value) const;
@@ -390,6 +412,9 @@ class TMySQLDatasetBase : public TDataSet, public TConnectionClient, public TMyS
   std::unique_ptr<TRowCache> cache_;
   std::int64_t position_ = -1;
   std::vector<TFieldInfo> fieldInfos_;
+  int boundColumns_ = 0;
+  std::vector<int> bitColumns_;  // converted to decimal text as rows arrive
+  TRecInfo scratchRow_;
   std::vector<TTableInfo> tableInfos_;
   std::set<std::string> databases_;
   std::string primaryKeys_, uniqueKeys_, multipleKeys_;
@@ -425,20 +450,14 @@ class TMySQLTable : public TMySQLDatasetBase {
 
 // Reads and writes one blob field of the active record. Writes land in the record
 // buffer; closing (destruction) of a stream that wrote marks the field modified.
-class TMySQLBlobStream : public TStream {
+class TMySQLBlobStream : public TBytesStream {
  public:
   // Raises "Field is readonly" / "Dataset not in edit or insert mode" for writing.
   TMySQLBlobStream(TMySQLDatasetBase& dataset, TField& field, TBlobStreamMode mode);
   ~TMySQLBlobStream() override;
-  std::size_t Read(void* buffer, std::size_t count) override;
-  std::size_t Write(const void* buffer, std::size_t count) override;
-  std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
 
  private:
+  static std::string Initial(TMySQLDatasetBase& dataset, TField& field, TBlobStreamMode mode);
   TMySQLDatasetBase& dataset_;
   TField& field_;
-  TBlobStreamMode mode_;
-  std::string bytes_;
-  std::size_t pos_ = 0;
-  bool wrote_ = false;
 };

@@ -99,6 +99,27 @@ class TStream {
   void WriteAll(std::string_view bytes) { Write(bytes.data(), bytes.size()); }
 };
 
+// A stream over bytes it holds; blob streams derive from it and decide what the bytes
+// are read from and written back to. Writing to a stream opened with bmRead raises.
+class TBytesStream : public TStream {
+ public:
+  explicit TBytesStream(TBlobStreamMode mode, std::string bytes = {}) : mode_(mode), bytes_(std::move(bytes)) {}
+  std::size_t Read(void* buffer, std::size_t count) override;
+  std::size_t Write(const void* buffer, std::size_t count) override;
+  std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
+
+ protected:
+  const std::string& Bytes() const { return bytes_; }
+  bool Wrote() const { return wrote_; }
+  void MarkWritten() { wrote_ = true; }
+
+ private:
+  TBlobStreamMode mode_;
+  std::string bytes_;
+  std::size_t pos_ = 0;
+  bool wrote_ = false;
+};
+
 // ---- field definitions, index definitions, parameters -----------------------------------
 
 class TFieldDef {
