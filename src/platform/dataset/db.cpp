@@ -322,6 +322,10 @@ void TField::SetValue(const TFieldValue& value) {
 }
 
 std::string TField::AsString() const {
+  if (dataSet_ && dataSet_->Active()) {
+    std::string text;
+    if (dataSet_->GetFieldText(*this, text)) return text;
+  }
   const TFieldValue v = Value();
   if (::IsNull(v)) return {};
   if (auto* t = std::get_if<TDateTime>(&v)) return DateTimeText(*t, type_);

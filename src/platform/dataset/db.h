@@ -486,6 +486,10 @@ class TDataSet : public TProviderSupport {
   // when it has none. SetFieldData receives the field's native value (or null).
   virtual bool GetFieldData(TField& field, TFieldValue& value) = 0;
   virtual void SetFieldData(TField& field, const TFieldValue& value) = 0;
+  // The text of a field as the dataset holds it, for AsString; false (the default) lets
+  // the field write its native value as text. A dataset that keeps the source's texts
+  // answers with them, so nothing a typed value cannot hold is lost when read as text.
+  virtual bool GetFieldText(const TField&, std::string&) { return false; }
 
   // ---- open, close, refresh, field definitions (override)
   // Open the cursor; build FieldDefs (InitFieldDefs), CreateFields when DefaultFields(),
