@@ -279,37 +279,31 @@ void TMySQLDatasetBase::InitStatementLists() {
 }
 
 namespace {
-// A list setter's change test: the texts compared without regard to case.
-bool Unchanged(const mysql::TSBStringList& a, const mysql::TSBStringList& b) {
-  return mysql::SameText(a.Text(), b.Text());
+// A list setter's step: false when the texts are equal without regard to case.
+bool Replace(mysql::TSBStringList& list, const mysql::TSBStringList& value) {
+  if (mysql::SameText(list.Text(), value.Text())) return false;
+  list = value;
+  return true;
 }
 }  // namespace
 
 void TMySQLDatasetBase::SetSQL(const mysql::TSBStringList& sql) {
-  if (Unchanged(sql, sql_)) return;
+  if (mysql::SameText(sql.Text(), sql_.Text())) return;
   Close();
   sql_ = sql;
   ScanMacros();
 }
 void TMySQLDatasetBase::SetSQLUpdate(const mysql::TSBStringList& sql) {
-  if (Unchanged(sql, sqlUpdate_)) return;
-  sqlUpdate_ = sql;
-  ScanMacros();
+  if (Replace(sqlUpdate_, sql)) ScanMacros();
 }
 void TMySQLDatasetBase::SetSQLInsert(const mysql::TSBStringList& sql) {
-  if (Unchanged(sql, sqlInsert_)) return;
-  sqlInsert_ = sql;
-  ScanMacros();
+  if (Replace(sqlInsert_, sql)) ScanMacros();
 }
 void TMySQLDatasetBase::SetSQLDelete(const mysql::TSBStringList& sql) {
-  if (Unchanged(sql, sqlDelete_)) return;
-  sqlDelete_ = sql;
-  ScanMacros();
+  if (Replace(sqlDelete_, sql)) ScanMacros();
 }
 void TMySQLDatasetBase::SetSQLBatch(const mysql::TSBStringList& sql) {
-  if (Unchanged(sql, sqlBatch_)) return;
-  sqlBatch_ = sql;
-  ScanMacros();
+  if (Replace(sqlBatch_, sql)) ScanMacros();
 }
 void TMySQLDatasetBase::SetSQLCached(const mysql::TSBStringList& sql) { sqlCached_ = sql; }
 void TMySQLDatasetBase::SetMacroDel(const std::string& delimiters) {
