@@ -396,10 +396,11 @@ void TMySQLDatasetBase::InternalPost() {
   }
   TWriteState& w = TWriteState::Of(*this);
   ProcessThreadEvents();
-  bool keyModified = false;
-  for (const TFieldInfo& info : fieldInfos_)
-    if (info.Modified && w.IsKeyColumn(info)) keyModified = true;
-  if (!keyModified)
+  // A post with nothing marked writes every column, rather than an update without a
+  // single assignment (which the server refuses). Editing one column writes only that one.
+  bool anyModified = false;
+  for (const TFieldInfo& info : fieldInfos_) anyModified = anyModified || info.Modified;
+  if (!anyModified)
     for (TFieldInfo& info : fieldInfos_) info.Modified = info.Bound;
   try {
     w.Transaction(TTransactionStep::Begin);
