@@ -107,8 +107,12 @@ struct TMySQLDatasetBase::TWriteState final : TMySQLMacroContext {
     std::optional<std::string> value;
     if (column < rec.ColumnCount())
       if (auto v = rec.Value(column)) value.emplace(*v);
+    // A binary string column as the server described it (the text types 15, 253, 254).
+    const bool binaryText = (info.Flags & mysqlflag::kBinary) &&
+                            (info.ServerType == 15 || info.ServerType == 253 || info.ServerType == 254) &&
+                            !(info.Flags & (mysqlflag::kEnum | mysqlflag::kSet));
     return ValueLiteral(ColumnType(column), info.IsBit() ? 16 : info.Type, value,
-                        [this](const std::string& s) { return EscapeString(s); });
+                        [this](const std::string& s) { return EscapeString(s); }, binaryText);
   }
   std::optional<std::string> FieldLiteral(const std::string& name, bool old) const override {
     TField* field = ds.FindField(name);
