@@ -2,6 +2,7 @@
 // table-creation script, transactions and the provider operations. The statement texts
 // themselves are built by mysql_statements; this file answers their questions about the
 // dataset (TWriteState is the dataset's macro context) and runs what they build.
+#include <atomic>
 #include <charconv>
 
 #include "mysql/components/mysql_dataset.h"
@@ -38,6 +39,9 @@ struct TMySQLDatasetBase::TWriteState final : TMySQLMacroContext {
 
   TMySQLDatasetBase& ds;
   bool inTransaction = false;
+  // The background open is running on the thread: a close it makes must leave the
+  // connection it runs on alone.
+  std::atomic<bool> openingInBackground{false};
   // The last write statement went to the background thread (its insert id is unknown).
   bool lastHandedOff = false;
   // Runs write statements (doThreadedUpdate) over its own connection.
@@ -206,7 +210,11 @@ struct TMySQLDatasetBase::TWriteState final : TMySQLMacroContext {
     if (!thread) thread = std::make_unique<TMySQLSQLThread>(*ds.server_, ds.databaseName_);
     lastHandedOff = true;
     TMySQLDatasetBase* dataset = &ds;
-    thread->Post([statement](TMySQLServer& connection) { connection.ExecSQL(statement); },
+    thread->Post(
+        [statement](TMySQLServer& connection) {
+          if (!connection.ExecSQL(statement))
+            connection.DriverProperties()->RaiseError(nullptr, -1, "No server connection");
+        },
                  [dataset, statement](std::exception_ptr failure) {
                    if (dataset->OnThreadPosted) dataset->OnThreadPosted(*dataset, statement, failure);
                  });
@@ -511,15 +519,34 @@ void TMySQLDatasetBase::OpenInBackground() {
   // The open runs over a connection of its own: the server's driver and main handle stay
   // with this thread.
   Close();
+  PostingClosed();
+  if (handle_) {
+    if (ownHandle_) server_->CloseHandle(handle_);
+    handle_ = nullptr;
+  }
+  ownHandle_ = false;
   w.ownServer = server_;
   w.openConnection = std::make_unique<TMySQLServer>();
   w.openConnection->Assign(*server_);
   w.openConnection->SetOptions(w.openConnection->Options() - soAutoCreate - soDropIfExists - soCloseOnChildren);
   if (!w.thread) w.thread = std::make_unique<TMySQLSQLThread>(*server_, databaseName_);
   server_ = w.openConnection.get();
-  ownHandle_ = false;
-  handle_ = nullptr;
-  w.thread->Post([this](TMySQLServer&) { Open(); }, report);
+  w.thread->Post(
+      [this, &w](TMySQLServer&) {
+        w.openingInBackground = true;
+        try {
+          Open();
+        } catch (...) {
+          w.openingInBackground = false;
+          throw;
+        }
+        w.openingInBackground = false;
+      },
+      [this, report](std::exception_ptr failure) {
+        // A failed open closed the dataset on the thread; it returns to its server here.
+        if (failure) PostingClosed();
+        report(failure);
+      });
 }
 
 bool TMySQLDatasetBase::ProcessThreadEvents(bool wait) {
@@ -529,6 +556,8 @@ bool TMySQLDatasetBase::ProcessThreadEvents(bool wait) {
 
 void TMySQLDatasetBase::PostingClosed() {
   TWriteState& w = TWriteState::Of(*this);
+  if (w.openingInBackground) return;
+  ProcessThreadEvents();
   if (!w.ownServer) return;
   server_ = w.ownServer;
   w.ownServer = nullptr;

@@ -66,7 +66,6 @@ void TMySQLSQLThread::Run() {
     lock.unlock();
     std::exception_ptr failure;
     try {
-      if (!connection_.Connected()) connection_.Open();
       job(connection_);
     } catch (...) {
       failure = std::current_exception();

@@ -30,8 +30,8 @@ class TMySQLSQLThread {
   using TCompletion = std::function<void(std::exception_ptr failure)>;
 
   // Copies the server's settings (on the calling thread); `database`, when not empty,
-  // is the database of the thread's connection. The connection is opened by the first
-  // job that needs it, on the thread.
+  // is the database of the thread's connection, which its jobs connect when they need
+  // it (TMySQLServer::ExecSQL does).
   TMySQLSQLThread(const TMySQLServer& server, const std::string& database);
   // Waits (at most TimeOut) for the queued jobs, then stops the thread once the running
   // and queued jobs are done. Completions not collected are dropped.
