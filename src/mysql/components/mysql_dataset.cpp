@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <thread>
 
 #include "mysql/sqltext/date_time.h"
 #include "mysql/sqltext/splitter.h"
@@ -292,8 +293,14 @@ mysql::TSBStringList TMySQLStringField::StringValues() const {
 
 // ---- construction and properties -------------------------------------------------------------
 
-TMySQLDatasetBase::TMySQLDatasetBase(TMySQLDatasetOptions defaults) : options_(defaults) {
+TMySQLDatasetBase::TMySQLDatasetBase(TMySQLDatasetOptions defaults)
+    : options_(defaults), ownerThread_(std::this_thread::get_id()) {
   InitStatementLists();
+}
+
+bool TMySQLDatasetBase::ShowsCursor() const {
+  // The screen cursor belongs to the thread that made the dataset, not to a background open.
+  return UseCursor() && std::this_thread::get_id() == ownerThread_;
 }
 
 TMySQLDatasetBase::~TMySQLDatasetBase() {
@@ -453,7 +460,7 @@ mysql::TMySQLResult TMySQLDatasetBase::RunStatement(std::string statement) {
 
 void TMySQLDatasetBase::RunReadStatements() {
   if (sql_.Empty()) Fail("Must have SQL");
-  BusyCursor busy(UseCursor());
+  BusyCursor busy(ShowsCursor());
   const std::vector<std::string> statements = mysql::SplitStatements(sql_.Lines(), options_.Contains(doSingleSQL));
   if (statements.empty()) Fail("Must have SQL");
   for (const std::string& text : statements) {
@@ -913,7 +920,7 @@ void TMySQLDatasetBase::InternalOpen() {
 }
 
 void TMySQLDatasetBase::FetchAll() {
-  BusyCursor busy(UseCursor());
+  BusyCursor busy(ShowsCursor());
   while (FetchOne()) {
   }
 }
@@ -938,6 +945,7 @@ void TMySQLDatasetBase::InternalClose() {
   ResetDescription();
   ReleaseHandle();
   cursorOpen_ = false;
+  PostingClosed();
   if (failure) std::rethrow_exception(failure);
 }
 

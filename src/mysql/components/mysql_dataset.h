@@ -20,6 +20,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "mysql/components/mysql_server.h"
@@ -242,8 +243,15 @@ class TMySQLDatasetBase : public TDataSet, public TConnectionClient, public TMyS
   TMySQLMacroEvent OnMacro;
   TMySQLThreadOpenedEvent OnThreadOpened;
   TMySQLThreadPostedEvent OnThreadPosted;
-  // Opens on a worker thread (doThreadedUpdate); OnThreadOpened reports the end.
+  // Opens on the background SQL thread (doThreadedUpdate; without it, here), over a
+  // connection of its own that the dataset keeps until it closes. Until OnThreadOpened
+  // has been delivered (ProcessThreadEvents) the dataset belongs to that thread: do not
+  // use or destroy it meanwhile.
   void OpenInBackground();
+  // Delivers the background thread's reports (OnThreadOpened, OnThreadPosted) on this
+  // thread; with `wait`, first waits for its queued work (at most its TimeOut). False
+  // when work is still queued. Also runs before each post, delete and close.
+  bool ProcessThreadEvents(bool wait = false);
   // Runs every statement of SQLBatch as write statements.
   bool ExecSQLBatch();
   // TMySQLAutoCreateClient: the table-creation script.
@@ -285,6 +293,9 @@ class TMySQLDatasetBase : public TDataSet, public TConnectionClient, public TMyS
   void SendCachedUpdates();
   // Rebuilds Macros from Filter and the statement lists.
   void ScanMacros();
+  // Run by the reading side at the end of every close: a dataset opened in the
+  // background returns to its own server here.
+  void PostingClosed();
   // The posting side's own state (transaction mark, worker, ...), defined in
   // mysql_dataset_write.cpp.
   struct TWriteState;
@@ -372,6 +383,7 @@ class TMySQLDatasetBase : public TDataSet, public TConnectionClient, public TMyS
   friend class TMySQLBlobStream;
 
   void ReleaseHandle();
+  bool ShowsCursor() const;
   void RunReadStatements();
   void ResetDescription();
   void DescribeResult();
@@ -422,6 +434,7 @@ class TMySQLDatasetBase : public TDataSet, public TConnectionClient, public TMyS
   std::string lastInsertId_ = "0";
   std::string affectedRows_ = "0";
   std::string lastInfo_;
+  std::thread::id ownerThread_;
 };
 
 // A dataset driven by its SQL text.
