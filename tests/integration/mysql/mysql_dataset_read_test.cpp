@@ -3,6 +3,7 @@
 // paths again through the library driver.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -599,6 +600,145 @@ TEST(MySQLDatasetRead, ServerChangesCloseTheDataset) {
   }
   EXPECT_FALSE(ds.Active()) << "the server went away";
   EXPECT_EQ(ds.Server(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MySQLTableRead, FilterOneEqualsZeroDescribesTheTable) {
+  Db db;
+  db.Exec("drop table if exists `order lines`");
+  db.Exec(
+      "create table `order lines` (a int not null, b int not null, note varchar(10) default 'n/a', "
+      "kind enum('x','y'), k int, primary key (a, b), key byk (k))");
+  db.Exec("insert into `order lines` values (1, 1, 'one', 'x', 3)");
+  TMySQLTable t;
+  t.SetServer(&db.server);
+  t.SetTableName("order lines");
+  t.SetFilter("(1=0)");
+  t.SetFilteredValue(true);
+  const std::size_t before = db.driver->queries.size();
+  t.Open();
+  const std::vector<std::string> sent = db.QueriesSince(before);
+  ASSERT_EQ(sent.size(), 3u);
+  EXPECT_EQ(sent[0].rfind("select * from `order lines`", 0), 0u) << sent[0];
+  EXPECT_NE(sent[0].find(" where ((1=0))"), std::string::npos) << sent[0];
+  EXPECT_EQ(sent[1], "show columns from `order lines`");
+  EXPECT_EQ(sent[2], "show index from `order lines`");
+  EXPECT_TRUE(t.IsEmpty());
+
+  struct Def {
+    const char* name;
+    TFieldType type;
+    int size;
+  };
+  for (const Def& d : {Def{"a", ftInteger, 0}, Def{"b", ftInteger, 0}, Def{"note", ftString, 40},
+                       Def{"kind", ftString, 4}, Def{"k", ftInteger, 0}}) {
+    SCOPED_TRACE(d.name);
+    const TFieldDef* def = t.FieldDefs().Find(d.name);
+    ASSERT_NE(def, nullptr);
+    EXPECT_EQ(def->DataType, d.type);
+    EXPECT_EQ(def->Size, d.size);
+  }
+  EXPECT_EQ(t.FindFieldInfo("kind")->EnumValues, "\"x\",\"y\"");
+  EXPECT_EQ(t.FindFieldInfo("note")->Default, "n/a");
+  ASSERT_EQ(t.IndexDefs().Count(), 2);
+  EXPECT_EQ(t.IndexDefs()[0].Name, "PRIMARY");
+  EXPECT_EQ(t.IndexDefs()[0].Fields, "a;b");
+  EXPECT_EQ(t.IndexDefs()[0].Options, (TIndexOptions{ixPrimary, ixUnique}));
+  EXPECT_EQ(t.IndexDefs()[1].Fields, "k");
+  EXPECT_TRUE(t.IndexDefs()[1].Options.Empty());
+  t.Close();
+
+  // Without the filter the rows come.
+  t.SetFilteredValue(false);
+  t.Open();
+  EXPECT_EQ(t.RecordCount(), 1);
+  EXPECT_EQ(t.FieldByName("note").AsString(), "one");
+  t.Close();
+}
+
+TEST(MySQLTableRead, FieldWritesGoToTheRecordAsText) {
+  Db db;
+  db.Exec("drop table if exists w");
+  db.Exec(
+      "create table w (id int primary key, s varchar(4), bin varbinary(4), e enum('on','off'), "
+      "f double, d date, tm time(3), dt datetime(6), bl blob, big bigint)");
+  db.Exec("insert into w values (1, 'abcd', 'ab', 'on', 1.5, '2020-01-01', '01:02:03', '2020-01-01 00:00:00', 'xyz', 1)");
+  TMySQLTable t;
+  t.SetServer(&db.server);
+  t.SetTableName("w");
+  t.SetOptions(t.Options() + doEnumToBool + doCachedUpdates);
+  t.Open();
+  ASSERT_EQ(t.FieldByName("e").DataType(), ftBoolean);
+  t.Edit();
+  struct Case {
+    const char* field;
+    std::function<void(TField&)> write;
+    std::string text;  // what the record then holds
+  };
+  const Case cases[] = {
+      // K5: varchar(4) holds 16 bytes of utf8mb4; a character that does not fit whole
+      // is left out, never cut.
+      {"s", [](TField& f) { f.SetAsString("abcdefghijklmno\xF0\x9F\x98\x80"); }, "abcdefghijklmno"},
+      {"s", [](TField& f) { f.SetAsString("a\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9"); },
+       "a\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9"},
+      {"s", [](TField& f) { f.SetAsString("abcdefghijklmnopq"); }, "abcdefghijklmnop"},
+      {"s", [](TField& f) { f.SetAsString("   "); }, "   "},
+      {"bin", [](TField& f) { f.SetAsString("\xC3\xA9\xC3\xA9\xC3"); }, "\xC3\xA9\xC3\xA9"},
+      {"e", [](TField& f) { f.SetAsBoolean(false); }, "off"},
+      {"f", [](TField& f) { f.SetAsFloat(0.1); }, "0.1"},
+      {"d", [](TField& f) { f.SetAsDateTime(TDateTime{1999, 12, 31, 0, 0, 0, 0}); }, "1999-12-31"},
+      {"tm", [](TField& f) { f.SetAsString("12:34:56.789"); }, "12:34:56.789000"},
+      {"dt", [](TField& f) { f.SetAsDateTime(TDateTime{2001, 2, 3, 4, 5, 6, 0}); }, "2001-02-03 04:05:06"},
+      {"big", [](TField& f) { f.SetAsLargeInt(-9223372036854775807LL); }, "-9223372036854775807"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    TField& f = t.FieldByName(c.field);
+    c.write(f);
+    EXPECT_EQ(f.AsString(), c.text);
+    EXPECT_TRUE(t.FindFieldInfo(c.field)->Modified);
+  }
+  t.FieldByName("s").Clear();
+  EXPECT_TRUE(t.FieldByName("s").IsNull());
+
+  // Blob streams: reading the record, writing at a position, and the refusals.
+  {
+    auto w = t.CreateBlobStream(t.FieldByName("bl"), bmReadWrite);
+    EXPECT_EQ(w->ReadAll(), "xyz");
+    w->Seek(1, TStream::soBeginning);
+    w->WriteAll("AB");
+    w->Seek(0, TStream::soEnd);
+    w->WriteAll(std::string("\0!", 2));
+  }
+  EXPECT_EQ(t.FieldByName("bl").AsString(), std::string("xAB\0!", 5));
+  {
+    auto w = t.CreateBlobStream(t.FieldByName("bl"), bmWrite);
+    EXPECT_EQ(w->Size(), 0) << "writing starts from an empty field";
+  }
+  t.Cancel();
+  EXPECT_EQ(t.FieldByName("bl").AsString(), "xyz");
+  try {
+    t.CreateBlobStream(t.FieldByName("bl"), bmWrite);
+    ADD_FAILURE() << "wrote outside edit mode";
+  } catch (const mysql::EMySQLError& e) {
+    EXPECT_NE(std::string(e.what()).find("Dataset not in edit or insert mode"), std::string::npos) << e.what();
+  }
+  t.Close();
+
+  TMySQLDataset ro;
+  Open(ro, db.server, "select id, bl, concat(bl, 'x') as c from w");
+  ro.Edit();
+  try {
+    ro.CreateBlobStream(ro.FieldByName("c"), bmWrite);
+    ADD_FAILURE() << "wrote a computed column";
+  } catch (const mysql::EMySQLError& e) {
+    EXPECT_NE(std::string(e.what()).find("Field is readonly"), std::string::npos) << e.what();
+  }
+  ro.Cancel();
+  ro.Close();
 }
 
 }  // namespace
