@@ -7,11 +7,6 @@
 //
 //   mysql_dataset_bench SERVER_ENV [ROWS] [REPEATS]
 // SERVER_ENV is the server.env that scripts/test-server writes.
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -21,6 +16,7 @@
 #include "mysql/components/mysql_dataset.h"
 #include "mysql/driver/direct.h"
 #include "mysql/sqltext/sectioned_text.h"
+#include "support/child_run.h"
 
 namespace {
 
@@ -154,42 +150,19 @@ struct Run {
 };
 
 Run Child(const Env& e, Kind kind, long rows) {
-  int fds[2];
-  if (::pipe(fds) != 0) std::exit(1);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::close(fds[0]);
-    Outcome o;
-    const auto t0 = std::chrono::steady_clock::now();
-    try {
-      o = kind == kDriver ? ReadDriver(e, rows) : ReadDataset(e, rows, kind == kLocal ? rtLocal : rtUnidirectional);
-    } catch (const std::exception& ex) {
-      std::fprintf(stderr, "%s: %s\n", kNames[kind], ex.what());
-      ::_exit(1);
-    }
-    const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    char buf[160];
-    const int len = std::snprintf(buf, sizeof buf, "%ld %llu %lu %.6f\n", o.rows, o.textBytes, o.sum, secs);
-    if (::write(fds[1], buf, static_cast<size_t>(len)) != len) ::_exit(1);
-    ::_exit(0);
-  }
-  ::close(fds[1]);
-  char buf[160] = {};
-  const ssize_t got = ::read(fds[0], buf, sizeof buf - 1);
-  ::close(fds[0]);
-  int status = 0;
-  rusage usage{};
-  ::wait4(pid, &status, 0, &usage);
+  const ChildRun c = RunInChild([&] {
+    const Outcome o =
+        kind == kDriver ? ReadDriver(e, rows) : ReadDataset(e, rows, kind == kLocal ? rtLocal : rtUnidirectional);
+    return std::to_string(o.rows) + " " + std::to_string(o.textBytes) + " " + std::to_string(o.sum);
+  });
   Run r;
-  if (got <= 0 ||
-      std::sscanf(buf, "%ld %llu %lu %lf", &r.outcome.rows, &r.outcome.textBytes, &r.outcome.sum, &r.seconds) != 4 ||
-      !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+  if (!c.ok || std::sscanf(c.answer.c_str(), "%ld %llu %lu", &r.outcome.rows, &r.outcome.textBytes, &r.outcome.sum) != 3) {
     std::fprintf(stderr, "the %s run failed\n", kNames[kind]);
     std::exit(1);
   }
-  r.maxRssKiB = usage.ru_maxrss;
-  r.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                 static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  r.seconds = c.seconds;
+  r.cpuSeconds = c.cpuSeconds;
+  r.maxRssKiB = c.maxRssKiB;
   return r;
 }
 
