@@ -111,12 +111,8 @@ struct TMySQLDatasetBase::TWriteState final : TMySQLMacroContext {
     std::optional<std::string> value;
     if (column < rec.ColumnCount())
       if (auto v = rec.Value(column)) value.emplace(*v);
-    // A binary string column as the server described it (the text types 15, 253, 254).
-    const bool binaryText = (info.Flags & mysqlflag::kBinary) &&
-                            (info.ServerType == 15 || info.ServerType == 253 || info.ServerType == 254) &&
-                            !(info.Flags & (mysqlflag::kEnum | mysqlflag::kSet));
     return ValueLiteral(ColumnType(column), info.IsBit() ? 16 : info.Type, value,
-                        [this](const std::string& s) { return EscapeString(s); }, binaryText);
+                        [this](const std::string& s) { return EscapeString(s); });
   }
   std::optional<std::string> FieldLiteral(const std::string& name, bool old) const override {
     TField* field = ds.FindField(name);
@@ -395,8 +391,7 @@ void TMySQLDatasetBase::InternalInsert() {
 
 void TMySQLDatasetBase::InternalCancel() {
   // The field writes of an edit went into the cached row too: it gets its old values back.
-  if (State() == dsEdit && editCopy_)
-    if (TRecInfo* row = CachedRow(position_)) row->SetPacked(editCopy_->Packed());
+  if (State() == dsEdit && editCopy_ && CachedRow(position_)) StoreCachedRow(position_, *editCopy_);
   editCopy_.reset();
   TWriteState::Of(*this).ClearModified();
 }

@@ -262,9 +262,9 @@ std::string HexLiteral(std::string_view bytes) {
 }
 
 std::string ValueLiteral(TFieldType type, int typeCode, const std::optional<std::string>& value,
-                         const TEscapeFunction& escape, bool binaryText) {
+                         const TEscapeFunction& escape) {
   if (!value) return "NULL";
-  if (IsBlobType(type) || binaryText) return HexLiteral(*value);
+  if (IsBlobType(type)) return HexLiteral(*value);
   switch (type) {
     case ftSmallint:
     case ftInteger:

@@ -111,10 +111,8 @@ std::string HexLiteral(std::string_view bytes);
 // ftSmallint, ftInteger, ftWord, ftAutoInc, ftLargeint and a BIT column (type code 16)
 // their decimal text bare; every other type "'" + escape(text) + "'". A bare value that
 // is not a decimal number is quoted instead, so no text can stand in a statement as SQL.
-// `binaryText` (a BINARY or VARBINARY column): hexadecimal as well, since its bytes need
-// not be text of the connection's character set, which the server would mend or cut.
 std::string ValueLiteral(TFieldType type, int typeCode, const std::optional<std::string>& value,
-                         const TEscapeFunction& escape, bool binaryText = false);
+                         const TEscapeFunction& escape);
 
 // The text a macro parameter gives: null gives NULL for an input parameter, else
 // nothing; strings are escaped and quoted for an input parameter and otherwise put in as

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -57,14 +58,26 @@ Row R(std::initializer_list<const char*> values) {
   return row;
 }
 
+// Each test has a database of its own ("qm_dsw" in its statements stands for it), so
+// the tests can run side by side.
 class DatasetWrite : public ::testing::Test {
  protected:
   void SetUp() override {
-    check.Exec("drop database if exists qm_dsw");
-    check.Exec("create database qm_dsw character set utf8mb4");
+    db = "qm_dsw_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::transform(db.begin(), db.end(), db.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    Exec("drop database if exists qm_dsw");
+    Exec("create database qm_dsw character set utf8mb4");
     Connect(0);
   }
-  void TearDown() override { check.Exec("drop database if exists qm_dsw"); }
+  void TearDown() override { Exec("drop database if exists qm_dsw"); }
+
+  std::string Db(std::string text) const {
+    for (std::size_t at = 0; (at = text.find("qm_dsw", at)) != std::string::npos; at += db.size())
+      text.replace(at, 6, db);
+    return text;
+  }
+  void Exec(const std::string& sql) { check.Exec(Db(sql)); }
+  std::vector<Row> Rows(const std::string& sql) { return check.Rows(Db(sql)); }
 
   // (Re)connects the component, its driver claiming `version` (0: the real one).
   void Connect(std::uint32_t version) {
@@ -78,7 +91,7 @@ class DatasetWrite : public ::testing::Test {
     server.SetPort(std::uint16_t(s.port));
     server.SetUserName(s.user);
     server.SetPassword(s.password);
-    server.SetDatabaseName("qm_dsw");
+    server.SetDatabaseName(db);
     server.Open();
   }
 
@@ -102,6 +115,7 @@ class DatasetWrite : public ::testing::Test {
     driver->queries.clear();
   }
 
+  std::string db;
   Checker check;
   TMySQLServer server;
   TRecordingDriver* driver = nullptr;
@@ -109,8 +123,8 @@ class DatasetWrite : public ::testing::Test {
 
 // The posting statements of the edge cases, exactly, and the rows they leave.
 TEST_F(DatasetWrite, EditKeyEditAndLiterals) {
-  check.Exec("create table qm_dsw.t1 (a int primary key, b varchar(20), g blob, n int) engine=InnoDB");
-  check.Exec("insert into qm_dsw.t1 values (1, 'x', null, 5)");
+  Exec("create table qm_dsw.t1 (a int primary key, b varchar(20), g blob, n int) engine=InnoDB");
+  Exec("insert into qm_dsw.t1 values (1, 'x', null, 5)");
   TMySQLTable t;
   Open(t, "t1");
   t.Edit();
@@ -125,7 +139,7 @@ TEST_F(DatasetWrite, EditKeyEditAndLiterals) {
   t.FieldByName("n").Clear();
   t.Post();
   EXPECT_EQ(Writes(), Strings{"update t1 set t1.a=2,t1.g=0x01AB,t1.n=NULL where (t1.a=1)"});
-  EXPECT_EQ(check.Rows("select a, b, hex(g), n from qm_dsw.t1"), (std::vector<Row>{R({"2", "it's \\", "01AB", nullptr})}));
+  EXPECT_EQ(Rows("select a, b, hex(g), n from qm_dsw.t1"), (std::vector<Row>{R({"2", "it's \\", "01AB", nullptr})}));
 
   // Insert and delete through the default templates.
   t.Append();
@@ -137,30 +151,30 @@ TEST_F(DatasetWrite, EditKeyEditAndLiterals) {
   EXPECT_FALSE(t.FieldByName("b").IsNull()) << "an empty text stays a text";
   t.Delete();
   EXPECT_EQ(Writes(), Strings{"delete from t1 where (t1.a=3)"});
-  EXPECT_EQ(check.Rows("select a from qm_dsw.t1"), (std::vector<Row>{R({"2"})}));
+  EXPECT_EQ(Rows("select a from qm_dsw.t1"), (std::vector<Row>{R({"2"})}));
   EXPECT_EQ(t.RecordCount(), 1);
 }
 
 // Without a key every exact column identifies the row; a NULL one with IS NULL, so the
 // row is really found.
 TEST_F(DatasetWrite, NoKeyRowsWithNullAreFound) {
-  check.Exec("create table qm_dsw.t2 (i int, s varchar(10), f double, m text, g blob)");
-  check.Exec("insert into qm_dsw.t2 values (1, null, 1.5, 'm', 'g'), (1, 'y', 2.5, 'm', 'g')");
+  Exec("create table qm_dsw.t2 (i int, s varchar(10), f double, m text, g blob)");
+  Exec("insert into qm_dsw.t2 values (1, null, 1.5, 'm', 'g'), (1, 'y', 2.5, 'm', 'g')");
   TMySQLTable t;
   Open(t, "t2");
   t.Edit();
   t.FieldByName("i").SetAsInteger(7);
   t.Post();
   EXPECT_EQ(Writes(), Strings{"update t2 set t2.i=7 where (t2.i=1) AND (t2.s IS NULL)"});
-  EXPECT_EQ(check.Rows("select i from qm_dsw.t2 where s is null"), (std::vector<Row>{R({"7"})}));
+  EXPECT_EQ(Rows("select i from qm_dsw.t2 where s is null"), (std::vector<Row>{R({"7"})}));
   t.Delete();
   EXPECT_EQ(Writes(), Strings{"delete from t2 where (t2.i=7) AND (t2.s IS NULL)"});
-  EXPECT_EQ(check.Rows("select i, s from qm_dsw.t2"), (std::vector<Row>{R({"1", "y"})}));
+  EXPECT_EQ(Rows("select i, s from qm_dsw.t2"), (std::vector<Row>{R({"1", "y"})}));
 }
 
 TEST_F(DatasetWrite, FilterMergeAndMacros) {
-  check.Exec("create table qm_dsw.t1 (a int primary key, b varchar(20))");
-  check.Exec("insert into qm_dsw.t1 values (1, 'x'), (2, 'y'), (3, 'z')");
+  Exec("create table qm_dsw.t1 (a int primary key, b varchar(20))");
+  Exec("insert into qm_dsw.t1 values (1, 'x'), (2, 'y'), (3, 'z')");
   TMySQLTable t;
   t.SetFilter("(1=0)");
   t.SetFilteredValue(true);
@@ -200,8 +214,8 @@ TEST_F(DatasetWrite, FilterMergeAndMacros) {
 }
 
 TEST_F(DatasetWrite, CachedUpdatesAreSentAtRefreshAndClose) {
-  check.Exec("create table qm_dsw.t1 (a int primary key, b varchar(20))");
-  check.Exec("insert into qm_dsw.t1 values (1, 'x')");
+  Exec("create table qm_dsw.t1 (a int primary key, b varchar(20))");
+  Exec("insert into qm_dsw.t1 values (1, 'x')");
   TMySQLTable t;
   Open(t, "t1");
   t.SetCachedUpdates(true);
@@ -220,13 +234,13 @@ TEST_F(DatasetWrite, CachedUpdatesAreSentAtRefreshAndClose) {
   EXPECT_TRUE(Writes().empty());
   t.Close();
   EXPECT_EQ(Writes(), Strings{"delete from t1 where (t1.a=2);"});
-  EXPECT_EQ(check.Rows("select a, b from qm_dsw.t1"), (std::vector<Row>{R({"1", "y"})}));
+  EXPECT_EQ(Rows("select a, b from qm_dsw.t1"), (std::vector<Row>{R({"1", "y"})}));
 }
 
 // A postponed statement that fails stays postponed, with the ones after it.
 TEST_F(DatasetWrite, FailedPostponedStatementsStay) {
-  check.Exec("create table qm_dsw.t1 (a int primary key, b varchar(20))");
-  check.Exec("insert into qm_dsw.t1 values (1, 'x')");
+  Exec("create table qm_dsw.t1 (a int primary key, b varchar(20))");
+  Exec("insert into qm_dsw.t1 values (1, 'x')");
   TMySQLTable t;
   Open(t, "t1");
   t.SetCachedUpdates(true);
@@ -237,8 +251,8 @@ TEST_F(DatasetWrite, FailedPostponedStatementsStay) {
 }
 
 TEST_F(DatasetWrite, TransactionsByServerVersion) {
-  check.Exec("create table qm_dsw.t1 (a int primary key, b varchar(20)) engine=InnoDB");
-  check.Exec("insert into qm_dsw.t1 values (1, 'x')");
+  Exec("create table qm_dsw.t1 (a int primary key, b varchar(20)) engine=InnoDB");
+  Exec("insert into qm_dsw.t1 values (1, 'x')");
   struct Case {
     std::uint32_t version;
     Strings writes;
@@ -262,9 +276,9 @@ TEST_F(DatasetWrite, TransactionsByServerVersion) {
 // A failing statement of a post rolls back what the post had done, and the exception
 // reaches the caller; a cancel then shows the row as the server holds it.
 TEST_F(DatasetWrite, FailedPostRollsBack) {
-  check.Exec("create table qm_dsw.t1 (a int primary key, b varchar(20)) engine=InnoDB");
-  check.Exec("create table qm_dsw.log (n int) engine=InnoDB");
-  check.Exec("insert into qm_dsw.t1 values (1, 'x')");
+  Exec("create table qm_dsw.t1 (a int primary key, b varchar(20)) engine=InnoDB");
+  Exec("create table qm_dsw.log (n int) engine=InnoDB");
+  Exec("insert into qm_dsw.t1 values (1, 'x')");
   TMySQLTable t;
   t.SetOptions(t.Options() + doTransactions);
   t.SetSQLUpdate(mysql::TSBStringList("insert into log values (1);\r\n"
@@ -278,7 +292,7 @@ TEST_F(DatasetWrite, FailedPostRollsBack) {
                                "update t1 set t1.b='new' where (t1.a=1);", "rollback;"}));
   EXPECT_EQ(t.State(), dsEdit);
   EXPECT_FALSE(t.PSInTransaction());
-  EXPECT_TRUE(check.Rows("select n from qm_dsw.log").empty()) << "the insert was rolled back";
+  EXPECT_TRUE(Rows("select n from qm_dsw.log").empty()) << "the insert was rolled back";
   t.Cancel();
   EXPECT_EQ(t.FieldByName("b").AsString(), "x");
   driver->failQueriesContaining.clear();
@@ -288,7 +302,7 @@ TEST_F(DatasetWrite, FailedPostRollsBack) {
 // by row through field writes and blob streams, inserted and deleted; the server's rows
 // compared through another connection.
 TEST_F(DatasetWrite, RoundTripEveryType) {
-  check.Exec(
+  Exec(
       "create table qm_dsw.every (id int not null auto_increment primary key,"
       " ti tinyint, si smallint, mi mediumint, i int, iu int unsigned, bi bigint, bu bigint unsigned,"
       " fl float, db double, de decimal(20,6), dt date, tm time(3), dtm datetime(6), yr year,"
@@ -297,7 +311,7 @@ TEST_F(DatasetWrite, RoundTripEveryType) {
       " e enum('a','b c','d''e'), st set('x','y','z')) engine=InnoDB charset=utf8mb4");
   const std::string columns =
       "ti, si, mi, i, iu, bi, bu, fl, db, de, dt, tm, dtm, yr, c, vc, vb, bn, tt, tx, mt, bl, lb, b1, b8, b64, e, st";
-  check.Exec("insert into qm_dsw.every (" + columns +
+  Exec("insert into qm_dsw.every (" + columns +
              ") values "
              "(null, null, null, null, null, null, null, null, null, null, null, null, null, null, null, null,"
              " null, null, null, null, null, null, null, null, null, null, null, null),"
@@ -307,7 +321,7 @@ TEST_F(DatasetWrite, RoundTripEveryType) {
              " 'b c', ''),"
              "(127, 32767, 8388607, 2147483647, 0, 9223372036854775807, 0, -3.25, 1e-300, 0.000001,"
              " '9999-12-31', '00:00:00.001', '1970-01-01 00:00:01', 2155, '  ', '   ', 0x00, 0x00ff0041,"
-             " 'it''s \\\\ \"q\"', concat('a', char(0), 'b'), '\xF0\x9F\x98\x80 \xE2\x82\xAC', 0x00ff, 0x,"
+             " 'it''s \\\\ \"q\"', concat('a', char(0), 'b'), '\xF0\x9F\x98\x80 \xE2\x82\xAC', 0x00ff, '',"
              " b'1', b'0', 5, 'd''e', 'x,z')");
   // BIT values as the numbers the dataset gives them as.
   std::string selected = columns;
@@ -315,7 +329,7 @@ TEST_F(DatasetWrite, RoundTripEveryType) {
     const std::string name = std::string(" ") + bit + ",";
     selected.replace(selected.find(name), name.size(), " " + std::string(bit) + "+0,");
   }
-  const std::vector<Row> server = check.Rows("select " + selected + " from qm_dsw.every order by id");
+  const std::vector<Row> server = Rows("select " + selected + " from qm_dsw.every order by id");
   ASSERT_EQ(server.size(), 3u);
 
   TMySQLTable t;
@@ -368,7 +382,7 @@ TEST_F(DatasetWrite, RoundTripEveryType) {
   t.Append();
   copyRow(server[1]);
   t.Post();
-  const std::vector<Row> after = check.Rows("select " + selected + " from qm_dsw.every order by id");
+  const std::vector<Row> after = Rows("select " + selected + " from qm_dsw.every order by id");
   ASSERT_EQ(after.size(), 4u);
   for (std::size_t c = 0; c < names.size(); ++c) {
     EXPECT_EQ(after[0][c], server[2][c]) << "edited " << names[c];
@@ -380,12 +394,12 @@ TEST_F(DatasetWrite, RoundTripEveryType) {
   t.First();
   t.Next();
   t.Delete();
-  EXPECT_EQ(check.Rows("select id from qm_dsw.every order by id"), (std::vector<Row>{R({"1"}), R({"3"}), R({"4"})}));
+  EXPECT_EQ(Rows("select id from qm_dsw.every order by id"), (std::vector<Row>{R({"1"}), R({"3"}), R({"4"})}));
 }
 
 TEST_F(DatasetWrite, BlobStreamsWritten) {
-  check.Exec("create table qm_dsw.b (id int primary key, g longblob, m text)");
-  check.Exec("insert into qm_dsw.b values (1, 'old', 'old')");
+  Exec("create table qm_dsw.b (id int primary key, g longblob, m text)");
+  Exec("insert into qm_dsw.b values (1, 'old', 'old')");
   TMySQLTable t;
   Open(t, "b");
   t.Edit();
@@ -401,15 +415,15 @@ TEST_F(DatasetWrite, BlobStreamsWritten) {
   }
   t.Post();
   EXPECT_EQ(Writes(), Strings{"update b set b.g=0x00FF41,b.m=0x6F6C64657220F09F9880 where (b.id=1)"});
-  EXPECT_EQ(check.Rows("select hex(g), m from qm_dsw.b"), (std::vector<Row>{R({"00FF41", "older \xF0\x9F\x98\x80"})}));
+  EXPECT_EQ(Rows("select hex(g), m from qm_dsw.b"), (std::vector<Row>{R({"00FF41", "older \xF0\x9F\x98\x80"})}));
 }
 
 // A join posts per table: each table gets its own modified columns and its own key.
 TEST_F(DatasetWrite, RecursiveUpdatesOverAJoin) {
-  check.Exec("create table qm_dsw.o (oid int primary key, note varchar(20))");
-  check.Exec("create table qm_dsw.l (lid int primary key, oid int, qty int)");
-  check.Exec("insert into qm_dsw.o values (1, 'n')");
-  check.Exec("insert into qm_dsw.l values (10, 1, 2)");
+  Exec("create table qm_dsw.o (oid int primary key, note varchar(20))");
+  Exec("create table qm_dsw.l (lid int primary key, oid int, qty int)");
+  Exec("insert into qm_dsw.o values (1, 'n')");
+  Exec("insert into qm_dsw.l values (10, 1, 2)");
   TMySQLDataset q;
   q.SetOptions(q.Options() + doRecursiveUpdates);
   q.SetSQLText("select o.oid, o.note, l.lid, l.qty from o join l on l.oid = o.oid");
@@ -429,17 +443,17 @@ TEST_F(DatasetWrite, RecursiveUpdatesOverAJoin) {
   q.FieldByName("qty").SetAsInteger(8);
   q.Post();
   EXPECT_EQ(Writes(), (Strings{"update " + l + " set " + qty + "=8 where (" + lid + "=10)"}));
-  EXPECT_EQ(check.Rows("select o.note, l.qty from qm_dsw.o join qm_dsw.l using (oid)"), (std::vector<Row>{R({"n2", "8"})}));
+  EXPECT_EQ(Rows("select o.note, l.qty from qm_dsw.o join qm_dsw.l using (oid)"), (std::vector<Row>{R({"n2", "8"})}));
   q.Delete();
   EXPECT_EQ(Writes(), (Strings{"delete from " + o + " where (" + oid + "=1)", "delete from " + l + " where (" + lid + "=10)"}));
-  EXPECT_TRUE(check.Rows("select 1 from qm_dsw.o union all select 1 from qm_dsw.l").empty());
+  EXPECT_TRUE(Rows("select 1 from qm_dsw.o union all select 1 from qm_dsw.l").empty());
 }
 
 TEST_F(DatasetWrite, MasterAndDetail) {
-  check.Exec("create table qm_dsw.o (oid int primary key, note varchar(20))");
-  check.Exec("create table qm_dsw.l (lid int primary key, oid int, qty int)");
-  check.Exec("insert into qm_dsw.o values (1, 'a'), (2, 'b')");
-  check.Exec("insert into qm_dsw.l values (10, 1, 1), (11, 1, 2), (20, 2, 3)");
+  Exec("create table qm_dsw.o (oid int primary key, note varchar(20))");
+  Exec("create table qm_dsw.l (lid int primary key, oid int, qty int)");
+  Exec("insert into qm_dsw.o values (1, 'a'), (2, 'b')");
+  Exec("insert into qm_dsw.l values (10, 1, 1), (11, 1, 2), (20, 2, 3)");
   TMySQLTable master, detail;
   Open(master, "o");
   TDataSource source(&master);
@@ -455,7 +469,7 @@ TEST_F(DatasetWrite, MasterAndDetail) {
   detail.Edit();
   detail.FieldByName("qty").SetAsInteger(9);
   detail.Post();
-  EXPECT_EQ(check.Rows("select qty from qm_dsw.l where lid = 20"), (std::vector<Row>{R({"9"})}));
+  EXPECT_EQ(Rows("select qty from qm_dsw.l where lid = 20"), (std::vector<Row>{R({"9"})}));
   // A closed master links with "=NULL": the detail shows nothing.
   master.Close();
   if (!detail.Active()) detail.Open();
@@ -473,23 +487,23 @@ TEST_F(DatasetWrite, AutoCreateWritesDoubleForFloat) {
   t.FieldDefs().Add("x", ftFloat);
   t.FieldDefs().Add("s", ftString, 20);
   t.IndexDefs().Add("PRIMARY", "id", {ixPrimary});
-  EXPECT_EQ(t.CreateTableScript(false),
+  EXPECT_EQ(t.CreateTableScript(false), Db(
             "use qm_dsw;\r\ndrop table if exists made;\r\ncreate  table if not exists made (\r\n"
             "id\r\n int not null auto_increment,\r\nx\r\n double ,\r\ns\r\n varchar(20) ,\r\n"
-            " primary key (\r\nid)\r\n);");
+            " primary key (\r\nid)\r\n);"));
   t.Open();
-  const auto type = check.Rows("select data_type from information_schema.columns where table_schema='qm_dsw'"
+  const auto type = Rows("select data_type from information_schema.columns where table_schema='qm_dsw'"
                                " and table_name='made' and column_name='x'");
   EXPECT_EQ(type, (std::vector<Row>{R({"double"})}));
   t.Append();
   t.FieldByName("x").SetAsFloat(0.1 + 0.2);
   t.Post();
-  EXPECT_EQ(check.Rows("select x = 0.1e0 + 0.2e0 from qm_dsw.made"), (std::vector<Row>{R({"1"})}));
+  EXPECT_EQ(Rows("select x = 0.1e0 + 0.2e0 from qm_dsw.made"), (std::vector<Row>{R({"1"})}));
 }
 
 TEST_F(DatasetWrite, ProviderOperations) {
-  check.Exec("create table qm_dsw.t1 (a int primary key, b varchar(20), u int, unique key uu (u))");
-  check.Exec("insert into qm_dsw.t1 values (1, 'x', 10), (2, 'y', 20)");
+  Exec("create table qm_dsw.t1 (a int primary key, b varchar(20), u int, unique key uu (u))");
+  Exec("insert into qm_dsw.t1 values (1, 'x', 10), (2, 'y', 20)");
   TMySQLTable t;
   Open(t, "t1");
   TParams params;
@@ -519,8 +533,8 @@ TEST_F(DatasetWrite, ProviderOperations) {
 // With doThreadedUpdate the writes go to the background thread's own connection; the
 // reports arrive on this thread.
 TEST_F(DatasetWrite, ThreadedUpdatesAndBackgroundOpen) {
-  check.Exec("create table qm_dsw.t1 (a int primary key, b varchar(20))");
-  check.Exec("insert into qm_dsw.t1 values (1, 'x')");
+  Exec("create table qm_dsw.t1 (a int primary key, b varchar(20))");
+  Exec("insert into qm_dsw.t1 values (1, 'x')");
   TMySQLTable t;
   t.SetOptions(t.Options() + doThreadedUpdate);
   Strings posted;
@@ -542,7 +556,7 @@ TEST_F(DatasetWrite, ThreadedUpdatesAndBackgroundOpen) {
   EXPECT_TRUE(t.ProcessThreadEvents(true));
   EXPECT_EQ(posted, Strings{"update t1 set t1.b='threaded' where (t1.a=1)"});
   EXPECT_TRUE(failures.empty());
-  EXPECT_EQ(check.Rows("select b from qm_dsw.t1"), (std::vector<Row>{R({"threaded"})}));
+  EXPECT_EQ(Rows("select b from qm_dsw.t1"), (std::vector<Row>{R({"threaded"})}));
   // A failure is reported, not thrown.
   t.SetSQLDelete(mysql::TSBStringList("delete from nosuch"));
   t.Delete();
@@ -567,8 +581,8 @@ TEST_F(DatasetWrite, ThreadedUpdatesAndBackgroundOpen) {
 
 // The main paths again through the client library.
 TEST_F(DatasetWrite, ThroughTheLibraryDriver) {
-  check.Exec("create table qm_dsw.t1 (a int primary key, b varchar(20))");
-  check.Exec("insert into qm_dsw.t1 values (1, 'x')");
+  Exec("create table qm_dsw.t1 (a int primary key, b varchar(20))");
+  Exec("insert into qm_dsw.t1 values (1, 'x')");
   TMySQLServer lib;
   const TestServer& s = TestServer::Get();
   lib.SetDriverKind(dtLibrary);
@@ -576,7 +590,7 @@ TEST_F(DatasetWrite, ThroughTheLibraryDriver) {
   lib.SetPort(std::uint16_t(s.port));
   lib.SetUserName(s.user);
   lib.SetPassword(s.password);
-  lib.SetDatabaseName("qm_dsw");
+  lib.SetDatabaseName(db);
   TMySQLTable t;
   t.SetServer(&lib);
   t.SetTableName("t1");
@@ -589,7 +603,7 @@ TEST_F(DatasetWrite, ThroughTheLibraryDriver) {
   t.Post();
   t.First();
   t.Delete();
-  EXPECT_EQ(check.Rows("select a, b from qm_dsw.t1"), (std::vector<Row>{R({"2", nullptr})}));
+  EXPECT_EQ(Rows("select a, b from qm_dsw.t1"), (std::vector<Row>{R({"2", nullptr})}));
 }
 
 }  // namespace
