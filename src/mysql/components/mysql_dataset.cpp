@@ -964,7 +964,16 @@ void TMySQLDatasetBase::ReRunStatements() {
   }
 }
 
-void TMySQLDatasetBase::InternalRefresh() { ReRunStatements(); }
+void TMySQLDatasetBase::InternalRefresh() {
+  try {
+    ReRunStatements();
+  } catch (...) {
+    // Half a description is no state to browse in: a failed refresh closes, as a failed
+    // open leaves the dataset closed.
+    if (Active()) CloseQuietly();
+    throw;
+  }
+}
 
 // ---- the row cache for the posting side -----------------------------------------------------
 

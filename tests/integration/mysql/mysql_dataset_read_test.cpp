@@ -492,6 +492,11 @@ TEST(MySQLDatasetRead, RefusalsAndFailuresLeaveItClosed) {
         << e.what();
   }
   EXPECT_FALSE(ds.Active());
+  // A refresh the server refuses closes the dataset too.
+  ds.Open();
+  db.Exec("drop table shape");
+  EXPECT_THROW(ds.Refresh(), mysql::EMySQLError);
+  EXPECT_FALSE(ds.Active());
 }
 
 TEST(MySQLDatasetRead, ResultTypesFetchAsNavigationNeeds) {
