@@ -155,6 +155,51 @@ TEST_F(DatasetWrite, EditKeyEditAndLiterals) {
   EXPECT_EQ(t.RecordCount(), 1);
 }
 
+// OnExecSQL sees each write statement: it may change it, or skip it (which counts as done).
+TEST_F(DatasetWrite, OnExecSQLChangesOrSkips) {
+  Exec("create table qm_dsw.t1 (a int primary key, b varchar(20))");
+  Exec("insert into qm_dsw.t1 values (1, 'x')");
+  TMySQLTable t;
+  Open(t, "t1");
+  t.OnExecSQL = [](TMySQLDatasetBase&, std::string& statement, bool& go) {
+    if (statement.starts_with("delete")) go = false;
+    if (statement.starts_with("update")) statement += " limit 1";
+  };
+  t.Edit();
+  t.FieldByName("b").SetAsString("y");
+  t.Post();
+  EXPECT_EQ(Writes(), Strings{"update t1 set t1.b='y' where (t1.a=1) limit 1"});
+  t.Delete();
+  EXPECT_TRUE(Writes().empty());
+  EXPECT_EQ(t.RecordCount(), 0);
+  EXPECT_EQ(Rows("select a, b from qm_dsw.t1"), (std::vector<Row>{R({"1", "y"})}));
+}
+
+// A result read as navigation goes runs on the dataset's own handle; a post drains it and
+// reads the rows again.
+TEST_F(DatasetWrite, PostsOnAnIncrementalResultReadAgain) {
+  Exec("create table qm_dsw.t1 (a int primary key, b varchar(20))");
+  Exec("insert into qm_dsw.t1 values (1, 'x'), (2, 'y'), (3, 'z')");
+  TMySQLDataset q;
+  q.SetResultType(rtIncremental);
+  q.SetSQLText("select * from t1 order by a");
+  Open(q);
+  q.Next();
+  q.Edit();
+  q.FieldByName("b").SetAsString("y2");
+  q.Post();
+  EXPECT_EQ(Writes(), Strings{"update t1 set t1.b='y2' where (t1.a=2)"});
+  EXPECT_EQ(q.FieldByName("b").AsString(), "y2");
+  q.Last();
+  EXPECT_EQ(q.FieldByName("a").AsInteger(), 3);
+  q.Append();
+  q.FieldByName("a").SetAsInteger(4);
+  q.Post();
+  q.Last();
+  EXPECT_EQ(q.FieldByName("a").AsInteger(), 4);
+  EXPECT_EQ(Rows("select b from qm_dsw.t1 where a = 2"), (std::vector<Row>{R({"y2"})}));
+}
+
 // Without a key every exact column identifies the row; a NULL one with IS NULL, so the
 // row is really found.
 TEST_F(DatasetWrite, NoKeyRowsWithNullAreFound) {
