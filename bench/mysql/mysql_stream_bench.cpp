@@ -18,12 +18,14 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "mysql/driver/direct.h"
 #include "mysql/driver/library.h"
 #include "mysql/protocol/client.h"
+#include "support/child_run.h"
 
 namespace {
 
@@ -196,37 +198,21 @@ struct Run {
 
 // One streaming run in a child process: its time and its own peak memory.
 Run Child(const Server& s, Client client, bool compress, long rows) {
-  int fds[2];
-  if (::pipe(fds) != 0) std::exit(1);
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    ::close(fds[0]);
+  const ChildRun c = RunInChild([&] {
     unsigned long sum = 0;
-    auto t0 = std::chrono::steady_clock::now();
-    long n = Stream(client, s, compress, rows, sum);
-    double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    char buf[128];
-    int len = std::snprintf(buf, sizeof(buf), "%ld %.6f %lu\n", n, secs, sum);
-    if (::write(fds[1], buf, static_cast<size_t>(len)) != len) ::_exit(1);
-    ::_exit(n >= 0 ? 0 : 1);
-  }
-  ::close(fds[1]);
-  char buf[128] = {};
-  ssize_t got = ::read(fds[0], buf, sizeof(buf) - 1);
-  ::close(fds[0]);
-  int status = 0;
-  rusage usage{};
-  ::wait4(pid, &status, 0, &usage);
+    const long n = Stream(client, s, compress, rows, sum);
+    if (n < 0) throw std::runtime_error("the stream failed");
+    return std::to_string(n) + " " + std::to_string(sum);
+  });
   Run r;
   unsigned long sum = 0;
-  if (got <= 0 || std::sscanf(buf, "%ld %lf %lu", &r.rows, &r.seconds, &sum) != 3 ||
-      !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+  if (!c.ok || std::sscanf(c.answer.c_str(), "%ld %lu", &r.rows, &sum) != 2) {
     std::fprintf(stderr, "a run failed\n");
     std::exit(1);
   }
-  r.maxRssKiB = usage.ru_maxrss;
-  r.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                 static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  r.seconds = c.seconds;
+  r.cpuSeconds = c.cpuSeconds;
+  r.maxRssKiB = c.maxRssKiB;
   return r;
 }
 

@@ -310,6 +310,10 @@ void TField::SetValue(const TFieldValue& value) {
 }
 
 std::string TField::AsString() const {
+  if (dataSet_ && dataSet_->Active()) {
+    std::string text;
+    if (dataSet_->GetFieldText(*this, text)) return text;
+  }
   const TFieldValue v = Value();
   if (::IsNull(v)) return {};
   if (auto* t = std::get_if<TDateTime>(&v)) return DateTimeText(*t, type_);
@@ -472,7 +476,8 @@ void TDataSet::CloseCursor() {
   if (IsCursorOpen()) InternalClose();
   BindFields(false);
   if (defaultFields_) {
-    std::erase_if(fields_, [](const std::unique_ptr<TField>& f) { return f->FieldKind() == fkData; });
+    // Fields made from the definitions go; persistent calculated ones stay.
+    std::erase_if(fields_, [](const std::unique_ptr<TField>& f) { return f->FieldKind() != fkCalculated; });
     defaultFields_ = false;
   }
   bof_ = eof_ = true;
@@ -834,53 +839,51 @@ bool TDataSet::BookmarkValid(TBookmark bookmark) { return Active() && bookmark >
 
 int TDataSet::CompareBookmarks(TBookmark a, TBookmark b) { return a < b ? -1 : (a > b ? 1 : 0); }
 
+std::size_t TBytesStream::Read(void* buffer, std::size_t count) {
+  const std::size_t n = pos_ < bytes_.size() ? std::min(count, bytes_.size() - pos_) : 0;
+  if (n) std::memcpy(buffer, bytes_.data() + pos_, n);
+  pos_ += n;
+  return n;
+}
+
+std::size_t TBytesStream::Write(const void* buffer, std::size_t count) {
+  if (mode_ == bmRead) DatabaseError("Cannot write to a blob stream opened for reading");
+  if (bytes_.size() < pos_ + count) bytes_.resize(pos_ + count);
+  if (count) std::memcpy(bytes_.data() + pos_, buffer, count);
+  pos_ += count;
+  wrote_ = true;
+  return count;
+}
+
+std::int64_t TBytesStream::Seek(std::int64_t offset, TSeekOrigin origin) {
+  const std::int64_t base = origin == soBeginning ? 0
+                            : origin == soCurrent ? static_cast<std::int64_t>(pos_)
+                                                  : static_cast<std::int64_t>(bytes_.size());
+  if (base + offset < 0) DatabaseError("Seek before the start of a blob stream");
+  pos_ = static_cast<std::size_t>(base + offset);
+  return base + offset;
+}
+
 // The default stream holds the field's bytes and writes them back when it goes away.
 namespace {
-class FieldValueStream : public TStream {
+class FieldValueStream : public TBytesStream {
  public:
-  FieldValueStream(TField& field, TBlobStreamMode mode) : field_(field), mode_(mode) {
-    if (mode == bmWrite) {
-      dirty_ = true;
-    } else {
-      bytes_ = field.IsNull() ? std::string() : std::get<std::string>(field.Value());
-    }
+  FieldValueStream(TField& field, TBlobStreamMode mode)
+      : TBytesStream(mode, mode == bmWrite || field.IsNull() ? std::string()
+                                                             : std::get<std::string>(field.Value())),
+        field_(field) {
+    if (mode == bmWrite) MarkWritten();
   }
   ~FieldValueStream() override {
     try {
-      if (dirty_) field_.SetValue(bytes_.empty() ? TFieldValue() : TFieldValue(bytes_));
+      if (Wrote()) field_.SetValue(Bytes().empty() ? TFieldValue() : TFieldValue(Bytes()));
     } catch (...) {
       // A destructor must not throw; the caller wrote outside edit mode.
     }
   }
-  std::size_t Read(void* buffer, std::size_t count) override {
-    const std::size_t n = pos_ < bytes_.size() ? std::min(count, bytes_.size() - pos_) : 0;
-    if (n) std::memcpy(buffer, bytes_.data() + pos_, n);
-    pos_ += n;
-    return n;
-  }
-  std::size_t Write(const void* buffer, std::size_t count) override {
-    if (mode_ == bmRead) DatabaseError("Cannot write to a blob stream opened for reading");
-    if (bytes_.size() < pos_ + count) bytes_.resize(pos_ + count);
-    std::memcpy(bytes_.data() + pos_, buffer, count);
-    pos_ += count;
-    dirty_ = true;
-    return count;
-  }
-  std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override {
-    const std::int64_t base = origin == soBeginning ? 0
-                              : origin == soCurrent ? static_cast<std::int64_t>(pos_)
-                                                    : static_cast<std::int64_t>(bytes_.size());
-    if (base + offset < 0) DatabaseError("Seek before the start of a blob stream");
-    pos_ = static_cast<std::size_t>(base + offset);
-    return base + offset;
-  }
 
  private:
   TField& field_;
-  TBlobStreamMode mode_;
-  std::string bytes_;
-  std::size_t pos_ = 0;
-  bool dirty_ = false;
 };
 }  // namespace
 

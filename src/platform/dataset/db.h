@@ -99,6 +99,27 @@ class TStream {
   void WriteAll(std::string_view bytes) { Write(bytes.data(), bytes.size()); }
 };
 
+// A stream over bytes it holds; blob streams derive from it and decide what the bytes
+// are read from and written back to. Writing to a stream opened with bmRead raises.
+class TBytesStream : public TStream {
+ public:
+  explicit TBytesStream(TBlobStreamMode mode, std::string bytes = {}) : mode_(mode), bytes_(std::move(bytes)) {}
+  std::size_t Read(void* buffer, std::size_t count) override;
+  std::size_t Write(const void* buffer, std::size_t count) override;
+  std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
+
+ protected:
+  const std::string& Bytes() const { return bytes_; }
+  bool Wrote() const { return wrote_; }
+  void MarkWritten() { wrote_ = true; }
+
+ private:
+  TBlobStreamMode mode_;
+  std::string bytes_;
+  std::size_t pos_ = 0;
+  bool wrote_ = false;
+};
+
 // ---- field definitions, index definitions, parameters -----------------------------------
 
 class TFieldDef {
@@ -486,6 +507,10 @@ class TDataSet : public TProviderSupport {
   // when it has none. SetFieldData receives the field's native value (or null).
   virtual bool GetFieldData(TField& field, TFieldValue& value) = 0;
   virtual void SetFieldData(TField& field, const TFieldValue& value) = 0;
+  // The text of a field as the dataset holds it, for AsString; false (the default) lets
+  // the field write its native value as text. A dataset that keeps the source's texts
+  // answers with them, so nothing a typed value cannot hold is lost when read as text.
+  virtual bool GetFieldText(const TField&, std::string&) { return false; }
 
   // ---- open, close, refresh, field definitions (override)
   // Open the cursor; build FieldDefs (InitFieldDefs), CreateFields when DefaultFields(),

@@ -9,6 +9,7 @@
 #include "mysql/components/mysql_server.h"
 #include "support/test_server.h"
 #include "integration/mysql/recording_driver.h"
+#include "integration/mysql/server_setup.h"
 
 namespace {
 
@@ -16,15 +17,6 @@ mysql::TSBStringList Lines(std::initializer_list<std::string> lines) {
   mysql::TSBStringList l;
   for (const auto& s : lines) l.Add(s);
   return l;
-}
-
-// Points the component at the private server.
-void UseTestServer(TMySQLServer& server) {
-  const TestServer& s = TestServer::Get();
-  server.SetHost(s.host);
-  server.SetPort(static_cast<std::uint16_t>(s.port));
-  server.SetUserName(s.user);
-  server.SetPassword(s.password);
 }
 
 // A server whose driver records what it is asked and can claim another server version.
