@@ -1,5 +1,5 @@
 // Opens a table on a MySQL or MariaDB server, prints it, edits a row, inserts one and
-// deletes one, then prints it again.
+// deletes one through a TMySQLTable, then prints it again.
 //
 //   MYSQL_PWD=secret mysql_table_example HOST PORT USER DATABASE
 //
@@ -11,55 +11,35 @@
 #include <iostream>
 #include <string>
 
+#include "mysql/components/mysql_dataset.h"
 #include "mysql/components/mysql_server.h"
-#include "mysql/driver/driver.h"
 #include "platform/ado/connection.h"
 
 namespace {
 
 const char* const kTable = "quillmark_example_fruit";
 
-// Runs a query on the server's connection and prints its rows, tab-separated with a
-// heading line, NULL for no value.
-void PrintTable(TMySQLServer& server, const std::string& table) {
-  TMySQLBase& driver = *server.DriverProperties();
-  mysql::TMySQLResult result =
-      driver.Query(server.Handle(), "SELECT * FROM " + server.QuoteName(table) + " ORDER BY id");
-  if (!result) return;
-  try {
-    const uint32_t columns = driver.NumFields(result);
-    for (uint32_t i = 0; i < columns; ++i) {
-      mysql::TMysqlField field;
-      driver.FetchField(result, field);
-      std::cout << (i ? "\t" : "") << field.name;
+// Every row of the open table, tab-separated with a heading line, NULL for no value.
+void PrintTable(TMySQLTable& table) {
+  for (int i = 0; i < table.FieldCount(); ++i) {
+    std::cout << (i ? "\t" : "") << table.Fields(i).FieldName;
+  }
+  std::cout << '\n';
+  for (table.First(); !table.Eof(); table.Next()) {
+    for (int i = 0; i < table.FieldCount(); ++i) {
+      const TField& field = table.Fields(i);
+      std::cout << (i ? "\t" : "") << (field.IsNull() ? std::string("NULL") : field.AsString());
     }
     std::cout << '\n';
-    while (mysql::TMySQLRow row = driver.FetchRow(result)) {
-      const unsigned long* lengths = driver.FetchLengths(result);
-      for (uint32_t i = 0; i < columns; ++i) {
-        std::cout << (i ? "\t" : "");
-        if (row[i]) {
-          std::cout.write(row[i], static_cast<std::streamsize>(lengths[i]));
-        } else {
-          std::cout << "NULL";
-        }
-      }
-      std::cout << '\n';
-    }
-    // A row stream cut short reads like its end: the handle's error tells them apart.
-    if (driver.ErrorNumber(server.Handle()) != 0) {
-      driver.RaiseError(server.Handle(), 2013, "Reading " + table);
-    }
-  } catch (...) {
-    driver.FreeResult(result);
-    throw;
   }
-  driver.FreeResult(result);
 }
 
-// A text as an SQL literal, escaped for this connection.
-std::string Literal(TMySQLServer& server, const std::string& text) {
-  return "'" + server.EscapeString(text) + "'";
+// Makes the row with this id the current one.
+void GoToId(TMySQLTable& table, int id) {
+  for (table.First(); !table.Eof(); table.Next()) {
+    if (table.FieldByName("id").AsInteger() == id) return;
+  }
+  throw EDatabaseError("no row with id " + std::to_string(id));
 }
 
 void MakeTable(TMySQLServer& server) {
@@ -88,24 +68,40 @@ int main(int argc, char** argv) {
     server.SetDatabaseName(argv[4]);
     server.Open();
     std::cout << "connected to " << server.ServerVersion() << '\n';
-
     MakeTable(server);
+
+    TMySQLTable table;
+    table.SetServer(&server);
+    table.SetTableName(kTable);
+    table.Open();
     std::cout << "-- " << kTable << '\n';
-    PrintTable(server, kTable);
+    PrintTable(table);
 
-    const std::string name = server.QuoteName(kTable);
-    server.ExecSQL("UPDATE " + name + " SET price = 0.80, name = " + Literal(server, "pear's") +
-                   " WHERE id = 2");
-    server.ExecSQL("INSERT INTO " + name + " (id, name, price) VALUES (4, " +
-                   Literal(server, "fig") + ", 1.20)");
-    server.ExecSQL("DELETE FROM " + name + " WHERE id = 1");
+    GoToId(table, 2);
+    table.Edit();
+    table.FieldByName("name").SetAsString("pear's");
+    table.FieldByName("price").SetAsString("0.80");
+    table.Post();  // an UPDATE of the changed columns, keyed by the primary key
+
+    table.Append();
+    table.FieldByName("id").SetAsInteger(4);
+    table.FieldByName("name").SetAsString("fig");
+    table.FieldByName("price").SetAsString("1.20");
+    table.Post();  // an INSERT
+
+    GoToId(table, 1);
+    table.Delete();  // a DELETE keyed by the primary key
+
+    // Read again, so what is printed is what the server now holds.
+    table.Close();
+    table.Open();
     std::cout << "-- edited 2, inserted 4, deleted 1\n";
-    PrintTable(server, kTable);
-
+    PrintTable(table);
+    table.Close();
     server.Close();
   } catch (const ado::DatabaseError& e) {
-    // Every failure of the driver and the components is a database error with the
-    // server's or the client's own message.
+    // Every failure of the driver, the datasets and the components is a database error
+    // with the server's or the client's own message.
     std::cerr << "mysql_table_example: " << e.what() << '\n';
     return 1;
   }
