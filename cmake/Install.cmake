@@ -34,11 +34,12 @@ endif()
 set(QUILLMARK_INSTALLED_LIBRARIES
     qm_mysql_components=mysql qm_mysql_login=mysql_login qm_mysql_driver=mysql_driver
     qm_mysql_protocol=mysql_protocol qm_mysql_sqltext=mysql_sqltext qm_dataset=dataset
-    qm_ado=ado)
+    qm_ado=ado qm_text=text qm_ui=ui)
 set(QUILLMARK_INSTALLED_HEADER_FOLDERS
-    mysql/components mysql/driver mysql/protocol mysql/sqltext platform/dataset platform/ado)
-# Headers of those folders that belong to no installed library.
-set(QUILLMARK_UNINSTALLED_HEADERS login_dialog.h)
+    mysql/components mysql/driver mysql/protocol mysql/sqltext platform/dataset platform/ado
+    platform/text platform/ui)
+# Headers of those folders that belong to no installed library (the Qt parts).
+set(QUILLMARK_UNINSTALLED_HEADERS login_dialog.h qt_look.h qt_messages.h)
 set(QUILLMARK_INCLUDE_ROOT ${CMAKE_INSTALL_INCLUDEDIR}/quillmark)
 set(QUILLMARK_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Quillmark)
 
