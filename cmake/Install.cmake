@@ -28,18 +28,17 @@ endif()
 
 # The MySQL access layer as a CMake package: find_package(Quillmark COMPONENTS mysql)
 # gives Quillmark::mysql (the components, with the dataset framework, the driver, the
-# protocol client, the SQL text toolkit, the data-access layer, the message interface
-# and the text module behind it). Each entry is target=export name;
+# protocol client and the SQL text toolkit behind it). Each entry is target=export name;
 # the folders' headers go to include/quillmark/<folder>, so the installed headers are
 # included as in this tree ("mysql/components/mysql_server.h").
 set(QUILLMARK_INSTALLED_LIBRARIES
     qm_mysql_components=mysql qm_mysql_login=mysql_login qm_mysql_driver=mysql_driver
     qm_mysql_protocol=mysql_protocol qm_mysql_sqltext=mysql_sqltext qm_dataset=dataset
-    qm_ado=ado qm_ui=ui qm_text=text)
+    qm_ado=ado qm_text=text qm_ui=ui)
 set(QUILLMARK_INSTALLED_HEADER_FOLDERS
     mysql/components mysql/driver mysql/protocol mysql/sqltext platform/dataset platform/ado
-    platform/ui platform/text)
-# Headers of those folders that belong to no installed library (the windows' code).
+    platform/text platform/ui)
+# Headers of those folders that belong to no installed library (the Qt parts).
 set(QUILLMARK_UNINSTALLED_HEADERS login_dialog.h qt_look.h qt_messages.h)
 set(QUILLMARK_INCLUDE_ROOT ${CMAKE_INSTALL_INCLUDEDIR}/quillmark)
 set(QUILLMARK_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Quillmark)
