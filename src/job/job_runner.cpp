@@ -528,7 +528,7 @@ void TRunner::TransferPhase(const TCorvaneObject& object) {
   std::int64_t done = 0, failed = 0, rowsRead = 0, limitCount = 0;
   try {
     CloseQuery();
-    query_ = source_.openQuery(SourceSelect(object, s_));
+    query_ = source_.openStream(SourceSelect(object, s_));
     CloseTableDest();
     std::string tableName = AdjustObjectName(object.ObjectName, s_);
     if (s_.DestKind == dkMySQL) tableName = Enclose(tableName, destQuote_);
@@ -607,7 +607,7 @@ void TRunner::UpdatePhase(const TCorvaneObject& object) {
   std::int64_t done = 0, failed = 0, rowsRead = 0, limitCount = 0;
   try {
     CloseQuery();
-    query_ = source_.openQuery(SourceSelect(object, s_));
+    query_ = source_.openStream(SourceSelect(object, s_));
     query_->first();
     UpdateProgressTotal();
     Log(Ts() + "Begin update data of " + object.ObjectName + ".");

@@ -228,10 +228,14 @@ class TMysqlResult {
   // 0 a row, 1 end of rows, -1 error.
   int LastReadResult() const { return lastRead_; }
   bool Attached() const { return session_ != nullptr; }
+  // Rows in the binary format of an executed prepared statement (see prepared.h).
+  void SetBinaryRows(bool on) { binary_ = on; }
 
  private:
   friend class TMysqlClient;
   void ReadRow();
+  // Splits a binary row packet into the row's values (prepared.cpp).
+  void ReadBinaryValues(const uint8_t* packet, size_t length);
   void End(int result);
   void Detach() {
     if (!atEnd_) {
@@ -251,6 +255,7 @@ class TMysqlResult {
   bool atEnd_ = false;
   bool pending_ = false;
   int lastRead_ = 0;
+  bool binary_ = false;
 };
 
 // Drains what is left and frees the result.

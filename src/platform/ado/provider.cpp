@@ -4,6 +4,7 @@
 
 #include "platform/ado/connection_string.h"
 #include "platform/ado/jet/jet_session.h"
+#include "platform/ado/mysql/mysql_stream.h"
 #include "platform/ado/odbc/odbc_session.h"
 #include "platform/ado/odbc/sqlserver.h"
 
@@ -51,7 +52,9 @@ std::unique_ptr<Session> OpenProviderSession(const std::string& connectionString
     std::string odbc = MsdasqlOdbcConnectionString(cs);
     if (timeouts.loginSeconds > 0)
       odbc += "CONN_TIMEOUT=" + std::to_string(timeouts.loginSeconds) + ";";
-    return std::make_unique<odbc::OdbcSession>(odbc, timeouts);
+    auto session = std::make_unique<odbc::OdbcSession>(odbc, timeouts);
+    const bool mysql = session->dialect() == odbc::Dialect::MySQL;
+    return mysqlstream::WithMySQLStreams(std::move(session), mysql, cs, timeouts.loginSeconds);
   }
   if (base == "SQLOLEDB" || base == "SQLNCLI")
     return std::make_unique<odbc::OdbcSession>(

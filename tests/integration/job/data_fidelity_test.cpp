@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "ado/variant_print.h"
 #include "integration/job/job_run.h"
 #include "job/process_state.h"
+#include "platform/ado/mysql/mysql_stream.h"
 
 namespace jobtest {
 namespace {
@@ -196,6 +198,37 @@ TEST_F(DataFidelity, EveryValueArrivesAndTheUpdatePassKeepsIt) {
             log.end())
       << view.LogLines().text();
   ExpectEqualEverywhere("after the update pass");
+}
+
+// What the statement builders get: every cell of every type read through ODBC and
+// through the built-in client's stream is the same value of the same kind.
+TEST_F(DataFidelity, BothReadingRoutesGiveTheSameValueInEveryCell) {
+  CreateSource();
+  const ado::ConnectionString source(kSourceString);
+  std::string why;
+  const auto address = ado::mysqlstream::AddressFor(source, &why);
+  ASSERT_TRUE(address) << why;
+  std::string sql = "SELECT `id`";
+  for (const Column& c : kColumns) sql += std::string(", `") + c.name + "`";
+  sql += " FROM `every_type`;";
+
+  ado::Connection odbc(kSourceString);
+  odbc.open();
+  auto viaOdbc = odbc.openQuery(sql);
+  ado::mysqlstream::StreamQuery streamed(
+      std::make_shared<ado::mysqlstream::ClientPool>(*address, 30), sql);
+  ASSERT_EQ(streamed.fieldCount(), viaOdbc->fieldCount());
+  std::size_t rows = 0;
+  for (viaOdbc->first(), streamed.first(); !viaOdbc->eof(); viaOdbc->next(), streamed.next()) {
+    ASSERT_FALSE(streamed.eof()) << "the stream ended after " << rows << " rows";
+    ++rows;
+    for (int i = 0; i < viaOdbc->fieldCount(); ++i)
+      EXPECT_EQ(streamed.value(i), viaOdbc->value(i))
+          << "id " << ado::VariantToText(viaOdbc->value(0)) << ", column "
+          << viaOdbc->fieldName(i);
+  }
+  EXPECT_TRUE(streamed.eof());
+  EXPECT_EQ(rows, std::size(kRows));
 }
 
 // The update pass writes every value it sets: a destination whose values all differ

@@ -103,6 +103,15 @@ bool ParseDateText(std::string_view s, DateTime& out, bool& hasTime) {
   return true;
 }
 
+Variant MySQLDateValue(std::string_view text, bool withTime) {
+  DateTime dt;
+  bool hasTime = false;
+  if (!ParseDateText(text, dt, hasTime) || dt.date.month == 0 || dt.date.day == 0)
+    return Variant(text);
+  if (withTime) return Variant(dt);
+  return Variant(dt.date);
+}
+
 OdbcQuery::OdbcQuery(SQLHDBC dbc, std::string sql, std::vector<std::string> params,
                      bool datesAsText, unsigned timeoutSeconds)
     : sql_(std::move(sql)), params_(std::move(params)), chunk_(kChunk), datesAsText_(datesAsText) {
@@ -197,16 +206,7 @@ void OdbcQuery::readLong(int column, SQLSMALLINT cType, std::string& out, Varian
 void OdbcQuery::readDateText(SQLUSMALLINT column, bool withTime, Variant& v) {
   char buf[64] = {};
   if (!readFixed(column, SQL_C_CHAR, buf, v)) return;
-  const std::string_view text(buf, strnlen(buf, sizeof buf));
-  DateTime dt;
-  bool hasTime = false;
-  // A zero or partial-zero date stays the text MySQL gave, which only MySQL holds.
-  if (!ParseDateText(text, dt, hasTime) || dt.date.month == 0 || dt.date.day == 0)
-    v = Variant(text);
-  else if (withTime)
-    v = Variant(dt);
-  else
-    v = Variant(dt.date);
+  v = MySQLDateValue(std::string_view(buf, strnlen(buf, sizeof buf)), withTime);
 }
 
 // Reads a fixed-size value; false when it is null (the value is then set null).

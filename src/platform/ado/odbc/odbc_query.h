@@ -24,6 +24,10 @@ bool ParseTimeText(std::string_view text, Time& out);
 // MySQL gives them; false otherwise. Month and day may be 0 (MySQL's zero dates).
 bool ParseDateText(std::string_view text, DateTime& out, bool& hasTime);
 
+// A MySQL date (withTime false) or date-and-time in its text form as a value: a Date or
+// DateTime, or the text itself for a zero or partial-zero date, which only MySQL holds.
+Variant MySQLDateValue(std::string_view text, bool withTime);
+
 class OdbcQuery : public Recordset {
  public:
   // Executes sql on a new statement of dbc, with each "?" bound to the text of
