@@ -1,7 +1,9 @@
 // Every common MySQL column type copied MySQL to MySQL, compared value by value on the
-// server: after the rows are transferred and again after the update pass.
+// server: after the rows are transferred and again after the update pass, with the
+// source read through ODBC and streamed through the built-in client.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -113,7 +115,7 @@ const char* const kRows[] = {
 };
 // clang-format on
 
-class DataFidelity : public JobDatabases {
+class EveryType : public JobDatabases {
  protected:
   void CreateSource() {
     std::string create = "CREATE TABLE every_type (id INT NOT NULL PRIMARY KEY";
@@ -176,7 +178,23 @@ class DataFidelity : public JobDatabases {
   ui::RecordingMessages messages;
 };
 
-TEST_F(DataFidelity, EveryValueArrivesAndTheUpdatePassKeepsIt) {
+class DataFidelity : public EveryType, public ::testing::WithParamInterface<SourceRoute> {
+ protected:
+  void SetUp() override {
+    EveryType::SetUp();
+    UseSourceRoute(GetParam());
+  }
+  void TearDown() override {
+    EveryType::TearDown();
+    unsetenv("QUILLMARK_MYSQL_STREAM");
+  }
+};
+
+INSTANTIATE_TEST_SUITE_P(Routes, DataFidelity,
+                         ::testing::Values(SourceRoute::Odbc, SourceRoute::Streamed),
+                         SourceRouteName);
+
+TEST_P(DataFidelity, EveryValueArrivesAndTheUpdatePassKeepsIt) {
   CreateSource();
   TProjectSettings copy = AllPhases();
   copy.UpdateData = false;
@@ -202,7 +220,7 @@ TEST_F(DataFidelity, EveryValueArrivesAndTheUpdatePassKeepsIt) {
 
 // What the statement builders get: every cell of every type read through ODBC and
 // through the built-in client's stream is the same value of the same kind.
-TEST_F(DataFidelity, BothReadingRoutesGiveTheSameValueInEveryCell) {
+TEST_F(EveryType, BothReadingRoutesGiveTheSameValueInEveryCell) {
   CreateSource();
   const ado::ConnectionString source(kSourceString);
   std::string why;
@@ -233,7 +251,7 @@ TEST_F(DataFidelity, BothReadingRoutesGiveTheSameValueInEveryCell) {
 
 // The update pass writes every value it sets: a destination whose values all differ
 // from the source's ends equal to it.
-TEST_F(DataFidelity, TheUpdatePassWritesEveryValueItSets) {
+TEST_P(DataFidelity, TheUpdatePassWritesEveryValueItSets) {
   CreateSource();
   TProjectSettings copy = AllPhases();
   copy.UpdateData = false;
@@ -259,7 +277,7 @@ TEST_F(DataFidelity, TheUpdatePassWritesEveryValueItSets) {
 // MySQL databases: collations ('a' and 'A' are two keys under a binary one), binary
 // keys, key prefixes, invisible and generated columns, floats at their limits, line
 // breaks inside text, and latin1 tables whose row would not fit in utf8mb4.
-TEST_F(DataFidelity, DeclarationsThatDecideValuesAreKept) {
+TEST_P(DataFidelity, DeclarationsThatDecideValuesAreKept) {
   OnSource({"SET SESSION sql_mode = 'STRICT_ALL_TABLES'",
             "CREATE TABLE kept (k VARCHAR(10) CHARACTER SET utf8mb4 COLLATE utf8mb4_bin NOT NULL,"
             " bk VARBINARY(16) NOT NULL, t VARCHAR(40) COLLATE latin1_general_cs,"
