@@ -53,6 +53,14 @@ SQLSMALLINT DriverSqlType(const mysql::TMysqlField& f) {
   }
 }
 
+// The session's error; a server's text starts with "#" and its SQLSTATE.
+DatabaseError ClientError(const mysql::TMysqlClient& client) {
+  const std::string& text = client.ErrorText();
+  if (text.size() >= 6 && text[0] == '#')
+    return DatabaseError(text.substr(6), client.ErrorNumber(), text.substr(1, 5));
+  return DatabaseError(text, client.ErrorNumber());
+}
+
 std::uint64_t LittleEndian(const char* p, uint32_t bytes) {
   std::uint64_t v = 0;
   for (uint32_t i = 0; i < bytes; ++i) v |= std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
@@ -164,7 +172,7 @@ std::unique_ptr<mysql::PreparedQueryClient> ClientPool::take() {
   if (!client->Connect(address_.viaSocket ? "localhost" : address_.host, address_.user,
                        address_.password, address_.database, address_.port, address_.socket,
                        false, flags))
-    throw DatabaseError(client->ErrorText(), client->ErrorNumber());
+    throw ClientError(*client);
   return client;
 }
 
@@ -183,7 +191,7 @@ StreamQuery::~StreamQuery() {
 }
 
 void StreamQuery::fail() {
-  const DatabaseError error(client_->ErrorText(), client_->ErrorNumber());
+  const DatabaseError error = ClientError(*client_);
   result_.reset();
   // Whatever the failure left unread, the connection cannot go on with it.
   client_.reset();
