@@ -100,6 +100,7 @@ int RunJobFromOptions(const TCliOptions& options, std::FILE* out, std::FILE* err
   TTerminalView view(out, err, IsTerminal(out), IsTerminal(err), options.quiet);
   view.SetTotalsKnown(IsAccessDialect(settings.SourceKind) ||
                       IsSQLServerDialect(settings.SourceKind));
+  if (settings.SaveScripts) view.SetScriptFile(options.script);
 
   CurrentSourceKind = settings.SourceKind;
   CurrentDestKind = settings.DestKind;

@@ -14,7 +14,6 @@
 #include "job/fill_order.h"
 #include "job/log_time.h"
 #include "job/process_state.h"
-#include "job/script_file.h"
 #include "sqlgen/quoting.h"
 #include "sqlgen/source_row.h"
 #include "sqlgen/statements.h"
@@ -266,7 +265,7 @@ TJobTotals TRunner::Run() {
   CloseQuery();
   CloseTableDest();
   if (s_.SaveScripts)
-    totals_.scriptFailed = !SaveScriptFile(s_.ScriptFileName, view_.ScriptLines());
+    totals_.scriptFailed = !view_.SaveScript(s_.ScriptFileName);
   if (pending) std::rethrow_exception(pending);
   return totals_;
 }
