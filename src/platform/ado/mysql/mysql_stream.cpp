@@ -12,8 +12,6 @@ namespace ado::mysqlstream {
 
 namespace {
 
-const Variant kNull;
-
 // Reads wait as long as the server takes (the ODBC route sets no time-out either): a
 // big table behind a slow view may think for a long time before its first row.
 constexpr uint32_t kReadWaitSeconds = 2000000;
@@ -183,7 +181,7 @@ void ClientPool::give(std::unique_ptr<mysql::PreparedQueryClient> client) {
 
 StreamQuery::StreamQuery(std::shared_ptr<ClientPool> pool, std::string sql)
     : pool_(std::move(pool)), sql_(std::move(sql)) {
-  run();
+  if (run()) start();
 }
 
 StreamQuery::~StreamQuery() {
@@ -195,92 +193,62 @@ void StreamQuery::fail() {
   result_.reset();
   // Whatever the failure left unread, the connection cannot go on with it.
   client_.reset();
-  eof_ = true;
-  for (auto& v : values_) v.setNull();
+  markEnd();
   throw error;
 }
 
 void StreamQuery::release() {
   if (!client_) return;
   const bool readToEnd = !result_ || result_->AtEnd();
+  // Rows still to come would have to be read to their end before the connection could
+  // go on (a stop or a record limit in a table of millions): it is closed instead.
+  if (!readToEnd) client_->Close();
   result_.reset();
-  // Rows still to come would have to be read to the end first: a new connection is cheaper.
   if (readToEnd) pool_->give(std::move(client_));
   client_.reset();
 }
 
-void StreamQuery::run() {
+bool StreamQuery::run() {
   release();
   client_ = pool_->take();
   if (client_->RunPrepared(sql_) != 0) fail();
   result_ = client_->UseResult();
-  position_ = 0;
   if (!result_) {
     // A statement without a result reads as no rows.
     if (client_->ErrorNumber() != 0) fail();
-    eof_ = true;
-    return;
+    return false;
   }
-  if (names_.empty()) {
-    for (const mysql::TMysqlField& f : result_->Fields()) names_.push_back(f.name);
-    values_.resize(names_.size());
+  if (fieldCount() == 0) {
+    std::vector<std::string> names;
+    for (const mysql::TMysqlField& f : result_->Fields()) names.push_back(f.name);
+    setColumns(std::move(names));
   }
-  eof_ = false;
-  fetch();
+  return true;
 }
 
-void StreamQuery::fetch() {
-  for (;;) {
-    const char* const* row = result_->FetchRow();
-    if (!row) {
-      // The end of the rows, or a read that failed: a lost server never reads as the end.
-      if (result_->LastReadResult() != 1) fail();
-      eof_ = true;
-      for (auto& v : values_) v.setNull();
-      release();
-      return;
-    }
-    const uint32_t* lengths = result_->FetchLengths();
-    for (std::size_t i = 0; i < values_.size(); ++i)
-      ReadValue(result_->Field(static_cast<uint32_t>(i)), row[i], lengths[i], values_[i]);
-    if (filter_.passes(values_)) return;
-    ++position_;
-  }
-}
-
-void StreamQuery::first() {
-  if ((position_ == 0 && !eof_) || names_.empty()) return;
+void StreamQuery::rerun() {
   if (!pool_) throw DatabaseError("Operation is not allowed when the object is closed.");
-  run();
+  if (!run()) throw DatabaseError("The query gave no rows when it ran again.");
 }
 
-void StreamQuery::next() {
-  if (eof_) return;
-  ++position_;
-  fetch();
-}
-
-const std::string& StreamQuery::fieldName(int index) const {
-  return names_.at(static_cast<std::size_t>(index));
-}
-
-const Variant& StreamQuery::value(int index) const {
-  if (index < 0 || index >= fieldCount())
-    throw DatabaseError("Item cannot be found: column " + std::to_string(index));
-  return eof_ ? kNull : values_[static_cast<std::size_t>(index)];
-}
-
-void StreamQuery::setFilter(const std::string& filter) {
-  filter_ = BindFilter(*this, filter);
-  position_ = 1;  // always run again: rows before the filter was set have been passed
-  first();
+bool StreamQuery::readRow(std::vector<Variant>& values) {
+  const char* const* row = result_->FetchRow();
+  if (!row) {
+    // The end of the rows, or a read that failed: a lost server never reads as the end.
+    if (result_->LastReadResult() != 1) fail();
+    release();
+    return false;
+  }
+  const uint32_t* lengths = result_->FetchLengths();
+  for (std::size_t i = 0; i < values.size(); ++i)
+    ReadValue(result_->Field(static_cast<uint32_t>(i)), row[i], lengths[i], values[i]);
+  return true;
 }
 
 void StreamQuery::close() {
   release();
   pool_.reset();
-  eof_ = true;
-  for (auto& v : values_) v.setNull();
+  markEnd();
 }
 
 StreamSession::StreamSession(std::unique_ptr<Session> odbc, ServerAddress address,

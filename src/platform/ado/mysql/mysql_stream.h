@@ -12,7 +12,7 @@
 
 #include "mysql/protocol/prepared.h"
 #include "platform/ado/connection.h"
-#include "platform/ado/memory_recordset.h"
+#include "platform/ado/forward_query.h"
 #include "platform/ado/mysql/data_source.h"
 #include "platform/ado/odbc/odbc_query.h"
 
@@ -43,26 +43,21 @@ class ClientPool {
 };
 
 // One query's rows, read forward as they arrive; the client holds one row.
-class StreamQuery : public Recordset {
+class StreamQuery : public ForwardQuery {
  public:
   // Runs the query; throws DatabaseError with the server's or the client's message.
   StreamQuery(std::shared_ptr<ClientPool> pool, std::string sql);
   ~StreamQuery() override;
 
-  void first() override;
-  bool eof() const override { return eof_; }
-  void next() override;
-  int fieldCount() const override { return static_cast<int>(names_.size()); }
-  const std::string& fieldName(int index) const override;
-  const Variant& value(int index) const override;
-  using Recordset::value;
-  long long recordCount() const override { return -1; }
-  void setFilter(const std::string& filter) override;
   void close() override;
 
+ protected:
+  void rerun() override;
+  bool readRow(std::vector<Variant>& values) override;
+
  private:
-  void run();
-  void fetch();  // the next row that passes the filter, or the end
+  // Takes a client and runs the statement; false when it gives no rows.
+  bool run();
   // Gives the client back (kept when it read to the end) and forgets the result.
   void release();
   [[noreturn]] void fail();
@@ -71,11 +66,6 @@ class StreamQuery : public Recordset {
   std::string sql_;
   std::unique_ptr<mysql::PreparedQueryClient> client_;
   std::unique_ptr<mysql::TMysqlResult> result_;
-  std::vector<std::string> names_;
-  std::vector<Variant> values_;
-  bool eof_ = true;
-  long long position_ = 0;  // rows moved past since the query ran
-  BoundFilter filter_;
 };
 
 // A MySQL data source's session: the ODBC session for everything, except that
