@@ -29,15 +29,23 @@ class SourceStream : public JobDatabases {
   }
 };
 
+// Also when the server has closed the kept one meanwhile (a window left open overnight
+// outlives wait_timeout): the next query gets a new connection, not a lost one.
 TEST_F(SourceStream, AStreamReadToItsEndKeepsItsConnectionForTheNext) {
   OnSource({"CREATE TABLE t (id INT PRIMARY KEY)", "INSERT INTO t VALUES (1), (2)"});
   const auto pool = Pool();
-  for (int round = 0; round < 2; ++round) {
+  for (int round = 0; round < 3; ++round) {
+    if (round == 2)
+      admin.execute("KILL " + Scalar("SELECT ID FROM information_schema.PROCESSLIST WHERE DB = '" +
+                                     srcDb + "'"));
     StreamQuery q(pool, "SELECT id FROM t;");
     int rows = 0;
     for (; !q.eof(); q.next()) ++rows;
-    EXPECT_EQ(rows, 2);
-    EXPECT_EQ(Connections(), "1") << "round " << round;
+    EXPECT_EQ(rows, 2) << "round " << round;
+    // The killed one may still be on its way out.
+    if (round < 2) {
+      EXPECT_EQ(Connections(), "1") << "round " << round;
+    }
   }
 }
 

@@ -161,7 +161,9 @@ void ReadValue(const mysql::TMysqlField& f, const char* data, uint32_t length, V
 }
 
 std::unique_ptr<mysql::PreparedQueryClient> ClientPool::take() {
-  if (idle_) return std::move(idle_);
+  // An idle connection the server has since closed (its wait_timeout) is no loss.
+  if (idle_ && idle_->Ping()) return std::move(idle_);
+  idle_.reset();
   auto client = std::make_unique<mysql::PreparedQueryClient>();
   client->SetConnectTimeout(connectSeconds_);
   client->SetReadTimeout(kReadWaitSeconds);

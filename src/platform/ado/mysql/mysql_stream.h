@@ -30,7 +30,8 @@ class ClientPool {
  public:
   ClientPool(ServerAddress address, unsigned connectSeconds)
       : address_(std::move(address)), connectSeconds_(connectSeconds) {}
-  // The idle client, or a new connection; throws DatabaseError with the client's message.
+  // The idle client while the server still answers it, else a new connection; throws
+  // DatabaseError with the client's message.
   std::unique_ptr<mysql::PreparedQueryClient> take();
   // A client that is connected and has no rows pending is kept; any other is closed.
   void give(std::unique_ptr<mysql::PreparedQueryClient> client);
