@@ -52,9 +52,17 @@ std::unique_ptr<Session> OpenProviderSession(const std::string& connectionString
     std::string odbc = MsdasqlOdbcConnectionString(cs);
     if (timeouts.loginSeconds > 0)
       odbc += "CONN_TIMEOUT=" + std::to_string(timeouts.loginSeconds) + ";";
+    // Its query time-out is the server's max_statement_time, which a server that has
+    // stopped answering never applies: only a wait bounded on this side ends the wait
+    // for a catalogue statement. It bounds every statement's wait, as ADO's command
+    // time-out does.
+    if (timeouts.catalogueSeconds > 0) {
+      const std::string seconds = std::to_string(timeouts.catalogueSeconds);
+      odbc += "READ_TIMEOUT=" + seconds + ";WRITE_TIMEOUT=" + seconds + ";";
+    }
     auto session = std::make_unique<odbc::OdbcSession>(odbc, timeouts);
     const bool mysql = session->dialect() == odbc::Dialect::MySQL;
-    return mysqlstream::WithMySQLStreams(std::move(session), mysql, cs, timeouts.loginSeconds);
+    return mysqlstream::WithMySQLStreams(std::move(session), mysql, cs, timeouts);
   }
   if (base == "SQLOLEDB" || base == "SQLNCLI")
     return std::make_unique<odbc::OdbcSession>(

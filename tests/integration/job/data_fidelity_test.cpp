@@ -234,7 +234,7 @@ TEST_F(EveryType, BothReadingRoutesGiveTheSameValueInEveryCell) {
   odbc.open();
   auto viaOdbc = odbc.openQuery(sql);
   ado::mysqlstream::StreamQuery streamed(
-      std::make_shared<ado::mysqlstream::ClientPool>(*address, 30), sql);
+      std::make_shared<ado::mysqlstream::ClientPool>(*address, ado::odbc::Timeouts{}), sql);
   ASSERT_EQ(streamed.fieldCount(), viaOdbc->fieldCount());
   std::size_t rows = 0;
   for (viaOdbc->first(), streamed.first(); !viaOdbc->eof(); viaOdbc->next(), streamed.next()) {

@@ -20,7 +20,7 @@ class SourceStream : public JobDatabases {
     std::string why;
     const auto address = ado::mysqlstream::AddressFor(ado::ConnectionString(kSourceString), &why);
     if (!address) throw std::runtime_error("the source does not qualify: " + why);
-    return std::make_shared<ClientPool>(*address, 30);
+    return std::make_shared<ClientPool>(*address, ado::odbc::Timeouts{});
   }
   // The server's connections in the source database: the stream's, as the admin
   // connection stays in qm_test.

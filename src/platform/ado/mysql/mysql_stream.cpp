@@ -12,9 +12,8 @@ namespace ado::mysqlstream {
 
 namespace {
 
-// Reads wait as long as the server takes (the ODBC route sets no time-out either): a
-// big table behind a slow view may think for a long time before its first row.
-constexpr uint32_t kReadWaitSeconds = 2000000;
+// The longest wait the transport knows, for "no time-out".
+constexpr uint32_t kWaitForEver = 2000000;
 // Client errors of a login the server answered in a way the client cannot follow.
 constexpr int kMalformedReply = 2027;
 constexpr int kSecureAuthRefused = 2049;
@@ -165,14 +164,19 @@ std::unique_ptr<mysql::PreparedQueryClient> ClientPool::take() {
   if (idle_ && idle_->Ping()) return std::move(idle_);
   idle_.reset();
   auto client = std::make_unique<mysql::PreparedQueryClient>();
-  client->SetConnectTimeout(connectSeconds_);
-  client->SetReadTimeout(kReadWaitSeconds);
+  client->SetConnectTimeout(timeouts_.loginSeconds == 0 ? kWaitForEver : timeouts_.loginSeconds);
+  // As the ODBC route's statements wait: a server that stops answering ends the wait.
+  client->SetReadTimeout(timeouts_.catalogueSeconds == 0 ? kWaitForEver
+                                                         : timeouts_.catalogueSeconds);
   if (address_.viaSocket) client->SetNamedPipe(true);
   const uint32_t flags = mysql::kDefaultClientFlags & ~uint32_t{mysql::kClientLocalFiles};
   if (!client->Connect(address_.viaSocket ? "localhost" : address_.host, address_.user,
                        address_.password, address_.database, address_.port, address_.socket,
                        false, flags))
     throw ClientError(*client);
+  // The server gives up on a client that takes no rows for net_write_timeout (60 s): a
+  // destination that holds a row up that long (a lock wait) must not end the stream.
+  if (client->Query("SET SESSION net_write_timeout = 86400") != 0) throw ClientError(*client);
   return client;
 }
 
@@ -254,8 +258,8 @@ void StreamQuery::close() {
 }
 
 StreamSession::StreamSession(std::unique_ptr<Session> odbc, ServerAddress address,
-                             unsigned connectSeconds)
-    : odbc_(std::move(odbc)), pool_(std::make_shared<ClientPool>(std::move(address), connectSeconds)) {}
+                             odbc::Timeouts timeouts)
+    : odbc_(std::move(odbc)), pool_(std::make_shared<ClientPool>(std::move(address), timeouts)) {}
 
 std::unique_ptr<Recordset> StreamSession::openStream(const std::string& sql) {
   if (refusal_.empty()) {
@@ -279,12 +283,12 @@ std::unique_ptr<Recordset> StreamSession::openStream(const std::string& sql) {
 }
 
 std::unique_ptr<Session> WithMySQLStreams(std::unique_ptr<Session> odbc, bool isMySQL,
-                                          const ConnectionString& oledb, unsigned connectSeconds) {
+                                          const ConnectionString& oledb, odbc::Timeouts timeouts) {
   const char* off = std::getenv("QUILLMARK_MYSQL_STREAM");
   if (!isMySQL || (off && std::strcmp(off, "0") == 0)) return odbc;
   std::optional<ServerAddress> address = AddressFor(oledb, nullptr);
   if (!address) return odbc;
-  return std::make_unique<StreamSession>(std::move(odbc), std::move(*address), connectSeconds);
+  return std::make_unique<StreamSession>(std::move(odbc), std::move(*address), timeouts);
 }
 
 }  // namespace ado::mysqlstream

@@ -15,6 +15,7 @@
 #include "platform/ado/forward_query.h"
 #include "platform/ado/mysql/data_source.h"
 #include "platform/ado/odbc/odbc_query.h"
+#include "platform/ado/odbc/odbc_session.h"
 
 namespace ado::mysqlstream {
 
@@ -28,8 +29,9 @@ odbc::ReadAs ReadAsFor(const mysql::TMysqlField& field);
 // Connected clients for one server; one idle one is kept for the next query.
 class ClientPool {
  public:
-  ClientPool(ServerAddress address, unsigned connectSeconds)
-      : address_(std::move(address)), connectSeconds_(connectSeconds) {}
+  // How long logging in and each read wait, in seconds; 0 waits for ever.
+  ClientPool(ServerAddress address, odbc::Timeouts timeouts)
+      : address_(std::move(address)), timeouts_(timeouts) {}
   // The idle client while the server still answers it, else a new connection; throws
   // DatabaseError with the client's message.
   std::unique_ptr<mysql::PreparedQueryClient> take();
@@ -39,7 +41,7 @@ class ClientPool {
 
  private:
   ServerAddress address_;
-  unsigned connectSeconds_;
+  odbc::Timeouts timeouts_;
   std::unique_ptr<mysql::PreparedQueryClient> idle_;
 };
 
@@ -74,7 +76,7 @@ class StreamQuery : public ForwardQuery {
 // authentication it does not speak), the session's streams go through ODBC too.
 class StreamSession : public Session {
  public:
-  StreamSession(std::unique_ptr<Session> odbc, ServerAddress address, unsigned connectSeconds);
+  StreamSession(std::unique_ptr<Session> odbc, ServerAddress address, odbc::Timeouts timeouts);
 
   void execute(const std::string& sql) override { odbc_->execute(sql); }
   std::unique_ptr<Recordset> openQuery(const std::string& sql) override {
@@ -103,8 +105,10 @@ class StreamSession : public Session {
 
 // The session for an MSDASQL connection string: a StreamSession when the ODBC session
 // reaches MySQL through a data source the built-in client can honour, else the ODBC
-// session itself. QUILLMARK_MYSQL_STREAM=0 keeps every MySQL data source on ODBC.
+// session itself. Its waits are the ODBC session's: logging in, and each read as each
+// statement's (the connection string's Command Timeout). QUILLMARK_MYSQL_STREAM=0 keeps
+// every MySQL data source on ODBC.
 std::unique_ptr<Session> WithMySQLStreams(std::unique_ptr<Session> odbc, bool isMySQL,
-                                          const ConnectionString& oledb, unsigned connectSeconds);
+                                          const ConnectionString& oledb, odbc::Timeouts timeouts);
 
 }  // namespace ado::mysqlstream
