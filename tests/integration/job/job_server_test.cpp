@@ -35,8 +35,35 @@ class OwnServer : public JobDatabases {
     return out;
   }
 
+  // Kills the own server when a pass reaches its 500th row.
+  void KillAtRow500() {
+    view.onEvents = [this](RecordingView& v) {
+      if (!killed && v.ProgressPosition() == 500) {
+        killed = true;
+        KillOwnServer();
+      }
+    };
+  }
+  // The log's one red line says the transfer pass ended with the connection lost; no
+  // row was dumped in yellow.
+  void ExpectOneLostTransferLine() {
+    const Lines log = view.LogTexts();
+    const auto colors = view.LogColors();
+    Lines red;
+    int yellow = 0;
+    for (std::size_t i = 0; i < log.size(); ++i) {
+      if (colors[i] == job::kRed) red.push_back(log[i]);
+      yellow += colors[i] == job::kYellow;
+    }
+    ASSERT_EQ(red.size(), 1u) << view.LogLines().text();
+    EXPECT_EQ(red[0].rfind("Transfer data error. ", 0), 0u) << red[0];
+    EXPECT_TRUE(ado::IsConnectionLost(ado::DatabaseError(red[0].substr(21)))) << red[0];
+    EXPECT_EQ(yellow, 0);
+  }
+
   RecordingView view;
   ui::RecordingMessages messages;
+  bool killed = false;
 };
 
 class JobServer : public OwnServer, public ::testing::WithParamInterface<SourceRoute> {
@@ -96,13 +123,7 @@ TEST_P(JobServer, ALostDestinationEndsTheJobWithOneLineInsteadOfFailingEveryRow)
             "INSERT INTO a SELECT seq, CONCAT('row ', seq) FROM seq_1_to_2000",
             "CREATE TABLE b (id INT PRIMARY KEY)", "INSERT INTO b VALUES (1)",
             "CREATE TABLE c (id INT PRIMARY KEY)"});
-  bool killed = false;
-  view.onEvents = [&](RecordingView& v) {
-    if (!killed && v.ProgressPosition() == 500) {
-      killed = true;
-      KillOwnServer();
-    }
-  };
+  KillAtRow500();
   const std::string script = WorkDir() + "/lost.sql";
   const job::TJobTotals totals = RunMySQLJob(AllPhases(script), view, messages, kOwnDestString);
   ASSERT_TRUE(killed);
@@ -111,18 +132,8 @@ TEST_P(JobServer, ALostDestinationEndsTheJobWithOneLineInsteadOfFailingEveryRow)
   EXPECT_EQ(totals.inserted, 500);
   EXPECT_EQ(totals.insertFailed, 1);
 
+  ExpectOneLostTransferLine();
   const Lines log = view.LogTexts();
-  const auto colors = view.LogColors();
-  Lines red;
-  int yellow = 0;
-  for (std::size_t i = 0; i < log.size(); ++i) {
-    if (colors[i] == job::kRed) red.push_back(log[i]);
-    yellow += colors[i] == job::kYellow;
-  }
-  ASSERT_EQ(red.size(), 1u) << view.LogLines().text();
-  EXPECT_EQ(red[0].rfind("Transfer data error. ", 0), 0u) << red[0];
-  EXPECT_TRUE(ado::IsConnectionLost(ado::DatabaseError(red[0].substr(21)))) << red[0];
-  EXPECT_EQ(yellow, 0);
   EXPECT_EQ(Lines(log.end() - 3, log.end()),
             (Lines{"500 inserted, 1 insert failed.", "",
                    "The connection is lost: the remaining 2 objects of the job are skipped."}))
@@ -151,13 +162,7 @@ TEST_F(OwnServer, ALostStreamedSourceEndsTheJobInsteadOfEndingTheTable) {
     own.execute("INSERT INTO a SELECT seq, REPEAT('x', 2000) FROM seq_1_to_20000");
     own.execute("CREATE TABLE b (id INT PRIMARY KEY)");
   }
-  bool killed = false;
-  view.onEvents = [&](RecordingView& v) {
-    if (!killed && v.ProgressPosition() == 500) {
-      killed = true;
-      KillOwnServer();
-    }
-  };
+  KillAtRow500();
   const job::TJobTotals totals = RunMySQLJob(AllPhases(), view, messages, kDestString,
                                              kOwnDestString);
   unsetenv("QUILLMARK_MYSQL_STREAM");
@@ -168,14 +173,8 @@ TEST_F(OwnServer, ALostStreamedSourceEndsTheJobInsteadOfEndingTheTable) {
   EXPECT_LT(totals.inserted, 20000);
   EXPECT_EQ(totals.insertFailed, 0);
 
+  ExpectOneLostTransferLine();
   const Lines log = view.LogTexts();
-  const auto colors = view.LogColors();
-  Lines red;
-  for (std::size_t i = 0; i < log.size(); ++i)
-    if (colors[i] == job::kRed) red.push_back(log[i]);
-  ASSERT_EQ(red.size(), 1u) << view.LogLines().text();
-  EXPECT_EQ(red[0].rfind("Transfer data error. ", 0), 0u) << red[0];
-  EXPECT_TRUE(ado::IsConnectionLost(ado::DatabaseError(red[0].substr(21)))) << red[0];
   EXPECT_EQ(Lines(log.end() - 3, log.end()),
             (Lines{std::to_string(totals.inserted) + " inserted, 0 insert failed.", "",
                    "The connection is lost: the remaining 1 objects of the job are skipped."}))
