@@ -1,7 +1,7 @@
 // Feeds arbitrary server bytes to the client's parsers: greeting, login replies, OK and
-// error packets, column packets and rows, in both packet formats, through the
-// in-memory transport. The first input byte picks options; the rest is what the
-// server sends.
+// error packets, column packets and rows (text rows, or prepared-statement replies and
+// binary rows), in both packet formats, through the in-memory transport. The first
+// input byte picks options; the rest is what the server sends.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -9,6 +9,7 @@
 
 #include "mysql/protocol/client.h"
 #include "mysql/protocol/memory_vio.h"
+#include "mysql/protocol/prepared.h"
 
 namespace {
 
@@ -28,6 +29,10 @@ void DrainResult(mysql::TMysqlClient& c) {
       // Touch every byte handed out, and its terminator.
       if (row[i]) {
         for (uint32_t k = 0; k <= lengths[i]; ++k) total += static_cast<unsigned char>(row[i][k]);
+        mysql::BinaryTemporal t;
+        const uint8_t type = r->Field(i).type;
+        if (mysql::BinaryValueWidth(type) < 0 && mysql::DecodeTemporal(type, row[i], lengths[i], t))
+          total += t.microsecond;
       }
     }
   }
@@ -43,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string server(reinterpret_cast<const char*>(data + 2), size - 2);
 
   auto vio = std::make_unique<mysql::MemoryVio>(server, chunk);
-  mysql::TMySQLDirectClient c(std::move(vio));
+  mysql::PreparedQueryClient c(std::move(vio));
   c.SetCompress((options & 1) != 0);
   uint32_t flags = mysql::kDefaultClientFlags;
   if (options & 2) flags &= ~uint32_t{mysql::kClientSecureConnection};
@@ -58,7 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       "UPDATE t SET a = 1",
   };
   for (const char* s : statements) {
-    if (c.Query(s) == mysql::ClientResult::kOk) DrainResult(c);
+    if (((options & 16) ? c.RunPrepared(s) : c.Query(s)) == mysql::ClientResult::kOk)
+      DrainResult(c);
     if (!c.IsConnected()) break;
   }
   c.Ping();

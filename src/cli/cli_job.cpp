@@ -115,6 +115,7 @@ int RunJobFromOptions(const TCliOptions& options, const std::string& errorLogPat
   TTerminalView view(out, err, IsTerminal(out), IsTerminal(err), options.quiet);
   view.SetTotalsKnown(IsAccessDialect(settings.SourceKind) ||
                       IsSQLServerDialect(settings.SourceKind));
+  if (settings.SaveScripts) view.SetScriptFile(options.script);
 
   // The script file: never a database file, and creatable, before anything is opened.
   if (!options.script.empty()) {

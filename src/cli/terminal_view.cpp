@@ -93,8 +93,40 @@ std::string PrintableMessage(const std::string& text) {
 TTerminalView::TTerminalView(std::FILE* out, std::FILE* err, bool colour, bool progress, bool quiet)
     : out_(out), err_(err), colour_(colour), progress_(progress), quiet_(quiet) {}
 
-void TTerminalView::LogLineAdded(std::size_t index) {
-  Print(LogLines().line(index), LogLines().color(index));
+void TTerminalView::ClearPanes() {
+  TPanesView::ClearPanes();
+  script_.reset();
+  scriptError_ = nullptr;
+  if (scriptPath_.empty()) return;
+  try {
+    script_ = std::make_unique<job::TScriptFileWriter>(scriptPath_);
+  } catch (const std::exception&) {
+    scriptError_ = std::current_exception();
+  }
+}
+
+void TTerminalView::AddLogLine(std::string_view text, job::TLogColor color) {
+  Print(text, color);
+}
+
+void TTerminalView::AddScriptLine(std::string_view text) {
+  if (!script_) return;
+  try {
+    script_->Put(text);
+  } catch (const std::exception&) {
+    // The job goes on; the script is reported as not saved at its end.
+    scriptError_ = std::current_exception();
+    script_.reset();
+  }
+}
+
+bool TTerminalView::SaveScript(const std::string& path) {
+  return job::SaveScriptFile(path, [&] {
+    if (scriptError_) std::rethrow_exception(scriptError_);
+    if (!script_) script_ = std::make_unique<job::TScriptFileWriter>(path);
+    script_->Commit();
+    script_.reset();
+  });
 }
 
 void TTerminalView::Print(std::string_view text, job::TLogColor color, bool always) {

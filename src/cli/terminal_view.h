@@ -1,10 +1,17 @@
 // The job's view on a terminal: the process log on standard output (ANSI colours only
 // when it is a terminal), a progress line on standard error while rows move (only when
-// that is a terminal), and message boxes as lines on standard error.
+// that is a terminal), and message boxes as lines on standard error. It keeps no pane:
+// log lines are printed and script lines written to the script file as they come, so a
+// job of millions of rows runs in the same memory as one of ten.
 #pragma once
 
 #include <chrono>
 #include <cstdio>
+#include <exception>
+#include <memory>
+#include <string>
+
+#include "job/script_file.h"
 
 #include "job/job_view.h"
 #include "platform/ui/messages.h"
@@ -23,6 +30,16 @@ class TTerminalView : public job::TPanesView {
   void ProcessEvents() override {}
   void SetBusy(bool) override {}
 
+  void ClearPanes() override;
+  void AddLogLine(std::string_view text, job::TLogColor color) override;
+  // Into a temporary file beside the script file, opened with the banner when the job
+  // clears its panes; nothing without a script file.
+  void AddScriptLine(std::string_view text) override;
+  // Puts the temporary file in place, with SaveScriptFile's message; a line that could
+  // not be written is that failure.
+  bool SaveScript(const std::string& path) override;
+  void SetScriptFile(std::string path) { scriptPath_ = std::move(path); }
+
   // Prints a line as the log does; always: also when quiet (the summary).
   void Print(std::string_view text, job::TLogColor color, bool always = false);
   // Removes the progress line, if one is drawn.
@@ -37,9 +54,6 @@ class TTerminalView : public job::TPanesView {
   // first failure is reported on err at once.
   int WriteError() const { return writeError_; }
 
- protected:
-  void LogLineAdded(std::size_t index) override;
-
  private:
   void DrawProgress(bool force);
 
@@ -52,6 +66,9 @@ class TTerminalView : public job::TPanesView {
   bool totalsKnown_ = true;
   int writeError_ = 0;
   std::chrono::steady_clock::time_point lastDraw_{};
+  std::string scriptPath_;
+  std::unique_ptr<job::TScriptFileWriter> script_;
+  std::exception_ptr scriptError_;  // the first failure of the script file
 };
 
 // A log line as it is printed: control characters (a zero byte of a binary value in a

@@ -13,7 +13,6 @@
 #include "job/fill_order.h"
 #include "job/log_time.h"
 #include "job/process_state.h"
-#include "job/script_file.h"
 #include "platform/text/text.h"
 #include "sqlgen/quoting.h"
 #include "sqlgen/source_row.h"
@@ -268,7 +267,7 @@ TJobTotals TRunner::Run() {
   CloseQuery();
   CloseTableDest();
   if (s_.SaveScripts)
-    totals_.scriptFailed = !SaveScriptFile(s_.ScriptFileName, view_.ScriptLines());
+    totals_.scriptFailed = !view_.SaveScript(s_.ScriptFileName);
   if (pending) std::rethrow_exception(pending);
   return totals_;
 }
@@ -533,7 +532,7 @@ void TRunner::TransferPhase(const TCorvaneObject& object) {
   std::int64_t done = 0, failed = 0, rowsRead = 0, limitCount = 0;
   try {
     CloseQuery();
-    query_ = source_.openQuery(SourceSelect(object, s_));
+    query_ = source_.openStream(SourceSelect(object, s_));
     CloseTableDest();
     std::string tableName = AdjustObjectName(object.ObjectName, s_);
     if (s_.DestKind == dkMySQL) tableName = Enclose(tableName, destQuote_);
@@ -612,7 +611,7 @@ void TRunner::UpdatePhase(const TCorvaneObject& object) {
   std::int64_t done = 0, failed = 0, rowsRead = 0, limitCount = 0;
   try {
     CloseQuery();
-    query_ = source_.openQuery(SourceSelect(object, s_));
+    query_ = source_.openStream(SourceSelect(object, s_));
     query_->first();
     UpdateProgressTotal();
     Log(Ts() + "Begin update data of " + object.ObjectName + ".");

@@ -1,8 +1,13 @@
 #include "job/job_view.h"
 
+#include "job/script_file.h"
 #include "platform/ui/messages.h"
 
 namespace job {
+
+bool TJobView::SaveScript(const std::string& path) {
+  return SaveScriptFile(path, ScriptLines());
+}
 
 void TPanesView::ClearPanes() {
   log_.clear();

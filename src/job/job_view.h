@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "job/line_model.h"
@@ -22,6 +23,9 @@ class TJobView {
   virtual void AddScriptLine(std::string_view text) = 0;
   // The whole generated-scripts pane, read when the script file is written.
   virtual const TLineModel& ScriptLines() const = 0;
+  // Writes the script file at the end of a job, as SaveScriptFile does with the
+  // generated-scripts pane (its message included); false when it was not written.
+  virtual bool SaveScript(const std::string& path);
 
   virtual void SetProgressTotal(std::int64_t total) = 0;
   virtual void SetProgressPosition(std::int64_t position) = 0;

@@ -19,6 +19,8 @@ namespace job {
 
 namespace {
 
+constexpr std::size_t kScriptBufferSize = 1 << 16;
+
 [[noreturn]] void Fail(const std::string& path, int err) {
   throw std::runtime_error(path + ": " + std::strerror(err));
 }
@@ -36,6 +38,8 @@ void NotePendingTemp(const std::string& path) {
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
+
+}  // namespace
 
 // Where the text goes: a temporary file beside a regular (or new) file, renamed over
 // it by commit(); the path itself for anything else.
@@ -132,8 +136,6 @@ class TScriptTarget {
   std::unique_ptr<std::FILE, FileCloser> file_;
 };
 
-}  // namespace
-
 const std::vector<std::string>& ScriptBannerLines() {
   static const std::vector<std::string> lines{
       "",
@@ -145,21 +147,31 @@ const std::vector<std::string>& ScriptBannerLines() {
   return lines;
 }
 
-void WriteScriptFile(const std::string& path, const TLineModel& scripts) {
-  constexpr std::size_t kBufferSize = 1 << 16;
-  auto buffer = std::make_unique<char[]>(kBufferSize);  // outlives the file below
+TScriptFileWriter::TScriptFileWriter(const std::string& path)
+    : path_(path), buffer_(std::make_unique<char[]>(kScriptBufferSize)),
+      target_(std::make_unique<TScriptTarget>(path)) {
   // Binary: no newline translation; the file gets exactly the bytes of the lines.
-  TScriptTarget target(path);
-  std::FILE* f = target.file();
-  std::setvbuf(f, buffer.get(), _IOFBF, kBufferSize);
-  auto put = [&](std::string_view line) {
-    if (std::fwrite(line.data(), 1, line.size(), f) != line.size() ||
-        std::fwrite("\r\n", 1, 2, f) != 2)
-      Fail(path, errno);
-  };
-  for (const std::string& line : ScriptBannerLines()) put(line);
-  for (std::size_t i = 0; i < scripts.size(); ++i) put(scripts.line(i));
-  target.Commit();
+  std::setvbuf(target_->file(), buffer_.get(), _IOFBF, kScriptBufferSize);
+  for (const std::string& line : ScriptBannerLines()) Put(line);
+}
+
+TScriptFileWriter::~TScriptFileWriter() = default;
+
+void TScriptFileWriter::Put(std::string_view line) {
+  std::FILE* f = target_->file();
+  if (std::fwrite(line.data(), 1, line.size(), f) != line.size() ||
+      std::fwrite("\r\n", 1, 2, f) != 2)
+    Fail(path_, errno);
+}
+
+void TScriptFileWriter::Commit() {
+  target_->Commit();
+}
+
+void WriteScriptFile(const std::string& path, const TLineModel& scripts) {
+  TScriptFileWriter writer(path);
+  for (std::size_t i = 0; i < scripts.size(); ++i) writer.Put(scripts.line(i));
+  writer.Commit();
 }
 
 void CheckScriptFileCreatable(const std::string& path) {
@@ -176,8 +188,12 @@ void RemovePendingScriptTemporary() noexcept {
 }
 
 bool SaveScriptFile(const std::string& path, const TLineModel& scripts) {
+  return SaveScriptFile(path, [&] { WriteScriptFile(path, scripts); });
+}
+
+bool SaveScriptFile(const std::string& path, const std::function<void()>& write) {
   try {
-    WriteScriptFile(path, scripts);
+    write();
   } catch (const std::exception& e) {
     ui::ShowMessage(ui::MessageKind::Error,
                     std::string("Cannot save generated scripts.\n") + e.what());

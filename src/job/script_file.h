@@ -2,7 +2,10 @@
 // each ended by CR LF, in UTF-8.
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "job/line_model.h"
@@ -21,6 +24,27 @@ const std::vector<std::string>& ScriptBannerLines();
 // anything else (a device, a pipe) is written in place.
 void WriteScriptFile(const std::string& path, const TLineModel& scripts);
 
+// The script file written as its lines are made: the banner at once, then each line
+// as it comes, and the file put in place by Commit, as WriteScriptFile does (which
+// writes through it). Without Commit the file stays as it was. Each throws what
+// WriteScriptFile throws.
+class TScriptTarget;
+class TScriptFileWriter {
+ public:
+  explicit TScriptFileWriter(const std::string& path);
+  ~TScriptFileWriter();
+  TScriptFileWriter(const TScriptFileWriter&) = delete;
+  TScriptFileWriter& operator=(const TScriptFileWriter&) = delete;
+
+  void Put(std::string_view line);
+  void Commit();
+
+ private:
+  std::string path_;
+  std::unique_ptr<char[]> buffer_;  // outlives the file
+  std::unique_ptr<TScriptTarget> target_;
+};
+
 // Throws what WriteScriptFile would throw when path cannot be created or replaced
 // (a missing folder, no permission, a folder in its place): it creates its temporary
 // file and removes it again. Leaves an existing file untouched.
@@ -34,5 +58,7 @@ void RemovePendingScriptTemporary() noexcept;
 // + path + "." (information), or "Cannot save generated scripts.", a line break and
 // the reason (error). Returns true when the file was written. Never throws.
 bool SaveScriptFile(const std::string& path, const TLineModel& scripts);
+// The same for a script written otherwise: write() writes it, throwing the reason.
+bool SaveScriptFile(const std::string& path, const std::function<void()>& write);
 
 }  // namespace job

@@ -2,11 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "cli/stream_text.h"
+#include "platform/ui/messages.h"
 
 namespace {
 
@@ -37,7 +43,8 @@ TEST(TerminalView, PlainLinesWhenNotATerminal) {
             "ts : Begin transfer data of t.\nPost    : Duplicate entry\nid :1\n"
             "ts : 0 inserted, 1 insert failed.\nProcess stoppe by USER\n");
   EXPECT_EQ(StreamText(s.err), "");
-  EXPECT_EQ(v.LogLines().size(), 5u);
+  // Printed, not kept: the command line holds no pane.
+  EXPECT_EQ(v.LogLines().size(), 0u);
 }
 
 TEST(TerminalView, ColoursAndAProgressLineOnATerminal) {
@@ -107,6 +114,46 @@ TEST(TerminalView, AFailedWriteIsReportedOnceAndKept) {
   EXPECT_EQ(v.WriteError(), ENOSPC);
   EXPECT_EQ(StreamText(s.err),
             "quillmark-cli: cannot write the log to standard output: No space left on device\n");
+}
+
+// Script lines go to the file as they come and none stays in memory; a script file that
+// cannot be written is reported when the job saves it, with the reason.
+TEST(TerminalView, ScriptLinesGoToTheFileAndFailuresAreReportedAtTheEnd) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("qm-view-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  ui::RecordingMessages messages;
+  ui::ScopedMessages scoped(messages);
+  Streams s;
+  std::string banner;
+  for (const auto& l : job::ScriptBannerLines()) banner += l + "\r\n";
+
+  const std::string path = (dir / "out.sql").string();
+  cli::TTerminalView v(s.out, s.err, false, false, false);
+  v.SetScriptFile(path);
+  v.ClearPanes();
+  v.AddScriptLine("DROP TABLE `t`;");
+  v.AddScriptLine("");
+  EXPECT_EQ(v.ScriptLines().size(), 0u);
+  ASSERT_TRUE(v.SaveScript(path));
+  std::ostringstream text;
+  text << std::ifstream(path, std::ios::binary).rdbuf();
+  EXPECT_EQ(text.str(), banner + "DROP TABLE `t`;\r\n\r\n");
+  ASSERT_EQ(messages.entries.size(), 1u);
+  EXPECT_EQ(messages.entries[0].text, "Created scripts have saved to " + path + ".");
+
+  const std::string gone = (dir / "gone" / "out.sql").string();
+  cli::TTerminalView failing(s.out, s.err, false, false, false);
+  failing.SetScriptFile(gone);
+  failing.ClearPanes();
+  failing.AddScriptLine("x");
+  EXPECT_FALSE(failing.SaveScript(gone));
+  ASSERT_EQ(messages.entries.size(), 2u);
+  EXPECT_EQ(messages.entries[1].kind, ui::MessageKind::Error);
+  EXPECT_EQ(messages.entries[1].text,
+            "Cannot save generated scripts.\n" + gone + ": No such file or directory");
+  fs::remove_all(dir);
 }
 
 TEST(TerminalMessages, BoxesBecomeLinesOnStandardError) {

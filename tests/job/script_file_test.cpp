@@ -65,6 +65,30 @@ TEST_F(ScriptFile, WritesBannerThenEveryLineWithCarriageReturnLineFeed) {
   EXPECT_EQ(messages_.entries[0].text, "Created scripts have saved to " + path.string() + ".");
 }
 
+// The command line writes its lines as they are made: the file it names keeps its old
+// text until Commit, and a writer ended without Commit leaves nothing behind.
+TEST_F(ScriptFile, TheWriterPutsTheFileInPlaceOnlyAtCommit) {
+  const fs::path path = dir_ / "out.sql";
+  auto files = [&] {
+    int n = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir_)) ++n;
+    return n;
+  };
+  for (const bool commit : {false, true}) {
+    std::ofstream(path) << "OLD";
+    {
+      job::TScriptFileWriter writer(path.string());
+      writer.Put("DROP TABLE `t`;");
+      writer.Put("");
+      EXPECT_EQ(ReadFile(path), "OLD");
+      EXPECT_EQ(files(), 2);  // the file and the temporary one beside it
+      if (commit) writer.Commit();
+    }
+    EXPECT_EQ(ReadFile(path), commit ? Banner() + "DROP TABLE `t`;\r\n\r\n" : "OLD");
+    EXPECT_EQ(files(), 1);
+  }
+}
+
 TEST_F(ScriptFile, NoChosenObjectGivesBannerAndEmptyLinesOnly) {
   job::TLineModel lines;
   lines.append("");

@@ -242,10 +242,14 @@ class TMysqlResult {
   bool AtEnd() const { return atEnd_; }
   RowRead LastReadResult() const { return lastRead_; }
   bool Attached() const { return session_ != nullptr; }
+  // Rows in the binary format of an executed prepared statement (see prepared.h).
+  void SetBinaryRows(bool on) { binary_ = on; }
 
  private:
   friend class TMysqlClient;
   void ReadRow();
+  // Splits a binary row packet into the row's values (prepared.cpp).
+  void ReadBinaryValues(const uint8_t* packet, size_t length);
   void End(RowRead result);
   void Detach() {
     if (!atEnd_) {
@@ -266,6 +270,7 @@ class TMysqlResult {
   bool atEnd_ = false;
   bool pending_ = false;
   RowRead lastRead_ = RowRead::kRow;
+  bool binary_ = false;
 };
 
 // Drains what is left and frees the result.

@@ -64,6 +64,7 @@ void TMysqlResult::ReadRow() {
       return;
     }
   }
+  if (binary_) return ReadBinaryValues(p, static_cast<size_t>(len));
   char* out = block_.data();
   PacketReader in(p, static_cast<size_t>(len));
   size_t used = 0;

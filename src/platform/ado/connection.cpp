@@ -70,6 +70,10 @@ std::unique_ptr<Recordset> Connection::openQuery(const std::string& sql) {
   return session().openQuery(sql);
 }
 
+std::unique_ptr<Recordset> Connection::openStream(const std::string& sql) {
+  return session().openStream(sql);
+}
+
 std::unique_ptr<Recordset> Connection::openSchema(SchemaRowset rowset,
                                                   const std::vector<Variant>& restrictions) {
   return session().openSchema(rowset, restrictions);

@@ -94,6 +94,11 @@ class Session {
   virtual ~Session() = default;
   virtual void execute(const std::string& sql) = 0;
   virtual std::unique_ptr<Recordset> openQuery(const std::string& sql) = 0;
+  // A query read once, forward, to its end (a job's rows): a provider that can streams
+  // it on a connection of its own, so memory does not grow with the result; such a
+  // query sees what is committed, not this session's temporary tables or variables.
+  // The other providers run it as openQuery.
+  virtual std::unique_ptr<Recordset> openStream(const std::string& sql) { return openQuery(sql); }
   virtual std::unique_ptr<Recordset> openSchema(SchemaRowset rowset,
                                                 const std::vector<Variant>& restrictions) = 0;
   // A name that already stands in quotes is used as it is; a bare name is quoted
@@ -137,6 +142,7 @@ class Connection {
   // Each throws DatabaseError; on a closed connection with a message that says so.
   void execute(const std::string& sql);
   std::unique_ptr<Recordset> openQuery(const std::string& sql);
+  std::unique_ptr<Recordset> openStream(const std::string& sql);
   std::unique_ptr<Recordset> openSchema(SchemaRowset rowset,
                                         const std::vector<Variant>& restrictions = {});
   std::unique_ptr<TableDataset> openTable(const std::string& name);

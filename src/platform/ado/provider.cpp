@@ -4,6 +4,7 @@
 
 #include "platform/ado/connection_string.h"
 #include "platform/ado/jet/jet_session.h"
+#include "platform/ado/mysql/mysql_stream.h"
 #include "platform/ado/odbc/odbc_session.h"
 #include "platform/ado/odbc/sqlserver.h"
 
@@ -68,7 +69,9 @@ std::unique_ptr<Session> OpenProviderSession(const std::string& connectionString
       const std::string seconds = std::to_string(timeouts.catalogueSeconds);
       odbc += "READ_TIMEOUT=" + seconds + ";WRITE_TIMEOUT=" + seconds + ";";
     }
-    return std::make_unique<odbc::OdbcSession>(odbc, timeouts);
+    auto session = std::make_unique<odbc::OdbcSession>(odbc, timeouts);
+    const bool mysql = session->dialect() == odbc::Dialect::MySQL;
+    return mysqlstream::WithMySQLStreams(std::move(session), mysql, cs, timeouts);
   }
   if (kind == ProviderKind::SqlOledb || kind == ProviderKind::SqlNcli)
     return std::make_unique<odbc::OdbcSession>(

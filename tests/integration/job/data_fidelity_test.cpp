@@ -1,12 +1,16 @@
 // Every common MySQL column type copied MySQL to MySQL, compared value by value on the
-// server: after the rows are transferred and again after the update pass.
+// server: after the rows are transferred and again after the update pass, with the
+// source read through ODBC and streamed through the built-in client.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "ado/variant_print.h"
 #include "integration/job/job_run.h"
 #include "job/process_state.h"
+#include "platform/ado/mysql/mysql_stream.h"
 
 namespace jobtest {
 namespace {
@@ -111,7 +115,7 @@ const char* const kRows[] = {
 };
 // clang-format on
 
-class DataFidelity : public JobDatabases {
+class EveryType : public JobDatabases {
  protected:
   void CreateSource() {
     std::string create = "CREATE TABLE every_type (id INT NOT NULL PRIMARY KEY";
@@ -174,7 +178,23 @@ class DataFidelity : public JobDatabases {
   ui::RecordingMessages messages;
 };
 
-TEST_F(DataFidelity, EveryValueArrivesAndTheUpdatePassKeepsIt) {
+class DataFidelity : public EveryType, public ::testing::WithParamInterface<SourceRoute> {
+ protected:
+  void SetUp() override {
+    EveryType::SetUp();
+    UseSourceRoute(GetParam());
+  }
+  void TearDown() override {
+    EveryType::TearDown();
+    unsetenv("QUILLMARK_MYSQL_STREAM");
+  }
+};
+
+INSTANTIATE_TEST_SUITE_P(Routes, DataFidelity,
+                         ::testing::Values(SourceRoute::Odbc, SourceRoute::Streamed),
+                         SourceRouteName);
+
+TEST_P(DataFidelity, EveryValueArrivesAndTheUpdatePassKeepsIt) {
   CreateSource();
   TProjectSettings copy = AllPhases();
   copy.UpdateData = false;
@@ -198,9 +218,40 @@ TEST_F(DataFidelity, EveryValueArrivesAndTheUpdatePassKeepsIt) {
   ExpectEqualEverywhere("after the update pass");
 }
 
+// What the statement builders get: every cell of every type read through ODBC and
+// through the built-in client's stream is the same value of the same kind.
+TEST_F(EveryType, BothReadingRoutesGiveTheSameValueInEveryCell) {
+  CreateSource();
+  const ado::ConnectionString source(kSourceString);
+  std::string why;
+  const auto address = ado::mysqlstream::AddressFor(source, &why);
+  ASSERT_TRUE(address) << why;
+  std::string sql = "SELECT `id`";
+  for (const Column& c : kColumns) sql += std::string(", `") + c.name + "`";
+  sql += " FROM `every_type`;";
+
+  ado::Connection odbc(kSourceString);
+  odbc.open();
+  auto viaOdbc = odbc.openQuery(sql);
+  ado::mysqlstream::StreamQuery streamed(
+      std::make_shared<ado::mysqlstream::ClientPool>(*address, ado::odbc::Timeouts{}), sql);
+  ASSERT_EQ(streamed.fieldCount(), viaOdbc->fieldCount());
+  std::size_t rows = 0;
+  for (viaOdbc->first(), streamed.first(); !viaOdbc->eof(); viaOdbc->next(), streamed.next()) {
+    ASSERT_FALSE(streamed.eof()) << "the stream ended after " << rows << " rows";
+    ++rows;
+    for (int i = 0; i < viaOdbc->fieldCount(); ++i)
+      EXPECT_EQ(streamed.value(i), viaOdbc->value(i))
+          << "id " << ado::VariantToText(viaOdbc->value(0)) << ", column "
+          << viaOdbc->fieldName(i);
+  }
+  EXPECT_TRUE(streamed.eof());
+  EXPECT_EQ(rows, std::size(kRows));
+}
+
 // The update pass writes every value it sets: a destination whose values all differ
 // from the source's ends equal to it.
-TEST_F(DataFidelity, TheUpdatePassWritesEveryValueItSets) {
+TEST_P(DataFidelity, TheUpdatePassWritesEveryValueItSets) {
   CreateSource();
   TProjectSettings copy = AllPhases();
   copy.UpdateData = false;
@@ -226,7 +277,7 @@ TEST_F(DataFidelity, TheUpdatePassWritesEveryValueItSets) {
 // MySQL databases: collations ('a' and 'A' are two keys under a binary one), binary
 // keys, key prefixes, invisible and generated columns, floats at their limits, line
 // breaks inside text, and latin1 tables whose row would not fit in utf8mb4.
-TEST_F(DataFidelity, DeclarationsThatDecideValuesAreKept) {
+TEST_P(DataFidelity, DeclarationsThatDecideValuesAreKept) {
   OnSource({"SET SESSION sql_mode = 'STRICT_ALL_TABLES'",
             "CREATE TABLE kept (k VARCHAR(10) CHARACTER SET utf8mb4 COLLATE utf8mb4_bin NOT NULL,"
             " bk VARBINARY(16) NOT NULL, t VARCHAR(40) COLLATE latin1_general_cs,"

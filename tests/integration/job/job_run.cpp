@@ -1,7 +1,10 @@
 #include "integration/job/job_run.h"
 
+#include <cstdlib>
+
 #include "job/process_state.h"
 #include "job/source_tree.h"
+#include "platform/ado/mysql/data_source.h"
 
 namespace jobtest {
 
@@ -17,9 +20,10 @@ TProjectSettings AllPhases(const std::string& scriptFile) {
 }
 
 job::TJobTotals RunMySQLJob(const TProjectSettings& settings, RecordingView& view,
-                            ui::RecordingMessages& messages, const std::string& destString) {
+                            ui::RecordingMessages& messages, const std::string& destString,
+                            const std::string& sourceString) {
   ui::ScopedMessages scoped(messages);
-  ado::Connection source(kSourceString);
+  ado::Connection source(sourceString);
   ado::Connection dest(destString);
   dest.open();
   TCorvane catalogue;
@@ -30,6 +34,18 @@ job::TJobTotals RunMySQLJob(const TProjectSettings& settings, RecordingView& vie
   job::BuildSourceTree(&catalogue, settings.SourceKind, settings.DestKind, tree);
   StopRequested = false;
   return job::RunJob(settings, source, dest, catalogue, view);
+}
+
+void UseSourceRoute(SourceRoute route, const std::string& sourceString) {
+  setenv("QUILLMARK_MYSQL_STREAM", route == SourceRoute::Odbc ? "0" : "1", 1);
+  if (route != SourceRoute::Streamed) return;
+  std::string why;
+  if (!ado::mysqlstream::AddressFor(ado::ConnectionString(sourceString), &why))
+    ADD_FAILURE() << "the data source of " << sourceString << " is read through ODBC: " << why;
+}
+
+std::string SourceRouteName(const ::testing::TestParamInfo<SourceRoute>& info) {
+  return info.param == SourceRoute::Odbc ? "Odbc" : "Streamed";
 }
 
 }  // namespace jobtest

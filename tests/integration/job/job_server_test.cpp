@@ -1,8 +1,11 @@
-// The job against a destination server of the test's own: one whose sql_mode holds
-// NO_BACKSLASH_ESCAPES with a small packet limit, and one killed in the middle of a pass.
+// The job against a server of the test's own: a destination whose sql_mode holds
+// NO_BACKSLASH_ESCAPES with a small packet limit, a destination killed in the middle of
+// a pass (with the source read through ODBC and streamed), and a streamed source killed
+// in the middle of a pass.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -16,7 +19,7 @@ namespace {
 using Lines = std::vector<std::string>;
 using Table = std::vector<std::vector<std::string>>;
 
-class JobServer : public JobDatabases {
+class OwnServer : public JobDatabases {
  protected:
   Table OwnRows(const std::string& sql) {
     ado::Connection own(kOwnDestString);
@@ -32,14 +35,57 @@ class JobServer : public JobDatabases {
     return out;
   }
 
+  // Kills the own server when a pass reaches its 500th row.
+  void KillAtRow500() {
+    view.onEvents = [this](RecordingView& v) {
+      if (!killed && v.ProgressPosition() == 500) {
+        killed = true;
+        KillOwnServer();
+      }
+    };
+  }
+  // The log's one red line says the transfer pass ended with the connection lost; no
+  // row was dumped in yellow.
+  void ExpectOneLostTransferLine() {
+    const Lines log = view.LogTexts();
+    const auto colors = view.LogColors();
+    Lines red;
+    int yellow = 0;
+    for (std::size_t i = 0; i < log.size(); ++i) {
+      if (colors[i] == job::kRed) red.push_back(log[i]);
+      yellow += colors[i] == job::kYellow;
+    }
+    ASSERT_EQ(red.size(), 1u) << view.LogLines().text();
+    EXPECT_EQ(red[0].rfind("Transfer data error. ", 0), 0u) << red[0];
+    EXPECT_TRUE(ado::IsConnectionLost(ado::DatabaseError(red[0].substr(21)))) << red[0];
+    EXPECT_EQ(yellow, 0);
+  }
+
   RecordingView view;
   ui::RecordingMessages messages;
+  bool killed = false;
 };
+
+class JobServer : public OwnServer, public ::testing::WithParamInterface<SourceRoute> {
+ protected:
+  void SetUp() override {
+    OwnServer::SetUp();
+    UseSourceRoute(GetParam());
+  }
+  void TearDown() override {
+    OwnServer::TearDown();
+    unsetenv("QUILLMARK_MYSQL_STREAM");
+  }
+};
+
+INSTANTIATE_TEST_SUITE_P(Routes, JobServer,
+                         ::testing::Values(SourceRoute::Odbc, SourceRoute::Streamed),
+                         SourceRouteName);
 
 // The update pass binds its values: backslashes and zero bytes survive a server that
 // reads no backslash escapes, and a 9 MB text of quotes, which would take twice its
 // size as a literal, fits a 16 MB packet.
-TEST_F(JobServer, TheUpdatePassKeepsEveryByteWithoutBackslashEscapes) {
+TEST_P(JobServer, TheUpdatePassKeepsEveryByteWithoutBackslashEscapes) {
   StartOwnServer("--sql-mode=NO_BACKSLASH_ESCAPES,STRICT_ALL_TABLES --max-allowed-packet=16M");
   OnSource({"CREATE TABLE t (id INT PRIMARY KEY, v VARCHAR(40), txt LONGTEXT, bin BLOB)",
             "INSERT INTO t VALUES (1, 'a \\\\ b \\\\0 c', CONCAT('x', CHAR(0), '\\\\', CHAR(39)), "
@@ -71,19 +117,13 @@ TEST_F(JobServer, TheUpdatePassKeepsEveryByteWithoutBackslashEscapes) {
 
 // A destination that goes away: the pass ends at that row with one red line, the
 // objects left are skipped with one line, the script is still saved.
-TEST_F(JobServer, ALostDestinationEndsTheJobWithOneLineInsteadOfFailingEveryRow) {
+TEST_P(JobServer, ALostDestinationEndsTheJobWithOneLineInsteadOfFailingEveryRow) {
   StartOwnServer("");
   OnSource({"CREATE TABLE a (id INT PRIMARY KEY, v VARCHAR(20))",
             "INSERT INTO a SELECT seq, CONCAT('row ', seq) FROM seq_1_to_2000",
             "CREATE TABLE b (id INT PRIMARY KEY)", "INSERT INTO b VALUES (1)",
             "CREATE TABLE c (id INT PRIMARY KEY)"});
-  bool killed = false;
-  view.onEvents = [&](RecordingView& v) {
-    if (!killed && v.ProgressPosition() == 500) {
-      killed = true;
-      KillOwnServer();
-    }
-  };
+  KillAtRow500();
   const std::string script = WorkDir() + "/lost.sql";
   const job::TJobTotals totals = RunMySQLJob(AllPhases(script), view, messages, kOwnDestString);
   ASSERT_TRUE(killed);
@@ -92,18 +132,8 @@ TEST_F(JobServer, ALostDestinationEndsTheJobWithOneLineInsteadOfFailingEveryRow)
   EXPECT_EQ(totals.inserted, 500);
   EXPECT_EQ(totals.insertFailed, 1);
 
+  ExpectOneLostTransferLine();
   const Lines log = view.LogTexts();
-  const auto colors = view.LogColors();
-  Lines red;
-  int yellow = 0;
-  for (std::size_t i = 0; i < log.size(); ++i) {
-    if (colors[i] == job::kRed) red.push_back(log[i]);
-    yellow += colors[i] == job::kYellow;
-  }
-  ASSERT_EQ(red.size(), 1u) << view.LogLines().text();
-  EXPECT_EQ(red[0].rfind("Transfer data error. ", 0), 0u) << red[0];
-  EXPECT_TRUE(ado::IsConnectionLost(ado::DatabaseError(red[0].substr(21)))) << red[0];
-  EXPECT_EQ(yellow, 0);
   EXPECT_EQ(Lines(log.end() - 3, log.end()),
             (Lines{"500 inserted, 1 insert failed.", "",
                    "The connection is lost: the remaining 2 objects of the job are skipped."}))
@@ -117,6 +147,39 @@ TEST_F(JobServer, ALostDestinationEndsTheJobWithOneLineInsteadOfFailingEveryRow)
   EXPECT_EQ(text.find("VALUES(502, "), std::string::npos);
   // The shared server saw nothing of it.
   EXPECT_EQ(Scalar("SELECT COUNT(*) FROM `" + srcDb + "`.a"), "2000");
+}
+
+// The streamed source's server goes away: the rows it sent before still arrive, then the
+// pass ends with the lost connection, as with a lost destination, and never reads as the
+// end of the table. The rows are large, so the server cannot have sent them all before.
+TEST_F(OwnServer, ALostStreamedSourceEndsTheJobInsteadOfEndingTheTable) {
+  StartOwnServer("");
+  UseSourceRoute(SourceRoute::Streamed, kOwnDestString);
+  {
+    ado::Connection own(kOwnDestString);
+    own.open();
+    own.execute("CREATE TABLE a (id INT PRIMARY KEY, v TEXT)");
+    own.execute("INSERT INTO a SELECT seq, REPEAT('x', 2000) FROM seq_1_to_20000");
+    own.execute("CREATE TABLE b (id INT PRIMARY KEY)");
+  }
+  KillAtRow500();
+  const job::TJobTotals totals = RunMySQLJob(AllPhases(), view, messages, kDestString,
+                                             kOwnDestString);
+  unsetenv("QUILLMARK_MYSQL_STREAM");
+  ASSERT_TRUE(killed);
+  EXPECT_TRUE(totals.connectionLost);
+  EXPECT_EQ(totals.skipped, 1);
+  EXPECT_GE(totals.inserted, 500);
+  EXPECT_LT(totals.inserted, 20000);
+  EXPECT_EQ(totals.insertFailed, 0);
+
+  ExpectOneLostTransferLine();
+  const Lines log = view.LogTexts();
+  EXPECT_EQ(Lines(log.end() - 3, log.end()),
+            (Lines{std::to_string(totals.inserted) + " inserted, 0 insert failed.", "",
+                   "The connection is lost: the remaining 1 objects of the job are skipped."}))
+      << view.LogLines().text();
+  EXPECT_EQ(Scalar("SELECT COUNT(*) FROM `" + dstDb + "`.a"), std::to_string(totals.inserted));
 }
 
 }  // namespace

@@ -3,15 +3,11 @@
 #include <charconv>
 #include <cstring>
 
-#include "platform/ado/memory_recordset.h"
-
 namespace ado::odbc {
 
 namespace {
 
 constexpr std::size_t kChunk = 64 * 1024;
-const Variant kNull;
-
 // SQL Server types the ODBC headers of unixODBC do not name.
 constexpr SQLSMALLINT kSsTime2 = -154;
 
@@ -103,6 +99,15 @@ bool ParseDateText(std::string_view s, DateTime& out, bool& hasTime) {
   return true;
 }
 
+Variant MySQLDateValue(std::string_view text, bool withTime) {
+  DateTime dt;
+  bool hasTime = false;
+  if (!ParseDateText(text, dt, hasTime) || dt.date.month == 0 || dt.date.day == 0)
+    return Variant(text);
+  if (withTime) return Variant(dt);
+  return Variant(dt.date);
+}
+
 OdbcQuery::OdbcQuery(SQLHDBC dbc, std::string sql, std::vector<std::string> params,
                      bool datesAsText, unsigned timeoutSeconds)
     : sql_(std::move(sql)), params_(std::move(params)), chunk_(kChunk), datesAsText_(datesAsText) {
@@ -119,8 +124,8 @@ OdbcQuery::OdbcQuery(SQLHDBC dbc, std::string sql, std::vector<std::string> para
   run();
   SQLSMALLINT count = 0;
   stmt_->check(SQLNumResultCols(stmt_->get(), &count), "SQLNumResultCols");
-  columns_.resize(static_cast<std::size_t>(count));
-  values_.resize(columns_.size());
+  std::vector<std::string> names(static_cast<std::size_t>(count));
+  readAs_.resize(names.size());
   for (SQLUSMALLINT i = 1; i <= count; ++i) {
     SQLCHAR name[512];
     SQLSMALLINT nameLen = 0, type = 0, digits = 0, nullable = 0;
@@ -130,17 +135,14 @@ OdbcQuery::OdbcQuery(SQLHDBC dbc, std::string sql, std::vector<std::string> para
                  "SQLDescribeCol");
     SQLLEN isUnsigned = SQL_FALSE;
     SQLColAttribute(stmt_->get(), i, SQL_DESC_UNSIGNED, nullptr, 0, nullptr, &isUnsigned);
-    Column& c = columns_[i - 1];
-    c.name.assign(reinterpret_cast<char*>(name),
-                  static_cast<std::size_t>(std::min<SQLSMALLINT>(nameLen, sizeof name - 1)));
-    c.readAs = ReadAsFor(type, isUnsigned == SQL_TRUE);
+    names[i - 1].assign(reinterpret_cast<char*>(name),
+                        static_cast<std::size_t>(std::min<SQLSMALLINT>(nameLen, sizeof name - 1)));
+    readAs_[i - 1] = ReadAsFor(type, isUnsigned == SQL_TRUE);
   }
+  setColumns(std::move(names));
   // A statement without a result (an UPDATE given as a query) reads as no rows.
-  if (columns_.empty()) {
-    eof_ = true;
-    return;
-  }
-  fetch();
+  if (readAs_.empty()) return;
+  start();
 }
 
 OdbcQuery::~OdbcQuery() = default;
@@ -149,23 +151,12 @@ void OdbcQuery::run() {
   SQLRETURN rc = SQLExecDirect(stmt_->get(), reinterpret_cast<SQLCHAR*>(sql_.data()),
                                static_cast<SQLINTEGER>(sql_.size()));
   if (rc != SQL_NO_DATA) stmt_->check(rc, "SQLExecDirect");
-  position_ = 0;
-  eof_ = false;
 }
 
-void OdbcQuery::fetch() {
-  for (;;) {
-    SQLRETURN rc = SQLFetch(stmt_->get());
-    if (rc == SQL_NO_DATA) {
-      eof_ = true;
-      for (auto& v : values_) v.setNull();
-      return;
-    }
-    stmt_->check(rc, "SQLFetch");
-    readRow();
-    if (filter_.passes(values_)) return;
-    ++position_;
-  }
+void OdbcQuery::rerun() {
+  if (!stmt_) throw DatabaseError("Operation is not allowed when the object is closed.");
+  SQLFreeStmt(stmt_->get(), SQL_CLOSE);
+  run();
 }
 
 void OdbcQuery::readLong(int column, SQLSMALLINT cType, std::string& out, Variant& v) {
@@ -197,16 +188,7 @@ void OdbcQuery::readLong(int column, SQLSMALLINT cType, std::string& out, Varian
 void OdbcQuery::readDateText(SQLUSMALLINT column, bool withTime, Variant& v) {
   char buf[64] = {};
   if (!readFixed(column, SQL_C_CHAR, buf, v)) return;
-  const std::string_view text(buf, strnlen(buf, sizeof buf));
-  DateTime dt;
-  bool hasTime = false;
-  // A zero or partial-zero date stays the text MySQL gave, which only MySQL holds.
-  if (!ParseDateText(text, dt, hasTime) || dt.date.month == 0 || dt.date.day == 0)
-    v = Variant(text);
-  else if (withTime)
-    v = Variant(dt);
-  else
-    v = Variant(dt.date);
+  v = MySQLDateValue(std::string_view(buf, strnlen(buf, sizeof buf)), withTime);
 }
 
 // Reads a fixed-size value; false when it is null (the value is then set null).
@@ -219,11 +201,14 @@ bool OdbcQuery::readFixed(SQLUSMALLINT column, SQLSMALLINT cType, T& out, Varian
   return false;
 }
 
-void OdbcQuery::readRow() {
-  for (std::size_t i = 0; i < columns_.size(); ++i) {
-    Variant& v = values_[i];
+bool OdbcQuery::readRow(std::vector<Variant>& values) {
+  SQLRETURN rc = SQLFetch(stmt_->get());
+  if (rc == SQL_NO_DATA) return false;
+  stmt_->check(rc, "SQLFetch");
+  for (std::size_t i = 0; i < readAs_.size(); ++i) {
+    Variant& v = values[i];
     const SQLUSMALLINT col = static_cast<SQLUSMALLINT>(i + 1);
-    switch (columns_[i].readAs) {
+    switch (readAs_[i]) {
       case ReadAs::Bool: {
         unsigned char b = 0;
         if (readFixed(col, SQL_C_BIT, b, v)) v = Variant(b != 0);
@@ -289,42 +274,12 @@ void OdbcQuery::readRow() {
       }
     }
   }
-}
-
-void OdbcQuery::first() {
-  if ((position_ == 0 && !eof_) || columns_.empty()) return;
-  if (!stmt_) throw DatabaseError("Operation is not allowed when the object is closed.");
-  SQLFreeStmt(stmt_->get(), SQL_CLOSE);
-  run();
-  fetch();
-}
-
-void OdbcQuery::next() {
-  if (eof_) return;
-  ++position_;
-  fetch();
-}
-
-const std::string& OdbcQuery::fieldName(int index) const {
-  return columns_.at(static_cast<std::size_t>(index)).name;
-}
-
-const Variant& OdbcQuery::value(int index) const {
-  if (index < 0 || index >= fieldCount())
-    throw DatabaseError("Item cannot be found: column " + std::to_string(index));
-  return eof_ ? kNull : values_[static_cast<std::size_t>(index)];
-}
-
-void OdbcQuery::setFilter(const std::string& filter) {
-  filter_ = BindFilter(*this, filter);
-  position_ = 1;  // always run again: rows before the filter was set have been passed
-  first();
+  return true;
 }
 
 void OdbcQuery::close() {
   stmt_.reset();
-  eof_ = true;
-  for (auto& v : values_) v.setNull();
+  markEnd();
 }
 
 }  // namespace ado::odbc

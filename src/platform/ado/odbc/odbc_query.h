@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/ado/connection.h"
-#include "platform/ado/memory_recordset.h"
+#include "platform/ado/forward_query.h"
 #include "platform/ado/odbc/odbc_handles.h"
 
 namespace ado::odbc {
@@ -24,7 +24,11 @@ bool ParseTimeText(std::string_view text, Time& out);
 // MySQL gives them; false otherwise. Month and day may be 0 (MySQL's zero dates).
 bool ParseDateText(std::string_view text, DateTime& out, bool& hasTime);
 
-class OdbcQuery : public Recordset {
+// A MySQL date (withTime false) or date-and-time in its text form as a value: a Date or
+// DateTime, or the text itself for a zero or partial-zero date, which only MySQL holds.
+Variant MySQLDateValue(std::string_view text, bool withTime);
+
+class OdbcQuery : public ForwardQuery {
  public:
   // Executes sql on a new statement of dbc, with each "?" bound to the text of
   // params in order; throws the driver's message. datesAsText: dates and date-times
@@ -36,26 +40,14 @@ class OdbcQuery : public Recordset {
             bool datesAsText = false, unsigned timeoutSeconds = 0);
   ~OdbcQuery() override;
 
-  void first() override;
-  bool eof() const override { return eof_; }
-  void next() override;
-  int fieldCount() const override { return static_cast<int>(columns_.size()); }
-  const std::string& fieldName(int index) const override;
-  const Variant& value(int index) const override;
-  using Recordset::value;
-  long long recordCount() const override { return -1; }
-  void setFilter(const std::string& filter) override;
   void close() override;
 
- private:
-  struct Column {
-    std::string name;
-    ReadAs readAs = ReadAs::Text;
-  };
+ protected:
+  void rerun() override;
+  bool readRow(std::vector<Variant>& values) override;
 
+ private:
   void run();
-  void fetch();  // the next row that passes the filter, or the end
-  void readRow();
   template <typename T>
   bool readFixed(SQLUSMALLINT column, SQLSMALLINT cType, T& out, Variant& v);
   void readLong(int column, SQLSMALLINT cType, std::string& out, Variant& v);
@@ -65,13 +57,9 @@ class OdbcQuery : public Recordset {
   std::vector<std::string> params_;
   std::vector<SQLLEN> paramLengths_;
   std::unique_ptr<Statement> stmt_;
-  std::vector<Column> columns_;
-  std::vector<Variant> values_;
+  std::vector<ReadAs> readAs_;  // per column
   std::vector<char> chunk_;
   bool datesAsText_ = false;
-  bool eof_ = true;
-  long long position_ = 0;  // rows moved past since the statement ran
-  BoundFilter filter_;
 };
 
 }  // namespace ado::odbc
