@@ -652,3 +652,68 @@ TEST_F(DatasetWrite, ThroughTheLibraryDriver) {
 }
 
 }  // namespace
+
+// A row post through the default templates must change exactly the one row: a condition
+// that finds none (the row went away on the server) or several (duplicates without a
+// key, rows apart only in a float column) fails the post, which rolls back and leaves
+// the cached rows as they were.
+TEST_F(DatasetWrite, RowPostsChangeExactlyOneRow) {
+  struct Case {
+    const char* name;
+    const char* table;
+    const char* rows;
+    const char* behindOurBack;  // run on another connection before the post
+    bool remove;                // delete the first row, else set column 2 of it to "9"
+    const char* error;          // "" when the post must succeed
+    const char* serverAfter;    // group_concat of column 2 in insert order
+  };
+  const Case cases[] = {
+      {"duplicate rows, delete", "(i int, s varchar(10))", "(1,'x'),(1,'x'),(2,'y')", "", true,
+       "The row to delete matched 2 rows on the server", "x,x,y"},
+      {"apart only in a float, update", "(i int, f double)", "(1,1.5),(1,2.5)", "", false,
+       "The row to update matched 2 rows on the server", "1.5,2.5"},
+      {"row gone, update", "(a int primary key, s varchar(10))", "(1,'x'),(2,'y')",
+       "delete from qm_dsw.t where a = 1", false, "The row to update was not found on the server", "y"},
+      {"row gone, delete", "(a int primary key, s varchar(10))", "(1,'x'),(2,'y')",
+       "delete from qm_dsw.t where a = 1", true, "The row to delete was not found on the server", "y"},
+      {"key changed, update", "(a int primary key, s varchar(10))", "(1,'x')",
+       "update qm_dsw.t set a = 5", false, "The row to update was not found on the server", "x"},
+      // The server counts rows already holding the new values as matched, not changed.
+      {"same value, update", "(a int primary key, s varchar(10))", "(1,'9')", "", false, "", "9"},
+      {"one of distinct rows, delete", "(i int, s varchar(10))", "(1,'x'),(1,'y')", "", true, "", "y"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Exec("drop table if exists qm_dsw.t");
+    Exec(std::string("create table qm_dsw.t ") + c.table + " engine=InnoDB");
+    Exec(std::string("insert into qm_dsw.t values ") + c.rows);
+    TMySQLTable t;
+    t.SetOptions(t.Options() + doTransactions);
+    Open(t, "t");
+    const int before = t.RecordCount();
+    if (*c.behindOurBack) Exec(c.behindOurBack);
+    std::string error;
+    try {
+      if (c.remove) {
+        t.Delete();
+      } else {
+        t.Edit();
+        t.Fields(1).SetAsString("9");
+        t.Post();
+      }
+    } catch (const EDatabaseError& e) {
+      error = e.what();
+      if (t.State() != dsBrowse) t.Cancel();
+    }
+    if (*c.error) {
+      EXPECT_NE(error.find(c.error), std::string::npos) << error;
+      EXPECT_EQ(t.RecordCount(), before) << "the cached rows stay";
+      EXPECT_EQ(driver->queries.back(), "rollback;");
+    } else {
+      EXPECT_EQ(error, "");
+      EXPECT_EQ(t.RecordCount(), before - (c.remove ? 1 : 0));
+    }
+    EXPECT_EQ(Rows("select group_concat(" + t.Fields(1).FieldName + ") from qm_dsw.t"),
+              (std::vector<Row>{R({c.serverAfter})}));
+  }
+}
