@@ -100,6 +100,7 @@ struct TMySQLDatasetBase::TWriteState final : TMySQLMacroContext {
       c.Primary = InCommaList(ds.primaryKeys_, info.FullName);
       c.Unique = InCommaList(ds.uniqueKeys_, info.FullName);
       c.Multiple = InCommaList(ds.multipleKeys_, info.FullName);
+      c.Exact = info.Type == 0 || info.Type == 246;  // DECIMAL, NEWDECIMAL
       out.push_back(std::move(c));
     }
     return out;
