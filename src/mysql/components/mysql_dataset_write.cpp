@@ -312,6 +312,12 @@ struct TMySQLDatasetBase::TWriteState final : TMySQLMacroContext {
 
 void TMySQLDatasetBase::DeleteWriteState(TWriteState* state) { delete state; }
 
+// The thread's destructor lets its queued jobs finish; their completions are dropped, as
+// nobody is left to hear them.
+void TMySQLDatasetBase::StopBackgroundThread() noexcept {
+  if (write_) write_->thread.reset();
+}
+
 // ---- statement lists
 
 void TMySQLDatasetBase::InitStatementLists() {

@@ -757,3 +757,30 @@ TEST_F(DatasetWrite, ConnectionLostMidReadIsAnError) {
       EXPECT_TRUE(failed || rows == kRows) << rows << " rows passed for the whole result";
     }
 }
+
+// A dataset may go away while its background open runs, or after one: the thread uses
+// the dataset and its connection, so destruction waits for it (seen under ASan).
+TEST_F(DatasetWrite, DestroyedDuringOrAfterABackgroundOpen) {
+  Exec("create table qm_dsw.t1 (a int primary key, b varchar(20))");
+  Exec("insert into qm_dsw.t1 select seq, 'x' from qm_dsw.seq_1_to_20000");
+  {
+    TMySQLTable t;
+    t.SetOptions(t.Options() + doThreadedUpdate);
+    t.SetServer(&server);
+    t.SetTableName("t1");
+    t.OpenInBackground();
+    EXPECT_TRUE(t.ProcessThreadEvents(true));
+    EXPECT_TRUE(t.Active());
+  }  // destroyed while open on the background connection
+  server.Close();
+  server.Open();
+  {
+    TMySQLTable t;
+    t.SetOptions(t.Options() + doThreadedUpdate);
+    t.SetServer(&server);
+    t.SetTableName("t1");
+    t.OpenInBackground();
+  }  // destroyed while the open runs
+  server.Close();
+  EXPECT_EQ(Rows("select count(*) from qm_dsw.t1"), (std::vector<Row>{R({"20000"})}));
+}
