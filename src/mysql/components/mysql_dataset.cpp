@@ -304,6 +304,7 @@ bool TMySQLDatasetBase::ShowsCursor() const {
 }
 
 TMySQLDatasetBase::~TMySQLDatasetBase() {
+  StopBackgroundThread();
   ReleaseHandle();
   if (server_) server_->UnRegisterClient(*this);
 }
@@ -1307,9 +1308,15 @@ TMySQLBlobStream::~TMySQLBlobStream() {
 // ---- the two classes ----------------------------------------------------------------------------
 
 TMySQLDataset::TMySQLDataset() : TMySQLDatasetBase(kDefaultOptions) {}
-TMySQLDataset::~TMySQLDataset() { CloseQuietly(); }
+TMySQLDataset::~TMySQLDataset() {
+  StopBackgroundThread();
+  CloseQuietly();
+}
 TMySQLTable::TMySQLTable() : TMySQLDatasetBase(kDefaultOptions) {}
-TMySQLTable::~TMySQLTable() { CloseQuietly(); }
+TMySQLTable::~TMySQLTable() {
+  StopBackgroundThread();
+  CloseQuietly();
+}
 
 void TMySQLDatasetBase::CloseQuietly() noexcept {
   try {

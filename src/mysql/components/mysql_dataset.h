@@ -300,6 +300,8 @@ class TMySQLDatasetBase : public TDataSet, public TConnectionClient, public TMyS
   // mysql_dataset_write.cpp.
   struct TWriteState;
   static void DeleteWriteState(TWriteState* state);
+  // Destruction waits here for the background thread's jobs (an open uses the dataset).
+  void StopBackgroundThread() noexcept;
   std::unique_ptr<TWriteState, void (*)(TWriteState*)> write_{nullptr, &DeleteWriteState};
   // The row as it was when editing began; null outside an edit.
   std::unique_ptr<TRecInfo> editCopy_;

@@ -100,6 +100,7 @@ struct TMySQLDatasetBase::TWriteState final : TMySQLMacroContext {
       c.Primary = InCommaList(ds.primaryKeys_, info.FullName);
       c.Unique = InCommaList(ds.uniqueKeys_, info.FullName);
       c.Multiple = InCommaList(ds.multipleKeys_, info.FullName);
+      c.Exact = info.Type == 0 || info.Type == 246;  // DECIMAL, NEWDECIMAL
       out.push_back(std::move(c));
     }
     return out;
@@ -175,17 +176,17 @@ struct TMySQLDatasetBase::TWriteState final : TMySQLMacroContext {
   }
 
   // One write statement through every step: expansion, postponing, the background
-  // thread, or the dataset's handle.
-  void RunWrite(std::string statement, bool expand, const TStatementTarget& target) {
+  // thread, or the dataset's handle. True when it ran on the dataset's handle.
+  bool RunWrite(std::string statement, bool expand, const TStatementTarget& target) {
     if (expand) {
       const TMacroDelimiters d = Delimiters();
       RescanMacros(ds.macros_, {statement}, d, false);
       statement = ::ExpandStatement(*this, statement, d, target, false);
     }
-    if (statement.size() <= 2) return;
+    if (statement.size() <= 2) return false;
     if (ds.CachedUpdates()) {
       ds.sqlCached_.Add(statement.ends_with(";") ? statement : statement + ";");
-      return;
+      return false;
     }
     lastHandedOff = false;
     if (Has(doThreadedUpdate)) {
@@ -193,13 +194,45 @@ struct TMySQLDatasetBase::TWriteState final : TMySQLMacroContext {
       if (ds.OnExecSQL) {
         bool go = true;
         ds.OnExecSQL(ds, statement, go);
-        if (!go) return;
+        if (!go) return false;
       }
       ds.lastStatement_ = statement;
       HandOff(statement);
-      return;
+      return false;
     }
-    Send(std::move(statement));
+    return Send(std::move(statement));
+  }
+
+  // The rows the last statement on the handle found: an update's "Rows matched" (its
+  // affected count leaves out rows already holding the new values), else the affected count.
+  std::int64_t RowsFound(TListKind kind) const {
+    std::string_view text = ds.affectedRows_;
+    static constexpr std::string_view kMatched = "Rows matched: ";
+    if (const std::size_t at = ds.lastInfo_.find(kMatched); kind == TListKind::Update && at != std::string::npos)
+      text = std::string_view(ds.lastInfo_).substr(at + kMatched.size());
+    std::int64_t n = 0;
+    std::from_chars(text.data(), text.data() + text.size(), n);
+    return n;
+  }
+
+  // The default row statements stand for exactly one row. Without a unique key their
+  // condition may match none (the row changed on the server) or several (duplicates, or
+  // rows apart only in a skipped float or blob column); either must fail the post rather
+  // than leave the cache and the server apart unnoticed.
+  void CheckOneRow(TListKind kind) const {
+    const std::int64_t n = RowsFound(kind);
+    if (n == 1) return;
+    const char* what = kind == TListKind::Delete ? "delete" : "update";
+    if (n == 0)
+      throw EDatabaseError(std::string("The row to ") + what + " was not found on the server: " + ds.lastStatement_);
+    throw EDatabaseError(std::string("The row to ") + what + " matched " + std::to_string(n) +
+                         " rows on the server: " + ds.lastStatement_);
+  }
+  bool IsDefaultList(const mysql::TSBStringList& list, TListKind kind) const {
+    const TMacroDelimiters d = Delimiters();
+    if (kind == TListKind::Update) return list.Text() == DefaultUpdateSQL(d).Text();
+    if (kind == TListKind::Delete) return list.Text() == DefaultDeleteSQL(d).Text();
+    return false;
   }
 
   void HandOff(const std::string& statement) {
@@ -228,15 +261,19 @@ struct TMySQLDatasetBase::TWriteState final : TMySQLMacroContext {
     const std::vector<std::string> statements = mysql::SplitStatements(list.Lines(), Has(doSingleSQL));
     if (statements.empty()) return false;
     const bool expand = Has(doMacrosEnabled);
+    const bool oneRow = expand && IsDefaultList(list, kind);
+    auto run = [&](const std::string& s, const TStatementTarget& target) {
+      if (RunWrite(s, expand, target) && oneRow) CheckOneRow(kind);
+    };
     if (Has(doRecursiveUpdates) && ds.tableInfos_.size() > 1 && kind != TListKind::Other) {
       for (const TTableInfo& table : ds.tableInfos_) {
         if (kind != TListKind::Delete && !TableModified(table)) continue;
         const TStatementTarget target{table.Database, table.QuotedName, table.Name};
-        for (const std::string& s : statements) RunWrite(s, expand, target);
+        for (const std::string& s : statements) run(s, target);
       }
       return true;
     }
-    for (const std::string& s : statements) RunWrite(s, expand, {});
+    for (const std::string& s : statements) run(s, {});
     return true;
   }
 
@@ -274,6 +311,12 @@ struct TMySQLDatasetBase::TWriteState final : TMySQLMacroContext {
 };
 
 void TMySQLDatasetBase::DeleteWriteState(TWriteState* state) { delete state; }
+
+// The thread's destructor lets its queued jobs finish; their completions are dropped, as
+// nobody is left to hear them.
+void TMySQLDatasetBase::StopBackgroundThread() noexcept {
+  if (write_) write_->thread.reset();
+}
 
 // ---- statement lists
 

@@ -323,7 +323,7 @@ const char* const kNoKeyCondition =
 std::string KeyCondition(const std::vector<TKeyTerm>& terms, bool skipInexact) {
   std::string out;
   for (const TKeyTerm& t : terms) {
-    if (skipInexact && (t.DataType == ftFloat || IsBlobType(t.DataType))) continue;
+    if (skipInexact && !t.Exact && (t.DataType == ftFloat || IsBlobType(t.DataType))) continue;
     if (t.Literal == "NULL")
       out += "(" + t.Origin + " IS NULL) AND ";
     else
@@ -463,8 +463,7 @@ class TMacroExpansion {
     std::vector<TKeyTerm> terms;
     for (int i : cols) {
       const TMacroColumn& col = columns_[std::size_t(i)];
-      if (skipInexact && (col.DataType == ftFloat || IsBlobType(col.DataType))) continue;
-      terms.push_back({col.Origin, col.DataType, c_.ColumnLiteral(i, true)});
+      terms.push_back({col.Origin, col.DataType, c_.ColumnLiteral(i, true), col.Exact});
     }
     return KeyCondition(terms, skipInexact);
   }

@@ -125,6 +125,7 @@ struct TKeyTerm {
   std::string Origin;   // the quoted qualified column name
   TFieldType DataType;  // float, blob and memo columns are left out unless told otherwise
   std::string Literal;  // ValueLiteral of the value
+  bool Exact = false;   // a DECIMAL column: a float field, but its text is its exact value
 };
 // What an empty condition becomes, so the server refuses the statement rather than
 // changing every row.
@@ -146,6 +147,7 @@ struct TMacroColumn {
   bool Bound = true;      // a result column (custom columns are not)
   bool ReadOnly = false;  // its field is read-only (or it has none)
   bool Primary = false, Unique = false, Multiple = false;
+  bool Exact = false;     // DECIMAL: kept in key conditions although its field is a float
 };
 
 // What macro expansion asks of a dataset.

@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "integration/mysql/recording_driver.h"
@@ -652,3 +654,133 @@ TEST_F(DatasetWrite, ThroughTheLibraryDriver) {
 }
 
 }  // namespace
+
+// A row post through the default templates must change exactly the one row: a condition
+// that finds none (the row went away on the server) or several (duplicates without a
+// key, rows apart only in a float column) fails the post, which rolls back and leaves
+// the cached rows as they were.
+TEST_F(DatasetWrite, RowPostsChangeExactlyOneRow) {
+  struct Case {
+    const char* name;
+    const char* table;
+    const char* rows;
+    const char* behindOurBack;  // run on another connection before the post
+    bool remove;                // delete the first row, else set column 2 of it to "9"
+    const char* error;          // "" when the post must succeed
+    const char* serverAfter;    // group_concat of column 2 in insert order
+  };
+  const Case cases[] = {
+      {"duplicate rows, delete", "(i int, s varchar(10))", "(1,'x'),(1,'x'),(2,'y')", "", true,
+       "The row to delete matched 2 rows on the server", "x,x,y"},
+      {"apart only in a float, update", "(i int, f double)", "(1,1.5),(1,2.5)", "", false,
+       "The row to update matched 2 rows on the server", "1.5,2.5"},
+      {"row gone, update", "(a int primary key, s varchar(10))", "(1,'x'),(2,'y')",
+       "delete from qm_dsw.t where a = 1", false, "The row to update was not found on the server", "y"},
+      {"row gone, delete", "(a int primary key, s varchar(10))", "(1,'x'),(2,'y')",
+       "delete from qm_dsw.t where a = 1", true, "The row to delete was not found on the server", "y"},
+      {"key changed, update", "(a int primary key, s varchar(10))", "(1,'x')",
+       "update qm_dsw.t set a = 5", false, "The row to update was not found on the server", "x"},
+      // The server counts rows already holding the new values as matched, not changed.
+      {"same value, update", "(a int primary key, s varchar(10))", "(1,'9')", "", false, "", "9"},
+      {"one of distinct rows, delete", "(i int, s varchar(10))", "(1,'x'),(1,'y')", "", true, "", "y"},
+      // A DECIMAL column is exact: it stays in the condition although its field is a float.
+      {"decimal part of the key, update", "(a int, d decimal(10,2), primary key (a, d))", "(1,1.00),(1,2.00)", "",
+       false, "", "2.00,9.00"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Exec("drop table if exists qm_dsw.t");
+    Exec(std::string("create table qm_dsw.t ") + c.table + " engine=InnoDB");
+    Exec(std::string("insert into qm_dsw.t values ") + c.rows);
+    TMySQLTable t;
+    t.SetOptions(t.Options() + doTransactions);
+    Open(t, "t");
+    const int before = t.RecordCount();
+    if (*c.behindOurBack) Exec(c.behindOurBack);
+    std::string error;
+    try {
+      if (c.remove) {
+        t.Delete();
+      } else {
+        t.Edit();
+        t.Fields(1).SetAsString("9");
+        t.Post();
+      }
+    } catch (const EDatabaseError& e) {
+      error = e.what();
+      if (t.State() != dsBrowse) t.Cancel();
+    }
+    if (*c.error) {
+      EXPECT_NE(error.find(c.error), std::string::npos) << error;
+      EXPECT_EQ(t.RecordCount(), before) << "the cached rows stay";
+      EXPECT_EQ(driver->queries.back(), "rollback;");
+    } else {
+      EXPECT_EQ(error, "");
+      EXPECT_EQ(t.RecordCount(), before - (c.remove ? 1 : 0));
+    }
+    const std::string column = t.Fields(1).FieldName;
+    EXPECT_EQ(Rows("select group_concat(" + column + " order by " + column + ") from qm_dsw.t"),
+              (std::vector<Row>{R({c.serverAfter})}));
+  }
+}
+
+// A connection killed while rows are still coming in is an error for every result type,
+// never a short result that passes for the whole one.
+TEST_F(DatasetWrite, ConnectionLostMidReadIsAnError) {
+  constexpr int kRows = 100000;
+  Exec("create table qm_dsw.big (a int primary key, s varchar(100))");
+  Exec("insert into qm_dsw.big select seq, repeat('x', 100) from qm_dsw.seq_1_to_" + std::to_string(kRows));
+  for (TMySQLResultOptions type : {rtLocal, rtIncremental, rtUnidirectional})
+    for (int delayMs : {0, 20}) {
+      SCOPED_TRACE(::testing::Message() << "result type " << int(type) << ", kill after " << delayMs << " ms");
+      Connect(0);
+      TMySQLDataset q;
+      q.SetResultType(type);
+      q.SetSQLText("select * from big");
+      q.SetServer(&server);
+      std::thread killer([&] {
+        Checker k;
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        for (const Row& r : k.Rows(Db("select id from information_schema.processlist"
+                                      " where db='qm_dsw' and info like 'select * from big%'")))
+          k.Exec("kill connection " + *r[0]);
+      });
+      long rows = 0;
+      bool failed = false;
+      try {
+        q.Open();
+        for (; !q.Eof(); q.Next()) ++rows;
+      } catch (const mysql::EMySQLError&) {
+        failed = true;
+      }
+      killer.join();
+      EXPECT_TRUE(failed || rows == kRows) << rows << " rows passed for the whole result";
+    }
+}
+
+// A dataset may go away while its background open runs, or after one: the thread uses
+// the dataset and its connection, so destruction waits for it (seen under ASan).
+TEST_F(DatasetWrite, DestroyedDuringOrAfterABackgroundOpen) {
+  Exec("create table qm_dsw.t1 (a int primary key, b varchar(20))");
+  Exec("insert into qm_dsw.t1 select seq, 'x' from qm_dsw.seq_1_to_20000");
+  {
+    TMySQLTable t;
+    t.SetOptions(t.Options() + doThreadedUpdate);
+    t.SetServer(&server);
+    t.SetTableName("t1");
+    t.OpenInBackground();
+    EXPECT_TRUE(t.ProcessThreadEvents(true));
+    EXPECT_TRUE(t.Active());
+  }  // destroyed while open on the background connection
+  server.Close();
+  server.Open();
+  {
+    TMySQLTable t;
+    t.SetOptions(t.Options() + doThreadedUpdate);
+    t.SetServer(&server);
+    t.SetTableName("t1");
+    t.OpenInBackground();
+  }  // destroyed while the open runs
+  server.Close();
+  EXPECT_EQ(Rows("select count(*) from qm_dsw.t1"), (std::vector<Row>{R({"20000"})}));
+}
