@@ -72,7 +72,10 @@ TDatabaseKind KindOfList(const QComboBox* list) {
 }  // namespace
 
 TfrmMain::TfrmMain(TdmMain& dataModule, TProjectSettings& settings, QWidget* parent)
-    : QWidget(parent), dm_(dataModule), settings_(settings) {
+    : QWidget(parent),
+      dm_(dataModule),
+      settings_(settings),
+      start_(settings, dataModule.cnnSource, dataModule.cnnDest) {
   setWindowTitle(QStringLiteral("Corvane - Quillmark"));
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
@@ -335,11 +338,7 @@ void TfrmMain::RunJobStart() {
   }
 
   // 4. A new catalogue replaces the current one.
-  catalogue_.reset();
-  catalogue_ = std::make_unique<TCorvane>();
-  catalogue_->ClearDBInfo();
-  catalogue_->SetDBKind(settings_.SourceKind);
-  catalogue_->SetConnection(&dm_.cnnSource);
+  start_.NewCatalogue();
 
   // 5. Script file.
   if (chkSaveScripts->isChecked()) {
@@ -353,14 +352,14 @@ void TfrmMain::RunJobStart() {
   }
 
   // 6. Catalogue; the loader shows its own message.
-  if (!catalogue_->LoadDBInfo()) return;
+  if (!start_.LoadCatalogue()) return;
 
   // 7. to 9. The selection window, destroyed however it ends.
   std::unique_ptr<TSelectionWindow> window = createSelectionWindow();
   window->SetSettings(&settings_);
-  window->SetSourceConnection(catalogue_->Connection);
+  window->SetSourceConnection(start_.Catalogue()->Connection);
   window->SetDestConnection(&dm_.cnnDest);
-  window->SetCatalogue(catalogue_.get());
+  window->SetCatalogue(start_.Catalogue());
   if (window->BuildSourceTree()) {
     if (!settings_.SaveScripts) window->CollapseScripts();
     window->ShowModal();

@@ -9,6 +9,7 @@
 #include "app/project_settings.h"
 #include "app/selection_window.h"
 #include "catalog/corvane.h"
+#include "job/job_start.h"
 
 class QCheckBox;
 class QComboBox;
@@ -39,7 +40,7 @@ class TfrmMain : public QWidget {
   std::function<int(TDatabaseKind kind, ado::Connection& connection)> runConnectionSetup;
 
   // The current catalogue; null before the first GO that gets that far.
-  TCorvane* CurrentCatalogue() const { return catalogue_.get(); }
+  TCorvane* CurrentCatalogue() const { return start_.Catalogue(); }
 
   // Controls, named as the system names them.
   QComboBox* cmbSource;
@@ -86,6 +87,7 @@ class TfrmMain : public QWidget {
   TdmMain& dm_;
   TProjectSettings& settings_;
   QWidget* about_ = nullptr;
-  std::unique_ptr<TCorvane> catalogue_;
+  // Owns the current catalogue.
+  job::TJobStart start_;
   bool shown_ = false;
 };

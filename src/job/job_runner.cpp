@@ -7,6 +7,7 @@
 #include <cctype>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,16 +31,6 @@ bool IsCannotCreateLine(std::string_view line) {
   // The timestamp and " : " come first.
   return at != std::string_view::npos && at >= 3 && line.substr(at - 3, 3) == " : " &&
          line.substr(0, at - 3).find(" : ") == std::string_view::npos;
-}
-
-std::string SourceSelect(const TCorvaneObject& object, const TProjectSettings& settings) {
-  std::string idQuote, textQuote;
-  GetQuoteChars(settings.SourceKind, idQuote, textQuote);
-  // Exactly as the catalogue holds it: a trimmed " x" would read the table x.
-  std::string name = EncloseExact(object.ObjectName, idQuote);
-  if (IsSQLServerDialect(settings.SourceKind))
-    name = EncloseExact(object.SchemaName, idQuote) + "." + name;
-  return "SELECT " + SourceColumnList(object, settings) + " FROM " + name + ";";
 }
 
 namespace {
@@ -159,6 +150,11 @@ class TRunner {
 
   TJobTotals Run();
 
+  // The pass-specific parts of RowPass.
+  class TRowWriter;
+  class TTransferWriter;
+  class TUpdateWriter;
+
  private:
   void Log(const std::string& text, TLogColor color = kDefaultColor) {
     view_.AddLogLine(text, color);
@@ -192,6 +188,8 @@ class TRunner {
   void CreatePhase(const TCorvaneObject& object);
   void TransferPhase(const TCorvaneObject& object);
   void UpdatePhase(const TCorvaneObject& object);
+  // The rows of a transfer or update pass, read from the source and handed to writer.
+  void RowPass(const TCorvaneObject& object, TRowWriter& writer);
   // A drop or create: executed under its own guard, then shown in the script pane.
   // Returns false when the statement failed.
   bool StatementPhase(const TCorvaneObject& object, const std::string& statement,
@@ -523,68 +521,189 @@ void TRunner::CloseTableDest() {
   tableDest_.reset();
 }
 
-void TRunner::TransferPhase(const TCorvaneObject& object) {
+// What the transfer and the update pass do with the rows; the loop around them is one
+// (RowPass).
+class TRunner::TRowWriter {
+ public:
+  // The words of the pass's log lines.
+  struct Texts {
+    const char* begin;       // "Begin ... of " + name + "."
+    const char* passError;   // the pass ends on an error outside a row's write
+    const char* errorLog;    // ErrorLog's word for a failed row
+    const char* rowError;    // the log's word for a failed row
+    const char* doneWord;    // the summary line
+    const char* failedWords;
+  };
+
+  // The pass adds its counts to doneTotal and failedTotal.
+  TRowWriter(TRunner& runner, const TCorvaneObject& object, const Texts& texts,
+             std::int64_t& doneTotal, std::int64_t& failedTotal)
+      : r_(runner),
+        object_(object),
+        texts_(texts),
+        doneTotal_(doneTotal),
+        failedTotal_(failedTotal) {}
+  virtual ~TRowWriter() = default;
+  const Texts& texts() const { return texts_; }
+  // Before the source's first row is read: what the pass writes to.
+  virtual void Open() {}
+  // After the "Begin" line, once per pass.
+  virtual void Prepare(TPassRow& row) = 0;
+  // The current row: its script line, and its values set up for Write.
+  virtual void Stage(TPassRow& row) = 0;
+  // Writes the staged row; throws the provider's error, which counts the row as failed.
+  virtual void Write() = 0;
+  // The lines after a failed row's error line.
+  virtual void DumpFailed() {}
+  // A MySQL source streams: its progress total grows with the rows read.
+  virtual bool TotalGrowsWithRows() const { return false; }
+  void Count(std::int64_t done, std::int64_t failed) {
+    doneTotal_ += done;
+    failedTotal_ += failed;
+  }
+
+ protected:
+  TRunner& r_;
+  const TCorvaneObject& object_;
+  std::optional<TRowStatements> statement_;  // the row's text for the script
+
+ private:
+  const Texts& texts_;
+  std::int64_t& doneTotal_;
+  std::int64_t& failedTotal_;
+};
+
+const TRunner::TRowWriter::Texts kTransferTexts{
+    "Begin transfer data of ", "Transfer data error. ", "Post: ", "Post    : ", " inserted, ",
+    " insert failed."};
+const TRunner::TRowWriter::Texts kUpdateTexts{
+    "Begin update data of ", "Update data error. ", "Update: ", "Update    : ", " updated, ",
+    " update failed."};
+
+// Each row appended to the destination table, its values unchanged; the INSERT is only
+// shown and saved.
+class TRunner::TTransferWriter : public TRowWriter {
+ public:
+  TTransferWriter(TRunner& runner, const TCorvaneObject& object)
+      : TRowWriter(runner, object, kTransferTexts, runner.totals_.inserted,
+                   runner.totals_.insertFailed) {}
+
+  void Open() override {
+    r_.CloseTableDest();
+    r_.tableDest_ = r_.dest_.openTable(DestDatasetName(object_, r_.s_));
+  }
+  void Prepare(TPassRow&) override {
+    statement_.emplace(object_, InsertTemplate(object_, r_.s_), r_.s_);
+    // The destination's columns carry the names CREATE TABLE gave them, blanks trimmed.
+    const ado::Recordset& q = *r_.query_;
+    columns_ = q.fieldCount();
+    for (int i = 0; i < columns_; ++i) destColumns_.emplace_back(TrimBlanks(q.fieldName(i)));
+    // Columns the destination fills itself are not set.
+    skip_.resize(static_cast<std::size_t>(columns_));
+    for (std::size_t i = 0; i < skip_.size(); ++i) {
+      const TCorvaneField* f = object_.FindField(q.fieldName(static_cast<int>(i)));
+      skip_[i] = f && IsWrittenByDestination(*f, r_.s_.DestKind);
+    }
+  }
+  void Stage(TPassRow& row) override {
+    // Built only when shown and saved.
+    if (r_.s_.SaveScripts) r_.Script((*statement_)(row));
+    r_.tableDest_->append();
+    for (int i = 0; i < columns_; ++i)
+      if (!skip_[static_cast<std::size_t>(i)]) r_.tableDest_->setField(destColumns_[i], row.value(i));
+  }
+  void Write() override { r_.tableDest_->post(); }
+  void DumpFailed() override {
+    const ado::Recordset& q = *r_.query_;
+    for (int i = 0; i < columns_; ++i) {
+      try {
+        r_.Log(q.fieldName(i) + " :" + ado::VariantToText(q.value(i)), kYellow);
+      } catch (const std::exception&) {
+        // A value without a text form is left out of the dump.
+      }
+    }
+  }
+  bool TotalGrowsWithRows() const override { return IsMySQLDialect(r_.s_.SourceKind); }
+
+ private:
+  int columns_ = 0;
+  std::vector<std::string> destColumns_;
+  std::vector<bool> skip_;
+};
+
+// Each row's UPDATE executed with its values bound; the text with the values in it is
+// what the script shows.
+class TRunner::TUpdateWriter : public TRowWriter {
+ public:
+  TUpdateWriter(TRunner& runner, const TCorvaneObject& object)
+      : TRowWriter(runner, object, kUpdateTexts, runner.totals_.updated,
+                   runner.totals_.updateFailed) {}
+
+  void Prepare(TPassRow& row) override {
+    statement_.emplace(object_, UpdateTemplate(object_, r_.s_), r_.s_);
+    const TUpdateCommand update = UpdateCommand(object_, r_.s_);
+    command_ = r_.dest_.prepare(update.text);
+    r_.Script("");
+    for (const TCorvaneField* f : update.parameters) columnOf_.push_back(row.IndexOf(f->FieldName));
+    values_.resize(columnOf_.size());
+  }
+  void Stage(TPassRow& row) override {
+    if (r_.s_.SaveScripts) r_.Script((*statement_)(row));
+    for (std::size_t i = 0; i < columnOf_.size(); ++i)
+      values_[i] = columnOf_[i] < 0 ? &null_ : &row.value(columnOf_[i]);
+  }
+  void Write() override { command_->execute(values_); }
+
+ private:
+  std::unique_ptr<ado::Command> command_;
+  std::vector<int> columnOf_;
+  std::vector<const ado::Variant*> values_;
+  const ado::Variant null_;
+};
+
+void TRunner::RowPass(const TCorvaneObject& object, TRowWriter& writer) {
+  const TRowWriter::Texts& words = writer.texts();
   view_.SetBusy(true);
   std::int64_t done = 0, failed = 0, rowsRead = 0, limitCount = 0;
   try {
     CloseQuery();
     query_ = source_.openQuery(SourceSelect(object, s_));
-    CloseTableDest();
-    std::string tableName = AdjustObjectName(object.ObjectName, s_);
-    if (s_.DestKind == dkMySQL) tableName = Enclose(tableName, destQuote_);
-    tableDest_ = dest_.openTable(tableName);
+    writer.Open();
     query_->first();
     UpdateProgressTotal();
-    Log(Ts() + "Begin transfer data of " + object.ObjectName + ".");
-    const TRowStatements insertStatement(object, InsertTemplate(object, s_), s_);
+    Log(Ts() + words.begin + object.ObjectName + ".");
     TPassRow row(*query_, object, !IsMySQLDialect(s_.DestKind));
-    // The destination's columns carry the names CREATE TABLE gave them, blanks trimmed.
-    const int columns = query_->fieldCount();
-    std::vector<std::string> destColumns;
-    for (int i = 0; i < columns; ++i) destColumns.emplace_back(TrimBlanks(query_->fieldName(i)));
-    // Columns the destination fills itself are not set.
-    std::vector<bool> skip(static_cast<std::size_t>(columns));
-    for (std::size_t i = 0; i < skip.size(); ++i) {
-      const TCorvaneField* f = object.FindField(query_->fieldName(static_cast<int>(i)));
-      skip[i] = f && IsWrittenByDestination(*f, s_.DestKind);
-    }
+    writer.Prepare(row);
     while (!query_->eof()) {
       if (!NextRowAllowed(limitCount)) break;
-      // Only shown and saved (so built only then): the row itself goes through
-      // tableDest, values unchanged.
-      if (s_.SaveScripts) Script(insertStatement(row));
-      tableDest_->append();
-      for (int i = 0; i < columns; ++i)
-        if (!skip[static_cast<std::size_t>(i)]) tableDest_->setField(destColumns[i], row.value(i));
+      writer.Stage(row);
       NoteZeroDates(row);
       ++rowsRead;
-      if (s_.SourceKind == dkMySQL) view_.SetProgressTotal(rowsRead);
+      if (writer.TotalGrowsWithRows()) view_.SetProgressTotal(rowsRead);
       try {
-        tableDest_->post();
+        writer.Write();
         ++done;
       } catch (const std::exception& e) {
         ++failed;
         // Every later row would fail the same way: the pass ends here.
         if (ado::IsConnectionLost(e)) throw;
-        ErrorLog.push_back(std::string("Post: ") + e.what());
-        Log(std::string("Post    : ") + e.what(), kRed);
-        for (int i = 0; i < columns; ++i) {
-          try {
-            Log(query_->fieldName(i) + " :" + ado::VariantToText(query_->value(i)), kYellow);
-          } catch (const std::exception&) {
-            // A value without a text form is left out of the dump.
-          }
-        }
+        ErrorLog.push_back(words.errorLog + std::string(e.what()));
+        Log(words.rowError + std::string(e.what()), kRed);
+        writer.DumpFailed();
       }
       view_.SetProgressPosition(rowsRead);
       query_->next();
     }
   } catch (const std::exception& e) {
-    PassFailed("Transfer data error. ", e);
+    PassFailed(words.passError, e);
   }
-  totals_.inserted += done;
-  totals_.insertFailed += failed;
-  EndPass(done, failed, " inserted, ", " insert failed.");
+  writer.Count(done, failed);
+  EndPass(done, failed, words.doneWord, words.failedWords);
+}
+
+void TRunner::TransferPhase(const TCorvaneObject& object) {
+  TTransferWriter writer(*this, object);
+  RowPass(object, writer);
 }
 
 void TRunner::UpdatePhase(const TCorvaneObject& object) {
@@ -602,50 +721,8 @@ void TRunner::UpdatePhase(const TCorvaneObject& object) {
           " has no column outside its primary key to update, nothing to update data.");
       return;
   }
-
-  view_.SetBusy(true);
-  std::int64_t done = 0, failed = 0, rowsRead = 0, limitCount = 0;
-  try {
-    CloseQuery();
-    query_ = source_.openQuery(SourceSelect(object, s_));
-    query_->first();
-    UpdateProgressTotal();
-    Log(Ts() + "Begin update data of " + object.ObjectName + ".");
-    const TRowStatements updateStatement(object, UpdateTemplate(object, s_), s_);
-    // Executed with its values bound: the text above is what the script shows.
-    const TUpdateCommand update = UpdateCommand(object, s_);
-    const std::unique_ptr<ado::Command> command = dest_.prepare(update.text);
-    Script("");
-    TPassRow row(*query_, object, !IsMySQLDialect(s_.DestKind));
-    std::vector<int> columnOf;
-    for (const TCorvaneField* f : update.parameters) columnOf.push_back(row.IndexOf(f->FieldName));
-    const ado::Variant null;
-    std::vector<const ado::Variant*> values(columnOf.size());
-    while (!query_->eof()) {
-      if (!NextRowAllowed(limitCount)) break;
-      if (s_.SaveScripts) Script(updateStatement(row));
-      for (std::size_t i = 0; i < columnOf.size(); ++i)
-        values[i] = columnOf[i] < 0 ? &null : &row.value(columnOf[i]);
-      NoteZeroDates(row);
-      ++rowsRead;
-      try {
-        command->execute(values);
-        ++done;
-      } catch (const std::exception& e) {
-        ++failed;
-        if (ado::IsConnectionLost(e)) throw;
-        ErrorLog.push_back(std::string("Update: ") + e.what());
-        Log(std::string("Update    : ") + e.what(), kRed);
-      }
-      view_.SetProgressPosition(rowsRead);
-      query_->next();
-    }
-  } catch (const std::exception& e) {
-    PassFailed("Update data error. ", e);
-  }
-  totals_.updated += done;
-  totals_.updateFailed += failed;
-  EndPass(done, failed, " updated, ", " update failed.");
+  TUpdateWriter writer(*this, object);
+  RowPass(object, writer);
 }
 
 }  // namespace

@@ -195,6 +195,8 @@ class TMysqlClient {
   std::string info_;
   std::vector<TMysqlField> fields_;
   bool haveFields_ = false;
+  // The result now streaming, not owned. Either side may go first: a result clears
+  // this when it ends or is destroyed, and Close (and so the destructor) detaches it.
   TMysqlResult* current_ = nullptr;
   // The file that the statement just sent asks to upload, if it is such a statement.
   std::optional<std::string> localInfile_;
@@ -241,6 +243,8 @@ class TMysqlResult {
     session_ = nullptr;
   }
 
+  // Not owned; nullptr once detached (the session closed) or at the end of the rows,
+  // so a result that outlives its session never reaches it.
   TMysqlClient* session_;
   std::vector<TMysqlField> fields_;
   uint64_t rowCount_ = 0;

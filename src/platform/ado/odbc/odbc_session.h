@@ -41,7 +41,7 @@ class OdbcSession : public Session {
   // MySQL: "mysql:" + host name, port, data folder and current database; SQL Server:
   // "sqlserver:" + server name and current database; empty for other databases.
   std::string identity() override;
-  SQLHDBC handle() const { return dbc_; }
+  SQLHDBC handle() const { return dbc_.get(); }
   const std::string& identifierQuote() const { return quote_; }
   // The escape of "_" and "%" in catalogue function arguments; empty when there is none.
   const std::string& patternEscape() const { return patternEscape_; }
@@ -49,13 +49,15 @@ class OdbcSession : public Session {
   std::string quoteName(const std::string& name) const;
 
  private:
-  SQLHDBC dbc_ = SQL_NULL_HDBC;
-  bool connected_ = false;
+  // Declared first, so every statement below is freed before the connection.
+  ConnectionHandle dbc_;
   Dialect dialect_ = Dialect::Other;
   Timeouts timeouts_;
   std::string quote_ = "\"";
   std::string patternEscape_;
   std::unique_ptr<Statement> exec_;  // reused by execute()
+  // Record sets and commands made here hold the handle, tables the session itself:
+  // each must be destroyed before the session is.
 };
 
 }  // namespace ado::odbc
