@@ -182,7 +182,13 @@ TfrmMain::TfrmMain(TdmMain& dataModule, TProjectSettings& settings, QWidget* par
   cmbLimitations->addItems({"All Records", "10", "20", "30", "40", "50", "100", "200", "300", "400",
                             "500", "1000", "5000", "10000"});
   cmbLimitations->setCurrentIndex(0);
-  (new QVBoxLayout(grpLimit))->addWidget(cmbLimitations);
+  chkFastTransfer = new QCheckBox(QStringLiteral("Fast transfer"));
+  chkFastTransfer->setToolTip(
+      QStringLiteral("Rows go in groups of 1000, one transaction each; a failing group is "
+                     "written again row by row. Not for an Access destination."));
+  auto* limitRow = new QHBoxLayout(grpLimit);
+  limitRow->addWidget(cmbLimitations, 1);
+  limitRow->addWidget(chkFastTransfer);
 
   grpReplacement = new QGroupBox(QStringLiteral("Replace \"Non-Support\" char with.  "));
   cmbReplaceChar = new QComboBox;
@@ -323,6 +329,7 @@ void TfrmMain::RunJobStart() {
   choices.transferData = chkTransferData->isChecked();
   choices.updateData = chkUpdateData->isChecked();
   choices.saveScripts = chkSaveScripts->isChecked();
+  choices.fastTransfer = chkFastTransfer->isChecked();
   choices.replaceChar = cmbReplaceChar->currentText().toStdString();
   choices.sourceIndex = cmbSource->currentIndex();
   choices.destIndex = cmbDest->currentIndex();

@@ -56,6 +56,7 @@ class TfrmMain : public QWidget {
   QCheckBox* chkTransferData;
   QCheckBox* chkUpdateData;
   QComboBox* cmbLimitations;
+  QCheckBox* chkFastTransfer;
   QGroupBox* grpReplacement;
   QComboBox* cmbReplaceChar;
   QCheckBox* chkSaveScripts;

@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -120,6 +121,8 @@ class TPassRow : public TSourceRow {
   }
 
   int IndexOf(std::string_view name) const { return rs_.fieldIndex(name); }
+  // True when a zero date in column i reads as null.
+  bool NullsZeroDates(int i) const { return nullZeroDates_[static_cast<std::size_t>(i)]; }
 
   const ado::Variant& FieldValue(std::string_view name) const override {
     // The builders ask for the columns in catalogue order, which is nearly always the
@@ -205,7 +208,12 @@ class TRunner {
                const char* failedWords);
   // The checks at the top of every row; false when the pass must end.
   bool NextRowAllowed(std::int64_t& limitCount);
-  void NoteZeroDates(TPassRow& row);
+  // One line for each column whose first zero date was just read.
+  void NoteZeroDates(const std::vector<int>& columns);
+  // Rows in a group of the fast transfer; 0 row by row (always toward Access).
+  std::int32_t BatchRows() const {
+    return s_.BatchRows > 0 && !IsAccessDialect(s_.DestKind) ? s_.BatchRows : 0;
+  }
   void UpdateProgressTotal();
   void CloseQuery();
   void CloseTableDest();
@@ -489,8 +497,8 @@ bool TRunner::NextRowAllowed(std::int64_t& limitCount) {
   return true;
 }
 
-void TRunner::NoteZeroDates(TPassRow& row) {
-  for (int i : row.TakeNewlyNoted())
+void TRunner::NoteZeroDates(const std::vector<int>& columns) {
+  for (int i : columns)
     Log(Ts() + "Column " + query_->fieldName(i) +
         ": zero dates, which the destination cannot hold, are written as NULL.");
 }
@@ -522,7 +530,10 @@ void TRunner::CloseTableDest() {
 }
 
 // What the transfer and the update pass do with the rows; the loop around them is one
-// (RowPass).
+// (RowPass). Row by row, each row is written as it is read. In the fast transfer rows go
+// in groups of batch rows, one transaction each; a group that fails is rolled back and
+// written again row by row, so every row fails, is logged and is counted exactly as it
+// is row by row.
 class TRunner::TRowWriter {
  public:
   // The words of the pass's log lines.
@@ -534,12 +545,14 @@ class TRunner::TRowWriter {
     const char* doneWord;    // the summary line
     const char* failedWords;
   };
+  using ValueAt = std::function<const ado::Variant&(int column)>;
 
   // The pass adds its counts to doneTotal and failedTotal.
   TRowWriter(TRunner& runner, const TCorvaneObject& object, const Texts& texts,
              std::int64_t& doneTotal, std::int64_t& failedTotal)
       : r_(runner),
         object_(object),
+        batch_(runner.BatchRows()),
         texts_(texts),
         doneTotal_(doneTotal),
         failedTotal_(failedTotal) {}
@@ -551,21 +564,55 @@ class TRunner::TRowWriter {
   virtual void Prepare(TPassRow& row) = 0;
   // The current row: its script line, and its values set up for Write.
   virtual void Stage(TPassRow& row) = 0;
-  // Writes the staged row; throws the provider's error, which counts the row as failed.
+  // Writes the staged row, or holds it for its group. A lost connection propagates.
   virtual void Write() = 0;
-  // The lines after a failed row's error line.
-  virtual void DumpFailed() {}
+  // Writes what is still held: at the end of the pass, also after a stop or an error.
+  virtual void Finish() {}
   // A MySQL source streams: its progress total grows with the rows read.
   virtual bool TotalGrowsWithRows() const { return false; }
-  void Count(std::int64_t done, std::int64_t failed) {
-    doneTotal_ += done;
-    failedTotal_ += failed;
+
+  std::int64_t done() const { return done_; }
+  std::int64_t failed() const { return failed_; }
+  void Count() {
+    doneTotal_ += done_;
+    failedTotal_ += failed_;
   }
 
  protected:
+  // A row that could not be written: counted and logged. True when the connection is
+  // lost, which ends the pass (the caller rethrows): every later row would fail too.
+  bool RowFailed(const std::exception& e, const ValueAt& value) {
+    ++failed_;
+    if (ado::IsConnectionLost(e)) return true;
+    ErrorLog.push_back(texts_.errorLog + std::string(e.what()));
+    r_.Log(texts_.rowError + std::string(e.what()), kRed);
+    DumpFailed(value);
+    return false;
+  }
+  // The lines after a failed row's error line.
+  virtual void DumpFailed(const ValueAt&) {}
+  // A group that fails with its connection: row by row its first row would have
+  // failed so and ended the pass, and that is what is counted.
+  bool LostWithGroup(const std::exception& e) {
+    if (!ado::IsConnectionLost(e)) return false;
+    ++failed_;
+    return true;
+  }
+  // Undoes a group's transaction before its rows are written again one by one.
+  void RollBack() {
+    try {
+      r_.dest_.rollback();
+    } catch (const std::exception&) {
+      // A lost connection cannot roll back: the server drops what was not committed.
+    }
+  }
+
   TRunner& r_;
   const TCorvaneObject& object_;
+  const std::int32_t batch_;  // rows in a group; 0: row by row
   std::optional<TRowStatements> statement_;  // the row's text for the script
+  std::int64_t done_ = 0;
+  std::int64_t failed_ = 0;
 
  private:
   const Texts& texts_;
@@ -581,7 +628,7 @@ const TRunner::TRowWriter::Texts kUpdateTexts{
     " update failed."};
 
 // Each row appended to the destination table, its values unchanged; the INSERT is only
-// shown and saved.
+// shown and saved. In groups, a group's rows go as multi-row INSERTs.
 class TRunner::TTransferWriter : public TRowWriter {
  public:
   TTransferWriter(TRunner& runner, const TCorvaneObject& object)
@@ -592,47 +639,125 @@ class TRunner::TTransferWriter : public TRowWriter {
     r_.CloseTableDest();
     r_.tableDest_ = r_.dest_.openTable(DestDatasetName(object_, r_.s_));
   }
-  void Prepare(TPassRow&) override {
+  void Prepare(TPassRow& row) override {
     statement_.emplace(object_, InsertTemplate(object_, r_.s_), r_.s_);
     // The destination's columns carry the names CREATE TABLE gave them, blanks trimmed.
     const ado::Recordset& q = *r_.query_;
     columns_ = q.fieldCount();
-    for (int i = 0; i < columns_; ++i) destColumns_.emplace_back(TrimBlanks(q.fieldName(i)));
-    // Columns the destination fills itself are not set.
-    skip_.resize(static_cast<std::size_t>(columns_));
-    for (std::size_t i = 0; i < skip_.size(); ++i) {
-      const TCorvaneField* f = object_.FindField(q.fieldName(static_cast<int>(i)));
-      skip_[i] = f && IsWrittenByDestination(*f, r_.s_.DestKind);
+    for (int i = 0; i < columns_; ++i) {
+      const TCorvaneField* f = object_.FindField(q.fieldName(i));
+      // Columns the destination fills itself are not set.
+      if (f && IsWrittenByDestination(*f, r_.s_.DestKind)) continue;
+      written_.push_back(i);
+      fields_.emplace_back(TrimBlanks(q.fieldName(i)));
     }
+    nullsZeroDates_.resize(static_cast<std::size_t>(columns_));
+    for (int i = 0; i < columns_; ++i) nullsZeroDates_[static_cast<std::size_t>(i)] = row.NullsZeroDates(i);
   }
   void Stage(TPassRow& row) override {
     // Built only when shown and saved.
     if (r_.s_.SaveScripts) r_.Script((*statement_)(row));
-    r_.tableDest_->append();
-    for (int i = 0; i < columns_; ++i)
-      if (!skip_[static_cast<std::size_t>(i)]) r_.tableDest_->setField(destColumns_[i], row.value(i));
+    // Also in groups the first row goes through the table, so a column the table lacks
+    // ends the pass at the same row as row by row.
+    if (batch_ == 0 || !checked_) {
+      r_.tableDest_->append();
+      for (std::size_t j = 0; j < written_.size(); ++j) r_.tableDest_->setField(fields_[j], row.value(written_[j]));
+      checked_ = true;
+    }
+    if (batch_ == 0) return;
+    for (int i : written_) (void)row.value(i);  // notes the zero dates
+    if (held_.size() <= held_count_) held_.emplace_back();
+    Held& h = held_[held_count_];
+    h.values.resize(static_cast<std::size_t>(columns_));
+    for (int i = 0; i < columns_; ++i) h.values[static_cast<std::size_t>(i)] = r_.query_->value(i);
+    h.zeroDates = row.TakeNewlyNoted();
   }
-  void Write() override { r_.tableDest_->post(); }
-  void DumpFailed() override {
+  void Write() override {
+    if (batch_ == 0) {
+      try {
+        r_.tableDest_->post();
+        ++done_;
+      } catch (const std::exception& e) {
+        const ado::Recordset& q = *r_.query_;
+        if (RowFailed(e, [&q](int i) -> const ado::Variant& { return q.value(i); })) throw;
+      }
+      return;
+    }
+    if (++held_count_ == static_cast<std::size_t>(batch_)) Finish();
+  }
+  void Finish() override {
+    const std::size_t n = held_count_;
+    held_count_ = 0;  // taken whatever happens, so a second Finish writes nothing twice
+    if (n == 0) return;
+    values_.clear();
+    for (std::size_t r = 0; r < n; ++r)
+      for (int i : written_) values_.push_back(&Written(held_[r], i));
+    try {
+      r_.dest_.beginTransaction();
+      r_.tableDest_->postRows(fields_, values_, n);
+      r_.dest_.commit();
+    } catch (const std::exception& e) {
+      RollBack();
+      if (LostWithGroup(e)) throw;
+      for (std::size_t r = 0; r < n; ++r) PostAlone(held_[r]);
+      return;
+    }
+    for (std::size_t r = 0; r < n; ++r) r_.NoteZeroDates(held_[r].zeroDates);
+    done_ += static_cast<std::int64_t>(n);
+  }
+  bool TotalGrowsWithRows() const override { return IsMySQLDialect(r_.s_.SourceKind); }
+
+ protected:
+  void DumpFailed(const ValueAt& value) override {
     const ado::Recordset& q = *r_.query_;
     for (int i = 0; i < columns_; ++i) {
       try {
-        r_.Log(q.fieldName(i) + " :" + ado::VariantToText(q.value(i)), kYellow);
+        r_.Log(q.fieldName(i) + " :" + ado::VariantToText(value(i)), kYellow);
       } catch (const std::exception&) {
         // A value without a text form is left out of the dump.
       }
     }
   }
-  bool TotalGrowsWithRows() const override { return IsMySQLDialect(r_.s_.SourceKind); }
 
  private:
+  // A row of a group: the source's values, and the columns whose first zero date it
+  // brought.
+  struct Held {
+    std::vector<ado::Variant> values;
+    std::vector<int> zeroDates;
+  };
+
+  const ado::Variant& Written(const Held& h, int i) const {
+    const ado::Variant& v = h.values[static_cast<std::size_t>(i)];
+    return nullsZeroDates_[static_cast<std::size_t>(i)] && IsZeroDateText(v) ? null_ : v;
+  }
+  // A held row written as row by row writes it, with its lines in their place.
+  void PostAlone(const Held& h) {
+    r_.NoteZeroDates(h.zeroDates);
+    r_.tableDest_->append();
+    for (std::size_t j = 0; j < written_.size(); ++j) r_.tableDest_->setField(fields_[j], Written(h, written_[j]));
+    try {
+      r_.tableDest_->post();
+      ++done_;
+    } catch (const std::exception& e) {
+      if (RowFailed(e, [&h](int i) -> const ado::Variant& { return h.values[static_cast<std::size_t>(i)]; }))
+        throw;
+    }
+  }
+
   int columns_ = 0;
-  std::vector<std::string> destColumns_;
-  std::vector<bool> skip_;
+  std::vector<int> written_;         // the source columns that are set
+  std::vector<std::string> fields_;  // their destination names
+  std::vector<bool> nullsZeroDates_;
+  bool checked_ = false;
+  std::vector<Held> held_;  // reused from group to group
+  std::size_t held_count_ = 0;
+  std::vector<const ado::Variant*> values_;
+  const ado::Variant null_;
 };
 
 // Each row's UPDATE executed with its values bound; the text with the values in it is
-// what the script shows.
+// what the script shows. In groups, a transaction is committed once per group.
 class TRunner::TUpdateWriter : public TRowWriter {
  public:
   TUpdateWriter(TRunner& runner, const TCorvaneObject& object)
@@ -652,19 +777,73 @@ class TRunner::TUpdateWriter : public TRowWriter {
     for (std::size_t i = 0; i < columnOf_.size(); ++i)
       values_[i] = columnOf_[i] < 0 ? &null_ : &row.value(columnOf_[i]);
   }
-  void Write() override { command_->execute(values_); }
+  void Write() override {
+    if (batch_ == 0) {
+      ExecuteAlone(values_);
+      return;
+    }
+    // Kept, to be executed again if the group fails.
+    if (held_.size() <= held_count_) held_.emplace_back();
+    std::vector<ado::Variant>& h = held_[held_count_++];
+    h.resize(values_.size());
+    for (std::size_t i = 0; i < values_.size(); ++i) h[i] = *values_[i];
+    try {
+      if (held_count_ == 1) r_.dest_.beginTransaction();
+      command_->execute(values_);
+    } catch (const std::exception& e) {
+      Again(e);
+      return;
+    }
+    if (held_count_ == static_cast<std::size_t>(batch_)) Finish();
+  }
+  void Finish() override {
+    const std::size_t n = held_count_;
+    if (n == 0) return;
+    try {
+      r_.dest_.commit();
+    } catch (const std::exception& e) {
+      Again(e);
+      return;
+    }
+    held_count_ = 0;
+    done_ += static_cast<std::int64_t>(n);
+  }
 
  private:
+  void ExecuteAlone(std::span<const ado::Variant* const> values) {
+    try {
+      command_->execute(values);
+      ++done_;
+    } catch (const std::exception& e) {
+      const ado::Variant* const* v = values.data();
+      if (RowFailed(e, [v](int i) -> const ado::Variant& { return *v[i]; })) throw;
+    }
+  }
+  // The group so far rolled back and executed again row by row, after error.
+  void Again(const std::exception& error) {
+    const std::size_t n = held_count_;
+    held_count_ = 0;
+    RollBack();
+    if (LostWithGroup(error)) throw;
+    std::vector<const ado::Variant*> values(values_.size());
+    for (std::size_t r = 0; r < n; ++r) {
+      for (std::size_t i = 0; i < values.size(); ++i) values[i] = &held_[r][i];
+      ExecuteAlone(values);
+    }
+  }
+
   std::unique_ptr<ado::Command> command_;
   std::vector<int> columnOf_;
   std::vector<const ado::Variant*> values_;
+  std::vector<std::vector<ado::Variant>> held_;  // reused from group to group
+  std::size_t held_count_ = 0;
   const ado::Variant null_;
 };
 
 void TRunner::RowPass(const TCorvaneObject& object, TRowWriter& writer) {
   const TRowWriter::Texts& words = writer.texts();
   view_.SetBusy(true);
-  std::int64_t done = 0, failed = 0, rowsRead = 0, limitCount = 0;
+  std::int64_t rowsRead = 0, limitCount = 0;
   try {
     CloseQuery();
     query_ = source_.openQuery(SourceSelect(object, s_));
@@ -677,28 +856,25 @@ void TRunner::RowPass(const TCorvaneObject& object, TRowWriter& writer) {
     while (!query_->eof()) {
       if (!NextRowAllowed(limitCount)) break;
       writer.Stage(row);
-      NoteZeroDates(row);
+      NoteZeroDates(row.TakeNewlyNoted());
       ++rowsRead;
       if (writer.TotalGrowsWithRows()) view_.SetProgressTotal(rowsRead);
-      try {
-        writer.Write();
-        ++done;
-      } catch (const std::exception& e) {
-        ++failed;
-        // Every later row would fail the same way: the pass ends here.
-        if (ado::IsConnectionLost(e)) throw;
-        ErrorLog.push_back(words.errorLog + std::string(e.what()));
-        Log(words.rowError + std::string(e.what()), kRed);
-        writer.DumpFailed();
-      }
+      writer.Write();
       view_.SetProgressPosition(rowsRead);
       query_->next();
     }
+    writer.Finish();
   } catch (const std::exception& e) {
+    // The rows read before the error are written, as row by row they already were.
+    try {
+      writer.Finish();
+    } catch (const std::exception& again) {
+      Failed(again);
+    }
     PassFailed(words.passError, e);
   }
-  writer.Count(done, failed);
-  EndPass(done, failed, words.doneWord, words.failedWords);
+  writer.Count();
+  EndPass(writer.done(), writer.failed(), words.doneWord, words.failedWords);
 }
 
 void TRunner::TransferPhase(const TCorvaneObject& object) {

@@ -111,7 +111,7 @@ const char* const kRows[] = {
 };
 // clang-format on
 
-class DataFidelity : public JobDatabases {
+class DataFidelity : public JobDatabases, public BothModes {
  protected:
   void CreateSource() {
     std::string create = "CREATE TABLE every_type (id INT NOT NULL PRIMARY KEY";
@@ -174,7 +174,7 @@ class DataFidelity : public JobDatabases {
   ui::RecordingMessages messages;
 };
 
-TEST_F(DataFidelity, EveryValueArrivesAndTheUpdatePassKeepsIt) {
+TEST_P(DataFidelity, EveryValueArrivesAndTheUpdatePassKeepsIt) {
   CreateSource();
   TProjectSettings copy = AllPhases();
   copy.UpdateData = false;
@@ -200,7 +200,7 @@ TEST_F(DataFidelity, EveryValueArrivesAndTheUpdatePassKeepsIt) {
 
 // The update pass writes every value it sets: a destination whose values all differ
 // from the source's ends equal to it.
-TEST_F(DataFidelity, TheUpdatePassWritesEveryValueItSets) {
+TEST_P(DataFidelity, TheUpdatePassWritesEveryValueItSets) {
   CreateSource();
   TProjectSettings copy = AllPhases();
   copy.UpdateData = false;
@@ -226,7 +226,7 @@ TEST_F(DataFidelity, TheUpdatePassWritesEveryValueItSets) {
 // MySQL databases: collations ('a' and 'A' are two keys under a binary one), binary
 // keys, key prefixes, invisible and generated columns, floats at their limits, line
 // breaks inside text, and latin1 tables whose row would not fit in utf8mb4.
-TEST_F(DataFidelity, DeclarationsThatDecideValuesAreKept) {
+TEST_P(DataFidelity, DeclarationsThatDecideValuesAreKept) {
   OnSource({"SET SESSION sql_mode = 'STRICT_ALL_TABLES'",
             "CREATE TABLE kept (k VARCHAR(10) CHARACTER SET utf8mb4 COLLATE utf8mb4_bin NOT NULL,"
             " bk VARBINARY(16) NOT NULL, t VARCHAR(40) COLLATE latin1_general_cs,"
@@ -291,6 +291,8 @@ TEST_F(DataFidelity, DeclarationsThatDecideValuesAreKept) {
   EXPECT_NE(text.find("'one\\r\\ntwo\\r\\n'"), std::string::npos) << text.substr(0, 2000);
   EXPECT_EQ(text.find("one\r\ntwo"), std::string::npos);
 }
+
+INSTANTIATE_TEST_SUITE_P(Modes, DataFidelity, BothModeValues(), ModeName);
 
 }  // namespace
 }  // namespace jobtest

@@ -157,6 +157,62 @@ std::unique_ptr<TableDataset> OdbcSession::openTable(const std::string& name) {
   return std::make_unique<OdbcTable>(*this, name);
 }
 
+namespace {
+
+void SetAutocommit(SQLHDBC dbc, bool on) {
+  Check(SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT,
+                          reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(
+                              on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)),
+                          SQL_IS_UINTEGER),
+        SQL_HANDLE_DBC, dbc, "The transaction mode could not be set.");
+}
+
+// Commits or rolls back, and commits each statement on its own again, also when
+// ending the transaction fails (the connection is then most likely gone).
+void EndTransaction(SQLHDBC dbc, SQLSMALLINT how) {
+  const SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, dbc, how);
+  if (!Succeeded(rc)) {
+    DatabaseError error = Diagnostics(SQL_HANDLE_DBC, dbc, how == SQL_COMMIT
+                                                               ? "The transaction could not be committed."
+                                                               : "The transaction could not be rolled back.");
+    SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT,
+                      reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(SQL_AUTOCOMMIT_ON)),
+                      SQL_IS_UINTEGER);
+    throw error;
+  }
+  SetAutocommit(dbc, true);
+}
+
+}  // namespace
+
+void OdbcSession::beginTransaction() {
+  SetAutocommit(dbc_.get(), false);
+}
+
+void OdbcSession::commit() {
+  EndTransaction(dbc_.get(), SQL_COMMIT);
+}
+
+void OdbcSession::rollback() {
+  EndTransaction(dbc_.get(), SQL_ROLLBACK);
+}
+
+std::size_t OdbcSession::maxStatementBytes() {
+  if (maxStatementBytes_ != 0) return maxStatementBytes_;
+  maxStatementBytes_ = 1 << 20;
+  if (dialect_ != Dialect::MySQL) return maxStatementBytes_;
+  try {
+    OdbcQuery q(dbc_.get(), "SELECT @@max_allowed_packet", {}, false, timeouts_.catalogueSeconds);
+    if (!q.eof() && !q.value(0).isNull()) {
+      const long long bytes = q.value(0).toInt();
+      if (bytes > 0) maxStatementBytes_ = static_cast<std::size_t>(bytes);
+    }
+  } catch (const std::exception&) {
+    // The smallest default serves.
+  }
+  return maxStatementBytes_;
+}
+
 std::unique_ptr<Command> OdbcSession::prepare(const std::string& sql) {
   return std::make_unique<OdbcCommand>(dbc_.get(), sql, dialect_ == Dialect::SQLServer);
 }
