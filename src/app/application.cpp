@@ -12,8 +12,8 @@
 
 #include "app/data_module.h"
 #include "app/main_window.h"
-#include "app/project_settings.h"
 #include "app/splash.h"
+#include "core/project_settings.h"
 #include "job/process_state.h"
 #include "job/source_data_selection.h"
 #include "mysql/components/login_dialog.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/project_settings.h"
+#include "core/project_settings.h"
 
 // The main window's choices as GO reads them.
 struct TMainWindowChoices {

@@ -6,10 +6,10 @@
 #include <functional>
 #include <memory>
 
-#include "app/project_settings.h"
-#include "app/selection_window.h"
 #include "catalog/corvane.h"
+#include "core/project_settings.h"
 #include "job/job_start.h"
+#include "job/selection_window.h"
 
 class QCheckBox;
 class QComboBox;

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/project_settings.h"
+#include "core/project_settings.h"
 
 namespace ado {
 class Connection;

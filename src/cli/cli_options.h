@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/project_settings.h"
+#include "core/project_settings.h"
 
 namespace cli {
 

@@ -6,8 +6,8 @@
 #include <QDialog>
 #include <functional>
 
-#include "app/project_settings.h"
 #include "connect/connection_string.h"
+#include "core/project_settings.h"
 
 class QButtonGroup;
 class QComboBox;

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/project_settings.h"
+#include "core/project_settings.h"
 
 namespace ado {
 class Connection;

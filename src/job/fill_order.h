@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/project_settings.h"
 #include "catalog/corvane.h"
+#include "core/project_settings.h"
 #include "platform/ado/connection.h"
 
 namespace job {

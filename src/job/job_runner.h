@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/project_settings.h"
 #include "catalog/corvane.h"
+#include "core/project_settings.h"
 #include "job/job_view.h"
 #include "platform/ado/connection.h"
 

@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "app/project_settings.h"
+#include "core/project_settings.h"
 #include "catalog/corvane.h"
 #include "job/job_runner.h"
 #include "job/job_view.h"

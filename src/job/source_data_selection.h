@@ -9,8 +9,8 @@
 #include <QElapsedTimer>
 #include <memory>
 
-#include "app/selection_window.h"
 #include "job/job_view.h"
+#include "job/selection_window.h"
 #include "job/source_tree.h"
 
 class QLabel;

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/project_settings.h"
 #include "catalog/corvane.h"
+#include "core/project_settings.h"
 
 namespace job {
 

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/project_settings.h"
 #include "catalog/corvane.h"
+#include "core/project_settings.h"
 #include "platform/ado/variant.h"
 
 class TSourceRow;

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "app/project_settings.h"
 #include "catalog/corvane.h"
+#include "core/project_settings.h"
 
 std::string SourceTypeName(const TCorvaneField& field);
 std::string DestTypeName(const TCorvaneField& field, TDatabaseKind kind);

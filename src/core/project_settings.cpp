@@ -1,4 +1,4 @@
-#include "app/project_settings.h"
+#include "core/project_settings.h"
 
 TDatabaseKind CurrentSourceKind = dkNone;
 TDatabaseKind CurrentDestKind = dkNone;
