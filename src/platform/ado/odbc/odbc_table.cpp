@@ -152,7 +152,8 @@ std::size_t MySQLValueBytes(const Variant& v) {
 }
 
 constexpr std::size_t kSQLServerRows = 1000;
-constexpr std::size_t kSQLServerParameters = 2100;
+// Below the server's 2100, since the call that prepares or runs it adds some of its own.
+constexpr std::size_t kSQLServerParameters = 2000;
 constexpr std::size_t kMySQLParameters = 65535;
 // Room in a MySQL packet for the packet and command headers.
 constexpr std::size_t kPacketHeadroom = 1024;

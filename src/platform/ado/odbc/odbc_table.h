@@ -25,7 +25,7 @@ class OdbcTable : public TableDataset {
   void setField(std::string_view name, const Variant& value) override;
   void post() override;
   void close() override;
-  // Multi-row INSERTs: toward SQL Server at most 1000 rows and 2100 parameters a
+  // Multi-row INSERTs: toward SQL Server at most 1000 rows and 2000 parameters a
   // statement, toward MySQL as many rows as fit in max_allowed_packet (and 65535
   // parameters).
   void postRows(std::span<const std::string> fields, std::span<const Variant* const> values,
