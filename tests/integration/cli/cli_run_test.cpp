@@ -547,6 +547,8 @@ TEST_F(Cli, CtrlCInTheFastTransferCommitsTheCurrentGroupAndNothingMore) {
   const Result r = RunCli(MySQLToMySQL({"--script", script, "--batch-rows", "1000", "--no-update"}),
                           WorkDir(), [&](const std::string& out, pid_t pid) {
                             if (!sent && out.find("Begin transfer data of big.") != std::string::npos) {
+                              // Likely in the middle of a group; any row is right.
+                              usleep(300000);
                               kill(pid, SIGINT);
                               sent = true;
                             }
@@ -562,7 +564,7 @@ TEST_F(Cli, CtrlCInTheFastTransferCommitsTheCurrentGroupAndNothingMore) {
   EXPECT_EQ(copied, std::to_string(inserts));
   EXPECT_LT(inserts, 50000u);
   // The rows in order up to the stop, none missing.
-  EXPECT_EQ(Scalar("SELECT MAX(id) = COUNT(*) FROM `" + dstDb + "`.big"), "1");
+  EXPECT_EQ(Scalar("SELECT COALESCE(MAX(id), 0) = COUNT(*) FROM `" + dstDb + "`.big"), "1");
   EXPECT_NE(r.out.find(" : " + copied + " inserted, 0 insert failed."), std::string::npos) << r.out;
 }
 
