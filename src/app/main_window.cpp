@@ -356,6 +356,15 @@ void TfrmMain::RunJobStart() {
       return;
     }
     settings_.SetScriptFileName(txtDestinationFileName->text().toStdString());
+    // Saved at the end of the job, the script would overwrite the Access file.
+    if (const std::string clash =
+            job::ScriptFileClashMessage(settings_.ScriptFileName, dm_.cnnSource.connectionString(),
+                                        dm_.cnnDest.connectionString());
+        !clash.empty()) {
+      ui::ShowMessage(ui::MessageKind::Error, clash);
+      txtDestinationFileName->setFocus();
+      return;
+    }
   }
 
   // 6. Catalogue; the loader shows its own message.

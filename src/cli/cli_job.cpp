@@ -55,33 +55,47 @@ std::string Summary(const job::TJobTotals& t, double seconds, bool scriptOnly) {
   return scriptOnly ? std::string(text) + " (script only: nothing was executed)" : text;
 }
 
-// The first Ctrl-C before the job starts ends the process at once: nothing has been
-// written to the destination, and a connection attempt may wait for a long time.
-// Once the job runs it asks the job to stop, as "Cancel Process" does.
+// The first Ctrl-C (or SIGTERM, SIGHUP) before the job starts ends the process at
+// once: nothing has been written to the destination, and a connection attempt may wait
+// for a long time. Once the job runs it asks the job to stop, as "Cancel Process" does.
 std::atomic<bool> JobStarted{false};
+std::atomic<int> StopSignal{0};
 
-void OnInterrupt(int) {
+void OnStopSignal(int sig) {
   if (!JobStarted) {
     static const char kText[] =
         "quillmark-cli: stopped before the job started; nothing was changed in the "
         "destination.\n";
     [[maybe_unused]] const ssize_t ignored = ::write(2, kText, sizeof kText - 1);
-    ::_exit(kExitStopped);
+    job::RemovePendingScriptTemporary();  // the check's own, made and removed at start
+    ::_exit(128 + sig);
   }
+  if (StopSignal != 0) {
+    // The second one ends the process at once, also while it waits for the database;
+    // a script write it cuts short leaves the old file, and no temporary beside it.
+    job::RemovePendingScriptTemporary();
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    sigaction(sig, &fallback, nullptr);
+    ::raise(sig);  // delivered when this handler returns
+    return;
+  }
+  StopSignal = sig;
   StopRequested = true;
 }
 
 }  // namespace
 
 void InstallInterruptHandler() {
-  static_assert(std::atomic<bool>::is_always_lock_free, "flags are read in a signal handler");
+  static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
+                "flags are read in a signal handler");
   struct sigaction action {};
-  action.sa_handler = OnInterrupt;
+  action.sa_handler = OnStopSignal;
   sigemptyset(&action.sa_mask);
-  // SA_RESETHAND: a second Ctrl-C ends the process at once, also while it waits for
-  // the database.
-  action.sa_flags = SA_RESTART | SA_RESETHAND;
-  sigaction(SIGINT, &action, nullptr);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&action.sa_mask, sig);
+  action.sa_flags = SA_RESTART;
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &action, nullptr);
 }
 
 void MarkJobStarted() {
@@ -93,7 +107,8 @@ void PrintUsageError(std::FILE* err, const std::string& what) {
   std::fflush(err);
 }
 
-int RunJobFromOptions(const TCliOptions& options, std::FILE* out, std::FILE* err) {
+int RunJobFromOptions(const TCliOptions& options, const std::string& errorLogPath,
+                      std::FILE* out, std::FILE* err) {
   const TProjectSettings settings = SettingsFor(options);
   TTerminalMessages messages(err);
   ui::ScopedMessages scopedMessages(messages);
@@ -101,13 +116,10 @@ int RunJobFromOptions(const TCliOptions& options, std::FILE* out, std::FILE* err
   view.SetTotalsKnown(IsAccessDialect(settings.SourceKind) ||
                       IsSQLServerDialect(settings.SourceKind));
 
-  CurrentSourceKind = settings.SourceKind;
-  CurrentDestKind = settings.DestKind;
-
   // The script file: never a database file, and creatable, before anything is opened.
   if (!options.script.empty()) {
     const std::string clash = job::ScriptFileClashMessage(options.script, options.source,
-                                                          options.dest);
+                                                          options.dest, errorLogPath);
     if (!clash.empty()) {
       messages.show(ui::MessageKind::Error, clash);
       return kExitCannotStart;
@@ -190,7 +202,7 @@ int RunJobFromOptions(const TCliOptions& options, std::FILE* out, std::FILE* err
 
   if (status != kExitOk) return status;
   // A Ctrl-C while the script was written came after the runner's last look at the flag.
-  if (totals.stopped || StopRequested) return kExitStopped;
+  if (totals.stopped || StopRequested) return StopSignal != 0 ? 128 + StopSignal : kExitStopped;
   // A script that could not be saved, an object that could not be created and a log
   // that could not be written are failures too, though no error line says so.
   const bool failed = !ErrorLog.empty() || totals.scriptFailed || totals.createFailed > 0 ||
@@ -211,7 +223,7 @@ int RunCli(const std::vector<std::string>& args, const std::string& programPath,
     std::fputs(UsageText().c_str(), out);
     return std::fflush(out) == 0 && !std::ferror(out) ? kExitOk : kExitCannotStart;
   }
-  const int status = RunJobFromOptions(options, out, err);
+  const int status = RunJobFromOptions(options, job::ErrorLogFileName(programPath), out, err);
   job::WriteErrorLogFile(programPath);
   return status;
 }

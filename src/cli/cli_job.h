@@ -17,9 +17,10 @@ inline constexpr int kExitUsage = 2;
 inline constexpr int kExitJobErrors = 3;
 inline constexpr int kExitStopped = 130;
 
-// Ctrl-C: before MarkJobStarted it ends the process with kExitStopped (the
-// destination untouched, a connection attempt abandoned); after it, it sets
-// StopRequested once, and a second Ctrl-C ends the process.
+// Ctrl-C, SIGTERM and SIGHUP: before MarkJobStarted one ends the process with 128 plus
+// its number (kExitStopped for Ctrl-C; the destination untouched, a connection attempt
+// abandoned); after it, the first sets StopRequested and the job ends with that status,
+// and a second ends the process by its signal.
 void InstallInterruptHandler();
 void MarkJobStarted();
 
@@ -28,8 +29,10 @@ void PrintUsageError(std::FILE* err, const std::string& what);
 
 // Runs the job the options describe and returns the exit status. Log and summary go
 // to out, messages and the progress line to err. Colours and the progress line are
-// used only when out or err is a terminal.
-int RunJobFromOptions(const TCliOptions& options, std::FILE* out, std::FILE* err);
+// used only when out or err is a terminal. errorLogPath is the error log file the
+// caller writes afterwards, which the script may not be.
+int RunJobFromOptions(const TCliOptions& options, const std::string& errorLogPath,
+                      std::FILE* out, std::FILE* err);
 
 // The whole program: parses the arguments after the program name, prints the usage for
 // --help or a bad command line, runs the job, and then writes the error log file named

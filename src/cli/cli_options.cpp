@@ -177,9 +177,8 @@ const std::string& UsageText() {
       "                     [--source-kind access|sqlserver|mysql] [--dest-kind "
       "access|sqlserver|mysql]\n"
       "                     [--objects NAME[,NAME...]] [--object NAME]... [--no-drop] [--no-create]\n"
-      "                     [--no-transfer]"
-      "                     [--no-update] [--limit N] [--replace-char TEXT] [--script FILE]\n"
-      "                     [--script-only] [--batch-rows N] [--quiet]\n"
+      "                     [--no-transfer] [--no-update] [--limit N] [--replace-char TEXT]\n"
+      "                     [--script FILE] [--script-only] [--batch-rows N] [--quiet]\n"
       "\n"
       "Copies the tables and views of the source into the destination: drops each one there,\n"
       "creates it, transfers its rows and updates them by primary key, with a process log on\n"
@@ -211,16 +210,18 @@ const std::string& UsageText() {
       "\n"
       "Before anything is changed the job refuses to start (exit status 1) when the source\n"
       "and the destination are the same database, when the script file is the source or\n"
-      "destination file or cannot be created, and when the destination is an Access file\n"
-      "(read only here) outside --script-only. Logging in waits at most the connection\n"
-      "string's Connect Timeout (default 30 s), each catalogue statement its Command\n"
-      "Timeout (default 30 s).\n"
+      "destination file or the error log file or cannot be created, and when the\n"
+      "destination is an Access file (read only here) outside --script-only. Logging in\n"
+      "waits at most the connection string's Connect Timeout (default 30 s); a MySQL data\n"
+      "source's answer to a statement, and each catalogue statement, at most its Command\n"
+      "Timeout (default 30 s; 0 waits for ever).\n"
       "\n"
       "Exit status: 0 the job ran without errors, 3 it ran with errors (a failed statement or\n"
       "row, an object not created, a lost connection, or a log that could not be written),\n"
       "1 it could not start,\n"
-      "2 bad arguments, 130 stopped by Ctrl-C, 70 internal error (a crash report file is\n"
-      "written and its path printed on standard error).\n";
+      "2 bad arguments, 130 stopped by Ctrl-C, 143 by SIGTERM, 129 by SIGHUP (each stops the\n"
+      "job as Ctrl-C does; a second one ends the program at once), 70 internal error (a\n"
+      "crash report file is written and its path printed on standard error).\n";
   return text;
 }
 

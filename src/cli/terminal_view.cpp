@@ -23,15 +23,6 @@ const char* AnsiColour(job::TLogColor c) {
   return nullptr;
 }
 
-std::string NormaliseLineEnds(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    out += text[i];
-  }
-  return out;
-}
 
 // The length of the well-formed UTF-8 character at the start of s, 0 when it is none.
 std::size_t Utf8Length(std::string_view s) {
@@ -83,6 +74,21 @@ std::string PrintableLine(std::string_view text) {
   return out;
 }
 
+// The provider's and the server's texts are in messages, and a hostile server chooses
+// those.
+std::string PrintableMessage(const std::string& text) {
+  std::string out;
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t nl = text.find('\n', start);
+    std::size_t end = nl == std::string::npos ? text.size() : nl;
+    if (nl != std::string::npos && end > start && text[end - 1] == '\r') --end;
+    out += PrintableLine(std::string_view(text).substr(start, end - start));
+    if (nl == std::string::npos) return out;
+    out += '\n';
+    start = nl + 1;
+  }
+}
 
 TTerminalView::TTerminalView(std::FILE* out, std::FILE* err, bool colour, bool progress, bool quiet)
     : out_(out), err_(err), colour_(colour), progress_(progress), quiet_(quiet) {}
@@ -147,12 +153,12 @@ void TTerminalMessages::show(ui::MessageKind kind, const std::string& text) {
   const char* prefix = kind == ui::MessageKind::Error     ? "error: "
                        : kind == ui::MessageKind::Warning ? "warning: "
                                                           : "";
-  std::fprintf(err_, "%s%s\n", prefix, NormaliseLineEnds(text).c_str());
+  std::fprintf(err_, "%s%s\n", prefix, PrintableMessage(text).c_str());
   std::fflush(err_);
 }
 
 bool TTerminalMessages::confirm(const std::string& text) {
-  std::fprintf(err_, "%s (answered No)\n", NormaliseLineEnds(text).c_str());
+  std::fprintf(err_, "%s (answered No)\n", PrintableMessage(text).c_str());
   return false;
 }
 

@@ -61,8 +61,11 @@ class TTerminalView : public job::TPanesView {
 // range that is no part of a UTF-8 character, which an 8-bit terminal would obey.
 std::string PrintableLine(std::string_view text);
 
+// A message as it is printed: each line (ended by LF or CR LF) as PrintableLine makes it.
+std::string PrintableMessage(const std::string& text);
+
 // Message boxes as lines on standard error: "error: ", "warning: " or nothing, then the
-// text with CR LF written as a plain line end. Confirmations are answered No.
+// text as PrintableMessage makes it. Confirmations are answered No.
 class TTerminalMessages : public ui::Messages {
  public:
   explicit TTerminalMessages(std::FILE* err) : err_(err) {}

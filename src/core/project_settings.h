@@ -64,6 +64,7 @@ class TProjectSettings {
 // The one instance for the program's life.
 TProjectSettings& ProjectSettings();
 
-// Process-wide current kinds: dkNone at start, written by every GO.
+// Process-wide current kinds: dkNone at start, written by every GO (FillSettings) and
+// nowhere else. Job code reads the kinds from the settings it is given.
 extern TDatabaseKind CurrentSourceKind;
 extern TDatabaseKind CurrentDestKind;

@@ -182,6 +182,12 @@ class TRunner {
   void ObjectPhases(TCorvaneObject& object);
   // True when the job must end now: a stop or a lost connection.
   bool Ended() const { return stopped_ || lost_; }
+  // Ended(), also taking a stop asked for since the last row: a job of empty tables,
+  // or one without row passes, reaches no row at which to notice it.
+  bool EndedBeforeObject() {
+    if (StopRequested) stopped_ = true;
+    return Ended();
+  }
   // Notes a failure; a lost connection ends the job.
   void Failed(const std::exception& e) {
     if (ado::IsConnectionLost(e)) lost_ = true;
@@ -256,7 +262,7 @@ TJobTotals TRunner::Run() {
     for (TCorvaneObject* o : chosen) (CreatedAsView(*o, s_) ? views : tables).push_back(o);
     remaining_ = static_cast<int>(chosen.size());
     Tables(tables);
-    if (!Ended()) Views(views);
+    if (!EndedBeforeObject()) Views(views);
     if (lost_) {
       totals_.connectionLost = true;
       totals_.skipped += remaining_;
@@ -375,7 +381,7 @@ void TRunner::Tables(const std::vector<TCorvaneObject*>& tables) {
         }
       } checksOn{*this, checksOff};
       for (TCorvaneObject* o : group.objects) {
-        if (Ended()) break;
+        if (EndedBeforeObject()) break;
         ObjectPhases(*o);
       }
     }
@@ -395,12 +401,12 @@ void TRunner::ObjectPhases(TCorvaneObject& object) {
 
 void TRunner::Views(const std::vector<TCorvaneObject*>& views) {
   for (TCorvaneObject* o : views) {
-    if (lost_) return;
+    if (EndedBeforeObject()) return;
     --remaining_;
     ++totals_.objects;
     if (s_.DropIfExist) DropPhase(*o);
   }
-  if (s_.CreateObject) {
+  if (s_.CreateObject && !EndedBeforeObject()) {
     // A view over another view fails until that one exists: try again while any succeeds.
     struct Pending {
       TCorvaneObject* object;
@@ -428,12 +434,14 @@ void TRunner::Views(const std::vector<TCorvaneObject*>& views) {
       }
       pending = std::move(failed);
     }
+    totals_.createFailed += static_cast<int>(pending.size());
     for (const Pending& p : pending) {
-      Log(Ts() + "Cannot create [" + p.object->ObjectName + "]. " + p.error);
+      Log(Ts() + kCannotCreate + p.object->ObjectName + "]. " + p.error);
       Script(p.statement);
       Script("");
     }
   }
+  if (Ended()) return;
   for (TCorvaneObject* o : views) {
     if (s_.TransferData)
       Log(Ts() + o->ObjectName + " is created as a view, its rows come from its tables: no "

@@ -1,8 +1,11 @@
 #include "job/script_file.h"
 
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +21,16 @@ namespace {
 
 [[noreturn]] void Fail(const std::string& path, int err) {
   throw std::runtime_error(path + ": " + std::strerror(err));
+}
+
+// The temporary file of the write in progress, where a signal handler can find it.
+char PendingTemp[4096];
+std::atomic<bool> HasPendingTemp{false};
+
+void NotePendingTemp(const std::string& path) {
+  if (path.size() >= sizeof PendingTemp) return;
+  std::memcpy(PendingTemp, path.c_str(), path.size() + 1);
+  HasPendingTemp = true;
 }
 
 struct FileCloser {
@@ -56,11 +69,20 @@ class TScriptTarget {
     const std::string dir = slash == std::string::npos ? std::string() : real_.substr(0, slash + 1);
     const std::string base = slash == std::string::npos ? real_ : real_.substr(slash + 1);
     temp_ = dir + "." + base + ".XXXXXX";
+    // A signal that ends the process must not come between the file's making and its
+    // noting.
+    sigset_t stops, before;
+    sigemptyset(&stops);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, sig);
+    pthread_sigmask(SIG_BLOCK, &stops, &before);
     const int fd = ::mkstemp(temp_.data());
+    const int err = errno;
+    if (fd >= 0) NotePendingTemp(temp_);
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
     if (fd < 0) {
       temp_.clear();
       // The reason of the file the user named, as opening it would give.
-      Fail(path_, errno);
+      Fail(path_, err);
     }
     file_.reset(::fdopen(fd, "wb"));
     if (!file_) {
@@ -91,6 +113,7 @@ class TScriptTarget {
     if (std::fclose(raw) != 0) Fail(path_, errno);
     if (!temp_.empty()) {
       if (std::rename(temp_.c_str(), real_.c_str()) != 0) Fail(path_, errno);
+      HasPendingTemp = false;
       temp_.clear();
     }
   }
@@ -98,6 +121,7 @@ class TScriptTarget {
  private:
   void Discard() {
     if (!temp_.empty()) ::unlink(temp_.c_str());
+    HasPendingTemp = false;
     temp_.clear();
   }
 
@@ -144,6 +168,11 @@ void CheckScriptFileCreatable(const std::string& path) {
   // now would wait for its reader.
   if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return;
   TScriptTarget target(path);  // its temporary file goes with it
+}
+
+void RemovePendingScriptTemporary() noexcept {
+  static_assert(std::atomic<bool>::is_always_lock_free, "read in a signal handler");
+  if (HasPendingTemp.exchange(false)) ::unlink(PendingTemp);
 }
 
 bool SaveScriptFile(const std::string& path, const TLineModel& scripts) {

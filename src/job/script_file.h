@@ -26,6 +26,10 @@ void WriteScriptFile(const std::string& path, const TLineModel& scripts);
 // file and removes it again. Leaves an existing file untouched.
 void CheckScriptFileCreatable(const std::string& path);
 
+// Removes the temporary file of a write (or check) in progress, if there is one: for
+// a signal handler that ends the process in the middle of it. Async-signal-safe.
+void RemovePendingScriptTemporary() noexcept;
+
 // WriteScriptFile followed by its message through ui: "Created scripts have saved to "
 // + path + "." (information), or "Cannot save generated scripts.", a line break and
 // the reason (error). Returns true when the file was written. Never throws.

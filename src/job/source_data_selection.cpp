@@ -253,7 +253,10 @@ bool TfrmSourceDataSelection::BuildSourceTree() {
   std::exception_ptr error;
   bool built = false;
   try {
-    built = job::BuildSourceTree(catalogue_, CurrentSourceKind, CurrentDestKind, tree_);
+    // The kinds of the job this window runs; without settings, those of no job yet.
+    const TDatabaseKind sourceKind = settings_ ? settings_->SourceKind : dkNone;
+    const TDatabaseKind destKind = settings_ ? settings_->DestKind : dkNone;
+    built = job::BuildSourceTree(catalogue_, sourceKind, destKind, tree_);
   } catch (...) {
     error = std::current_exception();
   }

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include "platform/ado/connection_string.h"
 
 namespace job {
@@ -28,9 +30,25 @@ std::string AccessFileOf(const std::string& connectionString) {
   return cs.value("Data Source");
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa {}, sb {};
+  if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0)
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  std::error_code ea, eb;
+  const std::filesystem::path pa = std::filesystem::weakly_canonical(a, ea);
+  const std::filesystem::path pb = std::filesystem::weakly_canonical(b, eb);
+  return !ea && !eb && pa == pb;
+}
+
 std::string ScriptFileClashMessage(const std::string& scriptPath,
                                    const std::string& sourceConnectionString,
-                                   const std::string& destConnectionString) {
+                                   const std::string& destConnectionString,
+                                   const std::string& errorLogPath) {
+  // Written after the script, the error log would replace it.
+  if (!errorLogPath.empty() && SameFile(scriptPath, errorLogPath))
+    return "The script file " + scriptPath +
+           " is the error log file; the error log written at the end would overwrite it. "
+           "Choose another script file.";
   struct stat script {};
   if (::stat(scriptPath.c_str(), &script) != 0) return {};  // a new file is no database
   const struct {
@@ -39,9 +57,7 @@ std::string ScriptFileClashMessage(const std::string& scriptPath,
   } sides[] = {{sourceConnectionString, "source"}, {destConnectionString, "destination"}};
   for (const auto& s : sides) {
     const std::string file = AccessFileOf(s.connectionString);
-    struct stat st {};
-    if (file.empty() || ::stat(file.c_str(), &st) != 0) continue;
-    if (st.st_dev == script.st_dev && st.st_ino == script.st_ino)
+    if (!file.empty() && SameFile(file, scriptPath))
       return "The script file " + scriptPath + " is the " + s.side +
              " database file; writing the script would overwrite it. Choose another script "
              "file.";

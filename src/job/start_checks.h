@@ -20,10 +20,16 @@ std::string SameDatabaseMessage(ado::Connection& source, ado::Connection& dest);
 // any other provider.
 std::string AccessFileOf(const std::string& connectionString);
 
-// A message when the script file is the source's or the destination's Access file
-// (the same file by device and inode, through any path or link); empty otherwise.
+// Whether two paths name one file: by device and inode where both exist (any path,
+// link or hard link), else by their absolute paths with links resolved.
+bool SameFile(const std::string& a, const std::string& b);
+
+// A message when the script file is the source's or the destination's Access file,
+// or the error log file when one is named (which is written after it); empty
+// otherwise.
 std::string ScriptFileClashMessage(const std::string& scriptPath,
                                    const std::string& sourceConnectionString,
-                                   const std::string& destConnectionString);
+                                   const std::string& destConnectionString,
+                                   const std::string& errorLogPath = {});
 
 }  // namespace job

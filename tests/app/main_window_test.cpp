@@ -379,6 +379,40 @@ TEST_F(MainWindow, TheSameDatabaseOnBothSidesIsRefusedBeforeTheCatalogueIsLoaded
   EXPECT_EQ(window.CurrentCatalogue(), nullptr);
 }
 
+TEST_F(MainWindow, TheScriptFileMayNotBeTheAccessSourceFile) {
+  Connect(TfrmMain::TSide::Source);
+  Connect(TfrmMain::TSide::Destination);
+  const fs::path dir = fs::temp_directory_path() / ("qm-clash-" + std::to_string(getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  const fs::path file = dir / "source.mdb";
+  fs::copy_file(TestDataDir() + "/testodbc.mdb", file);
+  fs::create_hard_link(file, dir / "hard.sql");
+  fs::create_symlink(file, dir / "soft.sql");
+  dm.cnnSource.setConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
+                                   file.string());
+  dm.cnnSource.open();
+  dm.cnnDest.attach(std::make_unique<ado::NullSession>());
+  std::vector<std::string> calls;
+  window.createSelectionWindow = [&] {
+    return std::make_unique<RecordingSelectionWindow>(calls, false);
+  };
+  window.chkSaveScripts->setChecked(true);
+  for (const fs::path& script : {dir / "hard.sql", dir / "soft.sql", dir / "." / "source.mdb"}) {
+    messages.entries.clear();
+    window.txtDestinationFileName->setText(QString::fromStdString(script.string()));
+    window.btnExecuteClick();
+    ASSERT_EQ(messages.entries.size(), 1u) << script;
+    EXPECT_EQ(messages.entries[0].kind, ui::MessageKind::Error);
+    EXPECT_EQ(messages.entries[0].text,
+              "The script file " + script.string() +
+                  " is the source database file; writing the script would overwrite it. Choose "
+                  "another script file.");
+  }
+  EXPECT_TRUE(calls.empty()) << "the job was set up";
+  fs::remove_all(dir);
+}
+
 TEST_F(MainWindow, GoHandsTheSelectionWindowItsInputsThenShowsItOrReportsTheTree) {
   Connect(TfrmMain::TSide::Source);
   Connect(TfrmMain::TSide::Destination);

@@ -112,8 +112,9 @@ void ClickCheckBox(QTreeWidget* tree, QTreeWidgetItem* item) {
 class SelectionWindow : public ::testing::Test {
  protected:
   void Build(TDatabaseKind source, TDatabaseKind dest) {
-    CurrentSourceKind = source;
-    CurrentDestKind = dest;
+    settings.SourceKind = source;
+    settings.DestKind = dest;
+    window.SetSettings(&settings);
     FillCatalogue(catalogue);
     window.SetCatalogue(&catalogue);
     ASSERT_TRUE(window.BuildSourceTree());
@@ -137,6 +138,7 @@ class SelectionWindow : public ::testing::Test {
 
   ui::RecordingMessages messages;
   ui::ScopedMessages scope{messages};
+  TProjectSettings settings;
   TCorvane catalogue;
   TfrmSourceDataSelection window;
   QTreeWidgetItem* tables = nullptr;
@@ -406,8 +408,6 @@ struct OneTableJob {
     settings.UpdateData = true;
     settings.SourceKind = dkAccess;
     settings.DestKind = dkMySQL;
-    CurrentSourceKind = dkAccess;
-    CurrentDestKind = dkMySQL;
     source.attach(std::make_unique<RowsSession>(rows));
     dest.attach(std::make_unique<ado::NullSession>());
     window.SetSettings(&settings);

@@ -51,6 +51,14 @@ std::unique_ptr<Session> OpenProviderSession(const std::string& connectionString
     std::string odbc = MsdasqlOdbcConnectionString(cs);
     if (timeouts.loginSeconds > 0)
       odbc += "CONN_TIMEOUT=" + std::to_string(timeouts.loginSeconds) + ";";
+    // Its query time-out is the server's max_statement_time, which a server that has
+    // stopped answering never applies: only a wait bounded on this side ends the wait
+    // for a catalogue statement. It bounds every statement's wait, as ADO's command
+    // time-out does.
+    if (timeouts.catalogueSeconds > 0) {
+      const std::string seconds = std::to_string(timeouts.catalogueSeconds);
+      odbc += "READ_TIMEOUT=" + seconds + ";WRITE_TIMEOUT=" + seconds + ";";
+    }
     return std::make_unique<odbc::OdbcSession>(odbc, timeouts);
   }
   if (base == "SQLOLEDB" || base == "SQLNCLI")

@@ -140,7 +140,6 @@ TEST_F(AppAgainstServer, WholeJobFromTheSelectionWindow) {
   settings.ReplaceChar = "_";
   settings.RecordLimit = -1;
   settings.SourceKind = settings.DestKind = dkMySQL;
-  CurrentSourceKind = CurrentDestKind = dkMySQL;
   TCorvane catalogue;
   catalogue.SetDBKind(dkMySQL);
   catalogue.SetConnection(&source);

@@ -6,10 +6,12 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -42,6 +44,7 @@ struct RunSetup {
   std::string program = QM_CLI_PATH;
   std::vector<int> closed;    // descriptors closed in the child (">&-")
   std::string stdoutFile;     // standard output goes there instead of a pipe
+  bool stdoutReaderGone = false;  // standard output is a pipe nobody reads (| head -1)
   bool stderrTerminal = false;  // standard error on a pseudo-terminal
   std::chrono::seconds deadline{100};
   // Sees the standard output read so far and may act on the child (send it signals).
@@ -66,6 +69,12 @@ Result RunProgram(const std::vector<std::string>& args, const std::string& dir,
     if (!setup.stdoutFile.empty()) {
       const int fd = open(setup.stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       dup2(fd, 1);
+    } else if (setup.stdoutReaderGone) {
+      int gone[2];
+      if (pipe(gone) != 0) _exit(125);
+      close(gone[0]);
+      dup2(gone[1], 1);
+      close(gone[1]);
     } else {
       dup2(out[1], 1);
     }
@@ -73,6 +82,9 @@ Result RunProgram(const std::vector<std::string>& args, const std::string& dir,
     for (int fd : {out[0], out[1], err[0], err[1]})
       if (fd > 2) close(fd);
     for (int fd : setup.closed) close(fd);
+    // As a shell starts it: this process's MySQL driver ignores SIGPIPE, and that
+    // would be inherited.
+    signal(SIGPIPE, SIG_DFL);
     if (chdir(dir.c_str()) != 0) _exit(126);
     std::vector<char*> argv{const_cast<char*>(setup.program.c_str())};
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -124,19 +136,25 @@ Result RunCli(const std::vector<std::string>& args, const std::string& dir,
   return RunProgram(args, dir, setup);
 }
 
+// A listening socket on 127.0.0.1 at a free port, which it stores in port.
+int ListenOnLoopback(int& port) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(fd, 8) != 0 ||
+      getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+    throw std::runtime_error("cannot listen on loopback");
+  port = ntohs(a.sin_port);
+  return fd;
+}
+
 // A server on loopback that accepts every connection and never says a word.
 class SilentServer {
  public:
   SilentServer() {
-    fd_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    if (bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(fd_, 8) != 0 ||
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
-      throw std::runtime_error("cannot listen on loopback");
-    port_ = ntohs(a.sin_port);
+    fd_ = ListenOnLoopback(port_);
     thread_ = std::thread([this] {
       while (!stop_) {
         pollfd p{fd_, POLLIN, 0};
@@ -163,6 +181,95 @@ class SilentServer {
   int port_ = 0;
   std::atomic<bool> stop_{false};
   std::atomic<int> accepted_{0};
+  std::vector<int> connections_;
+  std::thread thread_;
+};
+
+// A MySQL server on loopback with a script: it greets, takes any login, and then
+// either refuses it with an error text of its choosing or answers every statement with
+// OK until one names TABLES (the catalogue), which it never answers.
+class ScriptedServer {
+ public:
+  enum class Mode { kRefuseLogin, kStallAtCatalogue };
+  explicit ScriptedServer(Mode mode, std::string errorText = {})
+      : mode_(mode), errorText_(std::move(errorText)) {
+    fd_ = ListenOnLoopback(port_);
+    thread_ = std::thread([this] {
+      while (!stop_) {
+        if (!Readable(fd_)) continue;
+        const int c = accept(fd_, nullptr, nullptr);
+        if (c < 0) continue;
+        connections_.push_back(c);
+        Serve(c);
+      }
+    });
+  }
+  ~ScriptedServer() {
+    stop_ = true;
+    thread_.join();
+    for (int c : connections_) close(c);
+    close(fd_);
+  }
+  int port() const { return port_; }
+  bool stalled() const { return stalled_; }
+
+ private:
+  static std::string Packet(unsigned char seq, const std::string& body) {
+    std::string p(4, '\0');
+    p[0] = static_cast<char>(body.size() & 0xFF);
+    p[1] = static_cast<char>((body.size() >> 8) & 0xFF);
+    p[2] = static_cast<char>((body.size() >> 16) & 0xFF);
+    p[3] = static_cast<char>(seq);
+    return p + body;
+  }
+  static std::string Greeting() {
+    using namespace std::string_literals;
+    // Protocol 10, thread 7, the scramble in two parts, capabilities 0x000BA20D
+    // (4.1 protocol, secure connection, plugin auth, no TLS), utf8.
+    return Packet(0, "\x0a"s + "5.5.5-10.11.19-MariaDB"s + '\0' + "\x07\0\0\0"s + "abcdefgh"s +
+                         '\0' + "\x0d\xa2\x21\x02\x00\x0b\x00\x15"s + std::string(10, '\0') +
+                         "ijklmnopqrst"s + '\0' + "mysql_native_password"s + '\0');
+  }
+  static std::string Ok() { return std::string("\0\0\0\x02\0\0\0", 7); }
+  bool Readable(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    return poll(&p, 1, 50) > 0;
+  }
+  // One packet's body; false when the client has gone or the server is stopping.
+  bool Read(int c, std::string& body) {
+    while (!stop_ && !Readable(c)) {
+    }
+    unsigned char h[4];
+    if (stop_ || recv(c, h, 4, MSG_WAITALL) != 4) return false;
+    body.assign(h[0] | h[1] << 8 | h[2] << 16, '\0');
+    return body.empty() || recv(c, body.data(), body.size(), MSG_WAITALL) ==
+                               static_cast<ssize_t>(body.size());
+  }
+  void Send(int c, const std::string& bytes) { send(c, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
+  void Serve(int c) {
+    std::string body;
+    Send(c, Greeting());
+    if (!Read(c, body)) return;
+    if (mode_ == Mode::kRefuseLogin) {
+      Send(c, Packet(2, "\xff\x15\x04#28000" + errorText_));  // error 1045
+      return;
+    }
+    Send(c, Packet(2, Ok()));
+    while (Read(c, body)) {
+      if (body.find("TABLES") != std::string::npos) {
+        stalled_ = true;
+        return;  // kept open, never answered
+      }
+      Send(c, Packet(1, Ok()));
+    }
+  }
+
+  Mode mode_;
+  std::string errorText_;
+  int fd_ = -1;
+  int port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> stalled_{false};
   std::vector<int> connections_;
   std::thread thread_;
 };
@@ -299,6 +406,25 @@ TEST_F(Cli, TheScriptFileMayNotBeTheSourceFile) {
   EXPECT_TRUE(ReadFile(copy) == before) << "the source file was changed";
 }
 
+TEST_F(Cli, TheScriptFileMayNotBeTheErrorLogFile) {
+  // The error log is written after the script: the script would be lost, though the
+  // program said it was saved.
+  OnSource({"CREATE TABLE t (id INT PRIMARY KEY)"});
+  std::filesystem::create_directory(WorkDir() + "/sub");
+  const std::string hardLink = WorkDir() + "/hard.sql";
+  // The first before any error log exists, the others after the first run wrote one.
+  for (const std::string& script :
+       {std::string("quillmark-cli.log"), WorkDir() + "/sub/../quillmark-cli.log", hardLink}) {
+    if (script == hardLink) std::filesystem::create_hard_link(ErrorLogFile(), hardLink);
+    const Result r = Run(MySQLToMySQL({"--script", script}));
+    EXPECT_EQ(r.status, 1) << script << r.out << r.err;
+    EXPECT_EQ(r.err, "error: The script file " + script +
+                         " is the error log file; the error log written at the end would "
+                         "overwrite it. Choose another script file.\n");
+  }
+  EXPECT_EQ(DestTables(), "0");
+}
+
 TEST_F(Cli, AnAccessDestinationIsRefusedAsReadOnlyUnlessOnlyTheScriptIsWritten) {
   OnSource({"CREATE TABLE t (id INT PRIMARY KEY)"});
   const Result r = Run({"--source", kSourceString, "--dest", AccessString()});
@@ -353,6 +479,58 @@ TEST_F(Cli, AWriteErrorOnStandardOutputIsAFailure) {
   EXPECT_NE(RunProgram({"--help"}, WorkDir(), setup).status, 0);
 }
 
+TEST_F(Cli, AClosedPipeOnStandardOutputIsAWriteErrorAndTheScriptIsStillWritten) {
+  // An Access source to a script only: no MySQL driver is loaded, which would ignore
+  // the pipe's signal on its own.
+  const std::string script = WorkDir() + "/piped.sql";
+  RunSetup setup;
+  setup.stdoutReaderGone = true;
+  const Result r = RunProgram(
+      {"--source", AccessString(), "--dest-kind", "mysql", "--script-only", "--script", script},
+      WorkDir(), setup);
+  EXPECT_EQ(r.signal, 0);
+  EXPECT_EQ(r.status, 3) << r.err;
+  EXPECT_NE(r.err.find("quillmark-cli: cannot write the log to standard output: Broken pipe\n"),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(ReadFile(script).find("INSERT INTO `FPdev`"), std::string::npos);
+}
+
+TEST_F(Cli, AServerThatStallsAfterTheLoginEndsTheCatalogueWithAClearError) {
+  // It honours no time-out of its own: only a wait bounded by the client ends.
+  ScriptedServer stalling(ScriptedServer::Mode::kStallAtCatalogue);
+  AddDsn("qm_stalling", srcDb, stalling.port());
+  RunSetup setup;
+  setup.deadline = std::chrono::seconds(40);
+  const auto start = std::chrono::steady_clock::now();
+  const Result r = RunProgram(
+      {"--source", "Provider=MSDASQL.1;Data Source=qm_stalling;Command Timeout=2", "--dest",
+       kDestString},
+      WorkDir(), setup);
+  EXPECT_TRUE(stalling.stalled());
+  EXPECT_FALSE(r.timedOut);
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_TRUE(StartsWith(r.err, "error: Cannot get information from your database\n")) << r.err;
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+  EXPECT_EQ(DestTables(), "0");
+}
+
+TEST_F(Cli, AHostileServersMessageCannotDriveTheTerminal) {
+  // An OSC title, a clear screen, a C1 CSI and a lone invalid byte in a login error.
+  ScriptedServer refusing(ScriptedServer::Mode::kRefuseLogin,
+                          "denied \x1B]0;owned\x07 \x1B[2J \xC2\x9B" "31m end");
+  AddDsn("qm_refusing", srcDb, refusing.port());
+  const Result r =
+      Run({"--source", "Provider=MSDASQL.1;Data Source=qm_refusing", "--dest", kDestString});
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_TRUE(StartsWith(r.err, "error: Cannot connect to database.\n")) << r.err;
+  EXPECT_NE(r.err.find("denied \\x1B]0;owned\\x07 \\x1B[2J \\xC2\\x9B31m end\n"),
+            std::string::npos)
+      << r.err;
+  for (const char* raw : {"\x1B", "\x07", "\xC2\x9B"})
+    EXPECT_EQ(r.err.find(raw), std::string::npos) << r.err;
+}
+
 TEST_F(Cli, ASilentServerEndsTheLoginWithAClearError) {
   SilentServer silent;
   AddDsn("qm_silent", srcDb, silent.port());
@@ -377,30 +555,66 @@ TEST_F(Cli, ASilentServerEndsTheLoginWithAClearError) {
       << bad.err;
 }
 
-TEST_F(Cli, CtrlCWhileConnectingAbandonsTheAttemptAndLeavesTheDestinationAlone) {
+// Each signal a user stops a program with, by its exit status.
+const struct StopSignal {
+  int number;
+  int status;
+} kStopSignals[] = {{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}};
+
+TEST_F(Cli, AStopSignalWhileConnectingAbandonsTheAttemptAndLeavesTheDestinationAlone) {
   SilentServer silent;
   AddDsn("qm_silent", srcDb, silent.port());
   OnSource({"CREATE TABLE t (id INT PRIMARY KEY)"});
-  RunSetup setup;
-  setup.deadline = std::chrono::seconds(60);
-  bool sent = false;
-  setup.onTick = [&](pid_t pid) {
-    if (!sent && silent.accepted() > 0) {
-      kill(pid, SIGINT);
-      sent = true;
-    }
-  };
-  // The source is silent: the job waits in its login when the Ctrl-C comes.
-  const Result r = RunProgram({"--source", "Provider=MSDASQL.1;Data Source=qm_silent",
-                               "--dest", kDestString},
-                              WorkDir(), setup);
-  ASSERT_TRUE(sent);
-  EXPECT_FALSE(r.timedOut);
-  EXPECT_EQ(r.status, 130);
-  EXPECT_EQ(r.err,
-            "quillmark-cli: stopped before the job started; nothing was changed in the "
-            "destination.\n");
+  for (const StopSignal& sig : kStopSignals) {
+    RunSetup setup;
+    setup.deadline = std::chrono::seconds(60);
+    const int before = silent.accepted();
+    bool sent = false;
+    setup.onTick = [&](pid_t pid) {
+      if (!sent && silent.accepted() > before) {
+        kill(pid, sig.number);
+        sent = true;
+      }
+    };
+    // The source is silent: the job waits in its login when the signal comes.
+    const Result r = RunProgram({"--source", "Provider=MSDASQL.1;Data Source=qm_silent",
+                                 "--dest", kDestString},
+                                WorkDir(), setup);
+    ASSERT_TRUE(sent) << sig.number;
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.status, sig.status) << sig.number;
+    EXPECT_EQ(r.err,
+              "quillmark-cli: stopped before the job started; nothing was changed in the "
+              "destination.\n");
+  }
   EXPECT_EQ(DestTables(), "0");
+}
+
+TEST_F(Cli, AStopSignalEndsAJobWithoutRowsAtTheNextObject) {
+  // No row is read when no phase reads one: the stop must be seen between objects.
+  constexpr int kTables = 150;
+  for (int i = 0; i < kTables; ++i)
+    OnSource({"CREATE TABLE e" + std::to_string(i) + " (id INT PRIMARY KEY)"});
+  for (const StopSignal& sig : kStopSignals) {
+    bool sent = false;
+    const Result r = RunCli(MySQLToMySQL({"--no-transfer", "--no-update"}), WorkDir(),
+                            [&](const std::string& out, pid_t pid) {
+                              if (!sent && out.find("] created.") != std::string::npos) {
+                                kill(pid, sig.number);
+                                sent = true;
+                              }
+                            });
+    ASSERT_TRUE(sent) << r.out << r.err;
+    EXPECT_EQ(r.status, sig.status) << sig.number << r.err;
+    const Lines out = SplitLines(r.out);
+    ASSERT_GE(out.size(), 2u);
+    EXPECT_EQ(out[out.size() - 2], "Process stoppe by USER") << sig.number;
+    const int created = static_cast<int>(
+        std::count_if(out.begin(), out.end(), [](const std::string& l) {
+          return l.find("] created.") != std::string::npos;
+        }));
+    EXPECT_LT(created, kTables / 2) << sig.number;
+  }
 }
 
 TEST_F(Cli, QuietPrintsOnlyErrorLinesAndTheSummary) {
@@ -458,6 +672,17 @@ TEST_F(Cli, AnObjectThatCannotBeCreatedIsAFailure) {
   const Result first = Run(MySQLToMySQL({"--quiet"}));
   EXPECT_EQ(first.status, 0) << first.out;
   EXPECT_NE(first.out.find(" 0 failed, 0 not created, "), std::string::npos) << first.out;
+}
+
+TEST_F(Cli, AViewThatCannotBeCreatedIsAFailureToo) {
+  // Its table is not chosen, so the destination has nothing for it to select from.
+  OnSource({"CREATE TABLE base (id INT PRIMARY KEY)", "CREATE VIEW v AS SELECT id FROM base"});
+  const Result r = Run(MySQLToMySQL({"--object", "v", "--quiet"}));
+  EXPECT_EQ(r.status, 3) << r.out << r.err;
+  const Lines out = SplitLines(r.out);
+  ASSERT_EQ(out.size(), 2u) << r.out;
+  EXPECT_NE(out[0].find(" : Cannot create [v]. "), std::string::npos) << out[0];
+  EXPECT_NE(out[1].find(" 0 failed, 1 not created, "), std::string::npos) << out[1];
 }
 
 TEST_F(Cli, AnUnclosedQuoteInAConnectionStringIsRefusedNamingItsKey) {
@@ -601,6 +826,67 @@ TEST_F(Cli, CtrlCWhileTheScriptIsWrittenLeavesItWholeAndExits130) {
   for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(WorkDir()))
     files += e.is_regular_file() ? 1 : 0;
   EXPECT_LE(files, 3);  // the script, the error log, and a temporary of a killed run
+}
+
+TEST_F(Cli, ASecondCtrlCInTheMiddleOfTheScriptWriteKeepsTheOldFileAndNoTemporary) {
+  // Few rows, but a script of 24 MB: long to write.
+  OnSource({"CREATE TABLE big (id INT PRIMARY KEY, v MEDIUMTEXT)",
+            "INSERT INTO big SELECT seq, REPEAT('x', 40000) FROM seq_1_to_600"});
+  const std::string script = WorkDir() + "/big.sql";
+  std::ofstream(script) << "OLD";
+  // The first Ctrl-C when the last pass has ended: the script is written all the same.
+  // The temporary beside the script is made twice, by the check at start and for the
+  // write: the second Ctrl-C goes the moment the second appears.
+  const int watch = inotify_init1(IN_CLOEXEC);
+  ASSERT_GE(watch, 0);
+  ASSERT_GE(inotify_add_watch(watch, WorkDir().c_str(), IN_CREATE), 0);
+  std::atomic<pid_t> child{0};
+  std::atomic<bool> sent{false};
+  std::atomic<bool> first{false};
+  std::thread watcher([&] {
+    int temporaries = 0;
+    alignas(inotify_event) char buf[4096];
+    for (;;) {
+      const ssize_t n = read(watch, buf, sizeof buf);
+      if (n <= 0) return;
+      for (char* p = buf; p < buf + n;) {
+        const auto* e = reinterpret_cast<const inotify_event*>(p);
+        if (e->len > 0 && StartsWith(e->name, ".big.sql.") && ++temporaries == 2) {
+          if (!first.exchange(true)) {
+            kill(child, SIGINT);
+            usleep(2000);  // two pending signals of one kind would be one
+          }
+          kill(child, SIGINT);
+          sent = true;
+          return;
+        }
+        p += sizeof(inotify_event) + e->len;
+      }
+    }
+  });
+  RunSetup setup;
+  setup.onTick = [&](pid_t pid) { child = pid; };
+  setup.onOutput = [&](const std::string& out, pid_t pid) {
+    if (out.find("insert failed.") != std::string::npos && !first.exchange(true))
+      kill(pid, SIGINT);
+  };
+  const Result r = RunProgram(MySQLToMySQL({"--script", script, "--no-update"}), WorkDir(), setup);
+  if (!sent) {
+    // The run ended without a second temporary: wake the watcher.
+    std::ofstream(WorkDir() + "/.big.sql.end");
+    std::ofstream(WorkDir() + "/.big.sql.end2");
+  }
+  watcher.join();
+  close(watch);
+  ASSERT_TRUE(sent) << r.out << r.err;
+  EXPECT_EQ(r.signal, SIGINT) << r.status << r.err;
+  // Cut short, or (too late to cut) done whole.
+  const std::string text = ReadFile(script);
+  EXPECT_TRUE(text == "OLD" || text.substr(text.size() - 2) == "\r\n");
+  for (const auto& e : std::filesystem::directory_iterator(WorkDir()))
+    EXPECT_FALSE(StartsWith(e.path().filename().string(), ".big.sql.") &&
+                 e.path().filename().string().rfind(".end") == std::string::npos)
+        << "left behind: " << e.path();
 }
 
 TEST_F(Cli, ASecondCtrlCEndsAProcessThatIsWaitingForTheDatabase) {

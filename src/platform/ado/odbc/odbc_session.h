@@ -17,7 +17,9 @@ enum class Dialect { MySQL, SQLServer, Other };
 // How long a session waits for a silent server, in seconds; 0 waits for ever.
 struct Timeouts {
   unsigned loginSeconds = 30;      // connecting and logging in
-  unsigned catalogueSeconds = 30;  // each schema rowset's statement
+  // Each schema rowset's statement; for a MySQL data source also every wait for an
+  // answer (the driver's read and write time-outs).
+  unsigned catalogueSeconds = 30;
 };
 
 class OdbcSession : public Session {
