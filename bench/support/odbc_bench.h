@@ -1,9 +1,13 @@
-// What the benchmarks' bare ODBC loops share: timing, and stopping at the first
-// failure with the driver's message.
+// What the benchmarks share: timing, one side run in a child process so its peak
+// memory is its own, and (for the bare ODBC loops) stopping at the first failure with
+// the driver's message.
 #pragma once
 
 #include <sql.h>
 #include <sqlext.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -33,4 +37,39 @@ inline SQLHDBC OdbcConnect(SQLHENV env, const char* connectionString) {
                       SQL_DRIVER_NOPROMPT),
      "connect", SQL_HANDLE_DBC, dbc);
   return dbc;
+}
+
+struct Measure {
+  double seconds;
+  double peakMB;
+  double cpuSeconds;  // user and system time of the process itself, without the server's
+};
+
+// Runs one side in a child process: its time through a pipe, its peak memory and CPU
+// time from wait4 (for a pipeline, the largest of its programs' peaks).
+template <typename F>
+Measure InChild(F side) {
+  int fds[2];
+  if (pipe(fds) != 0) std::exit(1);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(fds[0]);
+    const double s = side();
+    if (write(fds[1], &s, sizeof s) != sizeof s) _exit(1);
+    _exit(0);
+  }
+  close(fds[1]);
+  double s = 0;
+  const bool got = read(fds[0], &s, sizeof s) == sizeof s;
+  close(fds[0]);
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  if (!got || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "a benchmark run failed\n");
+    std::exit(1);
+  }
+  const double cpu = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
+                     usage.ru_stime.tv_usec / 1e6;
+  return {s, usage.ru_maxrss / 1024.0, cpu};
 }

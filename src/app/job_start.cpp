@@ -43,6 +43,7 @@ void FillSettings(const TMainWindowChoices& c, std::int32_t recordLimit, TProjec
   s.SetTransferData(c.transferData);
   s.SetUpdateData(c.updateData);
   s.SetSaveScripts(c.saveScripts);
+  s.SetBatchRows(c.fastTransfer ? kFastTransferRows : 0);
   s.SetReplaceChar(c.replaceChar);
   s.SetSourceKind(KindFromListIndex(c.sourceIndex));
   s.SetDestKind(KindFromListIndex(c.destIndex));

@@ -20,6 +20,7 @@ struct TMainWindowChoices {
   bool transferData = true;
   bool updateData = true;
   bool saveScripts = true;
+  bool fastTransfer = false;
   std::string replaceChar;
   int sourceIndex = 0;
   int destIndex = 0;
@@ -33,7 +34,11 @@ std::optional<std::int32_t> CheckRecordLimit(const std::string& text, int select
 
 extern const char* const kLimitationWarning;
 
-// Fills the settings in GO's order and stores the two kinds as the current kinds.
+// The group size of the main window's "Fast transfer".
+inline constexpr std::int32_t kFastTransferRows = 1000;
+
+// Fills the settings in GO's order and stores the two kinds as the current kinds;
+// "Fast transfer" sends groups of kFastTransferRows rows, row by row without it.
 // ScriptFileName is left alone: GO sets it only after the connection checks.
 void FillSettings(const TMainWindowChoices& choices, std::int32_t recordLimit,
                   TProjectSettings& settings);

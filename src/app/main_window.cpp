@@ -72,7 +72,10 @@ TDatabaseKind KindOfList(const QComboBox* list) {
 }  // namespace
 
 TfrmMain::TfrmMain(TdmMain& dataModule, TProjectSettings& settings, QWidget* parent)
-    : QWidget(parent), dm_(dataModule), settings_(settings) {
+    : QWidget(parent),
+      dm_(dataModule),
+      settings_(settings),
+      start_(settings, dataModule.cnnSource, dataModule.cnnDest) {
   setWindowTitle(QStringLiteral("Corvane - Quillmark"));
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
@@ -179,7 +182,13 @@ TfrmMain::TfrmMain(TdmMain& dataModule, TProjectSettings& settings, QWidget* par
   cmbLimitations->addItems({"All Records", "10", "20", "30", "40", "50", "100", "200", "300", "400",
                             "500", "1000", "5000", "10000"});
   cmbLimitations->setCurrentIndex(0);
-  (new QVBoxLayout(grpLimit))->addWidget(cmbLimitations);
+  chkFastTransfer = new QCheckBox(QStringLiteral("Fast transfer"));
+  chkFastTransfer->setToolTip(
+      QStringLiteral("Rows go in groups of 1000, one transaction each; a failing group is "
+                     "written again row by row. Not for an Access destination."));
+  auto* limitRow = new QHBoxLayout(grpLimit);
+  limitRow->addWidget(cmbLimitations, 1);
+  limitRow->addWidget(chkFastTransfer);
 
   grpReplacement = new QGroupBox(QStringLiteral("Replace \"Non-Support\" char with.  "));
   cmbReplaceChar = new QComboBox;
@@ -320,6 +329,7 @@ void TfrmMain::RunJobStart() {
   choices.transferData = chkTransferData->isChecked();
   choices.updateData = chkUpdateData->isChecked();
   choices.saveScripts = chkSaveScripts->isChecked();
+  choices.fastTransfer = chkFastTransfer->isChecked();
   choices.replaceChar = cmbReplaceChar->currentText().toStdString();
   choices.sourceIndex = cmbSource->currentIndex();
   choices.destIndex = cmbDest->currentIndex();
@@ -335,11 +345,7 @@ void TfrmMain::RunJobStart() {
   }
 
   // 4. A new catalogue replaces the current one.
-  catalogue_.reset();
-  catalogue_ = std::make_unique<TCorvane>();
-  catalogue_->ClearDBInfo();
-  catalogue_->SetDBKind(settings_.SourceKind);
-  catalogue_->SetConnection(&dm_.cnnSource);
+  start_.NewCatalogue();
 
   // 5. Script file.
   if (chkSaveScripts->isChecked()) {
@@ -362,14 +368,14 @@ void TfrmMain::RunJobStart() {
   }
 
   // 6. Catalogue; the loader shows its own message.
-  if (!catalogue_->LoadDBInfo()) return;
+  if (!start_.LoadCatalogue()) return;
 
   // 7. to 9. The selection window, destroyed however it ends.
   std::unique_ptr<TSelectionWindow> window = createSelectionWindow();
   window->SetSettings(&settings_);
-  window->SetSourceConnection(catalogue_->Connection);
+  window->SetSourceConnection(start_.Catalogue()->Connection);
   window->SetDestConnection(&dm_.cnnDest);
-  window->SetCatalogue(catalogue_.get());
+  window->SetCatalogue(start_.Catalogue());
   if (window->BuildSourceTree()) {
     if (!settings_.SaveScripts) window->CollapseScripts();
     window->ShowModal();

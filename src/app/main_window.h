@@ -8,6 +8,7 @@
 
 #include "catalog/corvane.h"
 #include "core/project_settings.h"
+#include "job/job_start.h"
 #include "job/selection_window.h"
 
 class QCheckBox;
@@ -39,7 +40,7 @@ class TfrmMain : public QWidget {
   std::function<int(TDatabaseKind kind, ado::Connection& connection)> runConnectionSetup;
 
   // The current catalogue; null before the first GO that gets that far.
-  TCorvane* CurrentCatalogue() const { return catalogue_.get(); }
+  TCorvane* CurrentCatalogue() const { return start_.Catalogue(); }
 
   // Controls, named as the system names them.
   QComboBox* cmbSource;
@@ -55,6 +56,7 @@ class TfrmMain : public QWidget {
   QCheckBox* chkTransferData;
   QCheckBox* chkUpdateData;
   QComboBox* cmbLimitations;
+  QCheckBox* chkFastTransfer;
   QGroupBox* grpReplacement;
   QComboBox* cmbReplaceChar;
   QCheckBox* chkSaveScripts;
@@ -86,6 +88,7 @@ class TfrmMain : public QWidget {
   TdmMain& dm_;
   TProjectSettings& settings_;
   QWidget* about_ = nullptr;
-  std::unique_ptr<TCorvane> catalogue_;
+  // Owns the current catalogue.
+  job::TJobStart start_;
   bool shown_ = false;
 };

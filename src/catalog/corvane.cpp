@@ -33,12 +33,12 @@ void TCorvane::SelectAllChildObject(bool select) {
 
 int TCorvane::TableCount() const {
   int n = 0;
-  for (const auto& o : Objects) n += o.ObjectKind == 0;
+  for (const auto& o : Objects) n += o.ObjectKind == okTable;
   return n;
 }
 
 int TCorvane::ViewCount() const {
   int n = 0;
-  for (const auto& o : Objects) n += o.ObjectKind == 1;
+  for (const auto& o : Objects) n += o.ObjectKind == okView;
   return n;
 }

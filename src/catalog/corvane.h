@@ -107,10 +107,17 @@ class TOwnedList {
   Vec items_;
 };
 
+// What the loader makes of an object's reported table type. ObjectKind keeps the byte
+// (stored and compared as a number elsewhere); these are its values.
+enum TObjectKind : std::uint8_t {
+  okTable = 0,   // table type exactly "TABLE"
+  okView = 1,    // any other reported type
+  okNoType = 3,  // none reported
+};
+
 class TCorvaneObject {
  public:
-  // 0: table type exactly "TABLE"; 1: any other reported type; 3: none reported.
-  std::uint8_t ObjectKind = 0;
+  std::uint8_t ObjectKind = okTable;
   TOwnedList<TCorvaneIndex> Indexes;
   TOwnedList<TCorvaneField> Fields;
   std::string SchemaName;

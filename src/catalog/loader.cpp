@@ -18,20 +18,30 @@ std::string TextOf(const ado::Variant& v) {
   return v.isNull() ? std::string() : ado::VariantToText(v);
 }
 
-bool IsMySQLKind(TDatabaseKind kind) {
-  return kind == dkMySQL;
-}
 bool IsServerKind(TDatabaseKind kind) {
-  return kind == 2 || kind == 3 || kind == dkMySQL;
+  return IsSQLServerDialect(kind) || IsMySQLDialect(kind);
 }
 
-// The restrictions of a rowset of `count` entries: the object's schema at 1 when it
-// has one (so tables of one name in two schemas stay apart), its name at nameAt.
-std::vector<ado::Variant> ObjectRestrictions(const TCorvaneObject& o, std::size_t count,
-                                             std::size_t nameAt) {
-  std::vector<ado::Variant> r(count);
-  if (!o.SchemaName.empty()) r[1] = o.SchemaName;
-  r[nameAt] = o.ObjectName;
+// A schema rowset's restrictions in OLE DB's order: how many there are and where the
+// object's name goes. The schema is always the second.
+struct TRestrictionPositions {
+  std::size_t count;
+  std::size_t nameAt;
+};
+constexpr std::size_t kSchemaRestriction = 1;
+// TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, COLUMN_NAME.
+constexpr TRestrictionPositions kColumnsOfTable{4, 2};
+// TABLE_CATALOG, TABLE_SCHEMA, INDEX_NAME, TYPE, TABLE_NAME.
+constexpr TRestrictionPositions kIndexesOfTable{5, 4};
+// TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME.
+constexpr TRestrictionPositions kViewByName{3, 2};
+
+// The object's schema when it has one (so tables of one name in two schemas stay
+// apart) and its name.
+std::vector<ado::Variant> ObjectRestrictions(const TCorvaneObject& o, TRestrictionPositions at) {
+  std::vector<ado::Variant> r(at.count);
+  if (!o.SchemaName.empty()) r[kSchemaRestriction] = o.SchemaName;
+  r[at.nameAt] = o.ObjectName;
   return r;
 }
 
@@ -123,10 +133,10 @@ bool TCorvane::LoadDBInfo() {
       const ado::Variant& type = typeAt < 0 ? none : tables->value(typeAt);
       if (!type.isNull()) {
         object->TableType = ado::VariantToText(type);
-        object->ObjectKind = object->TableType == "TABLE" ? 0 : 1;
+        object->ObjectKind = object->TableType == "TABLE" ? okTable : okView;
       } else {
         object->TableType.clear();
-        object->ObjectKind = 3;
+        object->ObjectKind = okNoType;
       }
       object->Connection = Connection;
       // An object whose columns fail to load is still listed with what was read.
@@ -154,10 +164,10 @@ bool TCorvaneObject::InitialADODBObject(ado::Connection* connection) {
     return false;
   }
   try {
-    ViewDefinition = ObjectKind == 1 ? GetViewDefinition() : std::string();
+    ViewDefinition = ObjectKind == okView ? GetViewDefinition() : std::string();
 
     auto columns =
-        connection->openSchema(ado::SchemaRowset::Columns, ObjectRestrictions(*this, 4, 2));
+        connection->openSchema(ado::SchemaRowset::Columns, ObjectRestrictions(*this, kColumnsOfTable));
     const int nameAt = columns->fieldIndex("COLUMN_NAME");
     const int typeAt = columns->fieldIndex("DATA_TYPE");
     const int lengthAt = columns->fieldIndex("CHARACTER_MAXIMUM_LENGTH");
@@ -203,7 +213,7 @@ bool TCorvaneObject::InitialADODBObject(ado::Connection* connection) {
     }
 
     auto indexes =
-        connection->openSchema(ado::SchemaRowset::Indexes, ObjectRestrictions(*this, 5, 4));
+        connection->openSchema(ado::SchemaRowset::Indexes, ObjectRestrictions(*this, kIndexesOfTable));
     if (indexes->recordCount() > 0) {
       std::vector<std::string> names;
       for (indexes->first(); !indexes->eof(); indexes->next()) {
@@ -250,14 +260,14 @@ bool TCorvaneObject::InitialADODBObject(ado::Connection* connection) {
 }
 
 std::string TCorvaneObject::GetViewDefinition() {
-  if (DBKind < 2) {
-    auto views = Connection->openSchema(ado::SchemaRowset::Views, ObjectRestrictions(*this, 3, 2));
+  if (IsAccessDialect(DBKind)) {
+    auto views = Connection->openSchema(ado::SchemaRowset::Views, ObjectRestrictions(*this, kViewByName));
     views->first();
     if (views->eof()) return {};
     return TextOf(views->value("VIEW_DEFINITION"));
   }
   if (!IsServerKind(DBKind)) return {};
-  const bool mysql = IsMySQLKind(DBKind);
+  const bool mysql = IsMySQLDialect(DBKind);
   std::string sql = "SELECT * FROM INFORMATION_SCHEMA.VIEWS WHERE TABLE_NAME = " +
                     text::SqlTextLiteral(ObjectName, mysql);
   // Only this database's view (MySQL) or this schema's (SQL Server) may supply the

@@ -12,10 +12,10 @@
 #include "catalog/corvane.h"
 #include "cli/terminal_view.h"
 #include "job/job_runner.h"
+#include "job/job_start.h"
 #include "job/log_time.h"
 #include "job/process_state.h"
 #include "job/script_file.h"
-#include "job/source_tree.h"
 #include "job/start_checks.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/null_session.h"
@@ -135,13 +135,12 @@ int RunJobFromOptions(const TCliOptions& options, const std::string& errorLogPat
   }
 
   ado::Connection source(options.source);
-  TCorvane catalogue;
-  catalogue.SetDBKind(settings.SourceKind);
-  catalogue.SetConnection(&source);
-  // Shows its own message ("Cannot connect to database." and the provider's text).
-  if (!catalogue.LoadDBInfo()) return kExitCannotStart;
-
   ado::Connection dest(options.dest);
+  job::TJobStart jobStart(settings, source, dest);
+  jobStart.NewCatalogue();
+  // Shows its own message ("Cannot connect to database." and the provider's text).
+  if (!jobStart.LoadCatalogue()) return kExitCannotStart;
+
   if (options.scriptOnly) {
     dest.attach(std::make_unique<ado::NullSession>());
   } else {
@@ -165,8 +164,8 @@ int RunJobFromOptions(const TCliOptions& options, const std::string& errorLogPat
 
   job::TSourceTree tree;
   try {
-    job::BuildSourceTree(&catalogue, settings.SourceKind, settings.DestKind, tree);
-    KeepNamedObjects(catalogue, options.objects);
+    jobStart.BuildTree(tree);
+    KeepNamedObjects(*jobStart.Catalogue(), options.objects);
   } catch (const TUsageError& e) {
     PrintUsageError(err, e.what());
     return kExitUsage;
@@ -187,7 +186,7 @@ int RunJobFromOptions(const TCliOptions& options, const std::string& errorLogPat
   job::TJobTotals totals;
   int status = kExitOk;
   try {
-    totals = job::RunJob(settings, source, dest, catalogue, view);
+    totals = jobStart.Run(view);
   } catch (const std::exception& e) {
     view.EndProgress();
     messages.show(ui::MessageKind::Error, e.what());

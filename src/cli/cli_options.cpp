@@ -17,14 +17,15 @@ TDatabaseKind ParseKind(const std::string& option, const std::string& value) {
   throw TUsageError(option + " must be access, sqlserver or mysql, not \"" + value + "\"");
 }
 
-std::int32_t ParseLimit(const std::string& value) {
+// A whole number of rows from low to high, all of the value's text.
+std::int32_t ParseRows(const std::string& option, const std::string& value, std::int32_t low,
+                       std::int32_t high) {
   std::int32_t n = 0;
   const char* end = value.data() + value.size();
   auto [p, ec] = std::from_chars(value.data(), end, n);
-  if (value.empty() || ec != std::errc() || p != end || n < 0)
-    throw TUsageError("--limit needs a whole number of rows from 0 to " +
-                      std::to_string(std::numeric_limits<std::int32_t>::max()) + ", not \"" +
-                      value + "\"");
+  if (value.empty() || ec != std::errc() || p != end || n < low || n > high)
+    throw TUsageError(option + " needs a whole number of rows from " + std::to_string(low) +
+                      " to " + std::to_string(high) + ", not \"" + value + "\"");
   return n;
 }
 
@@ -99,7 +100,9 @@ TCliOptions ParseArguments(const std::vector<std::string>& args) {
     } else if (name == "--no-update") {
       flag(o.update, false);
     } else if (name == "--limit") {
-      o.limit = ParseLimit(value());
+      o.limit = ParseRows(name, value(), 0, std::numeric_limits<std::int32_t>::max());
+    } else if (name == "--batch-rows") {
+      o.batchRows = ParseRows(name, value(), 1, kMaxBatchRows);
     } else if (name == "--replace-char") {
       o.replaceChar = value();
     } else if (name == "--script") {
@@ -169,6 +172,7 @@ TProjectSettings SettingsFor(const TCliOptions& options) {
   s.SourceKind = SourceKindOf(options);
   s.DestKind = DestKindOf(options);
   s.ScriptFileName = options.script;
+  s.BatchRows = options.batchRows;
   return s;
 }
 
@@ -179,7 +183,7 @@ const std::string& UsageText() {
       "access|sqlserver|mysql]\n"
       "                     [--objects NAME[,NAME...]] [--object NAME]... [--no-drop] [--no-create]\n"
       "                     [--no-transfer] [--no-update] [--limit N] [--replace-char TEXT]\n"
-      "                     [--script FILE] [--script-only] [--quiet]\n"
+      "                     [--script FILE] [--script-only] [--batch-rows N] [--quiet]\n"
       "\n"
       "Copies the tables and views of the source into the destination: drops each one there,\n"
       "creates it, transfers its rows and updates them by primary key, with a process log on\n"
@@ -202,6 +206,10 @@ const std::string& UsageText() {
       "  --script FILE        save every generated statement to FILE\n"
       "  --script-only        execute nothing: write the script a real job would generate for\n"
       "                       the destination kind (needs --script; --dest may be left out)\n"
+      "  --batch-rows N       fast transfer: rows go in groups of N, one transaction each, as\n"
+      "                       multi-row INSERTs; the update pass commits once per N rows. A\n"
+      "                       failing group is written again row by row. Toward MySQL and SQL\n"
+      "                       Server only; an Access destination is written row by row\n"
       "  --quiet              print only error lines and the summary\n"
       "  --help               print this text\n"
       "\n"

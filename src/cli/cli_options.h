@@ -24,6 +24,8 @@ struct TCliOptions {
   bool transfer = true;
   bool update = true;
   std::int32_t limit = 0;
+  // --batch-rows: 0 row by row, else the fast transfer's group size.
+  std::int32_t batchRows = 0;
   // The first replacement text the main window offers.
   std::string replaceChar = "_";
   std::string script;  // saving the script is on when a file is named
@@ -31,6 +33,9 @@ struct TCliOptions {
   bool quiet = false;
   bool help = false;
 };
+
+// The largest --batch-rows: a group's rows are held in memory until they are sent.
+inline constexpr std::int32_t kMaxBatchRows = 100000;
 
 // A command line that cannot run; the text says what is wrong with it.
 class TUsageError : public std::runtime_error {

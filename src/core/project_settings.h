@@ -44,6 +44,9 @@ class TProjectSettings {
   bool CreateObject = false;
   bool SaveScripts = false;
   std::string ScriptFileName;
+  // 0: rows are written one by one. Above 0, the fast transfer: the transfer pass sends
+  // that many rows in one transaction, the update pass commits once per that many.
+  std::int32_t BatchRows = 0;
 
   void SetUpdateData(bool v) { UpdateData = v; }
   void SetTransferData(bool v) { TransferData = v; }
@@ -55,6 +58,7 @@ class TProjectSettings {
   void SetCreateObject(bool v) { CreateObject = v; }
   void SetSaveScripts(bool v) { SaveScripts = v; }
   void SetScriptFileName(const std::string& v) { ScriptFileName = v; }
+  void SetBatchRows(std::int32_t v) { BatchRows = v; }
 };
 
 // The one instance for the program's life.

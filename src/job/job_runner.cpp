@@ -5,7 +5,9 @@
 
 #include <cctype>
 #include <exception>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,16 +31,6 @@ bool IsCannotCreateLine(std::string_view line) {
   // The timestamp and " : " come first.
   return at != std::string_view::npos && at >= 3 && line.substr(at - 3, 3) == " : " &&
          line.substr(0, at - 3).find(" : ") == std::string_view::npos;
-}
-
-std::string SourceSelect(const TCorvaneObject& object, const TProjectSettings& settings) {
-  std::string idQuote, textQuote;
-  GetQuoteChars(settings.SourceKind, idQuote, textQuote);
-  // Exactly as the catalogue holds it: a trimmed " x" would read the table x.
-  std::string name = EncloseExact(object.ObjectName, idQuote);
-  if (IsSQLServerDialect(settings.SourceKind))
-    name = EncloseExact(object.SchemaName, idQuote) + "." + name;
-  return "SELECT " + SourceColumnList(object, settings) + " FROM " + name + ";";
 }
 
 namespace {
@@ -124,6 +116,8 @@ class TPassRow : public TSourceRow {
   }
 
   int IndexOf(std::string_view name) const { return rs_.fieldIndex(name); }
+  // True when a zero date in column i reads as null.
+  bool NullsZeroDates(int i) const { return nullZeroDates_[static_cast<std::size_t>(i)]; }
 
   const ado::Variant& FieldValue(std::string_view name) const override {
     // The builders ask for the columns in catalogue order, which is nearly always the
@@ -153,6 +147,11 @@ class TRunner {
       : s_(settings), source_(source), dest_(dest), catalogue_(catalogue), view_(view) {}
 
   TJobTotals Run();
+
+  // The pass-specific parts of RowPass.
+  class TRowWriter;
+  class TTransferWriter;
+  class TUpdateWriter;
 
  private:
   void Log(const std::string& text, TLogColor color = kDefaultColor) {
@@ -193,6 +192,8 @@ class TRunner {
   void CreatePhase(const TCorvaneObject& object);
   void TransferPhase(const TCorvaneObject& object);
   void UpdatePhase(const TCorvaneObject& object);
+  // The rows of a transfer or update pass, read from the source and handed to writer.
+  void RowPass(const TCorvaneObject& object, TRowWriter& writer);
   // A drop or create: executed under its own guard, then shown in the script pane.
   // Returns false when the statement failed.
   bool StatementPhase(const TCorvaneObject& object, const std::string& statement,
@@ -208,7 +209,12 @@ class TRunner {
                const char* failedWords);
   // The checks at the top of every row; false when the pass must end.
   bool NextRowAllowed(std::int64_t& limitCount);
-  void NoteZeroDates(TPassRow& row);
+  // One line for each column whose first zero date was just read.
+  void NoteZeroDates(const std::vector<int>& columns);
+  // Rows in a group of the fast transfer; 0 row by row (always toward Access).
+  std::int32_t BatchRows() const {
+    return s_.BatchRows > 0 && !IsAccessDialect(s_.DestKind) ? s_.BatchRows : 0;
+  }
   void UpdateProgressTotal();
   void CloseQuery();
   void CloseTableDest();
@@ -495,8 +501,8 @@ bool TRunner::NextRowAllowed(std::int64_t& limitCount) {
   return true;
 }
 
-void TRunner::NoteZeroDates(TPassRow& row) {
-  for (int i : row.TakeNewlyNoted())
+void TRunner::NoteZeroDates(const std::vector<int>& columns) {
+  for (int i : columns)
     Log(Ts() + "Column " + query_->fieldName(i) +
         ": zero dates, which the destination cannot hold, are written as NULL.");
 }
@@ -527,68 +533,357 @@ void TRunner::CloseTableDest() {
   tableDest_.reset();
 }
 
-void TRunner::TransferPhase(const TCorvaneObject& object) {
+// What the transfer and the update pass do with the rows; the loop around them is one
+// (RowPass). Row by row, each row is written as it is read. In the fast transfer rows go
+// in groups of batch rows, one transaction each; a group that fails is rolled back and
+// written again row by row, so every row fails, is logged and is counted exactly as it
+// is row by row.
+class TRunner::TRowWriter {
+ public:
+  // The words of the pass's log lines.
+  struct Texts {
+    const char* begin;       // "Begin ... of " + name + "."
+    const char* passError;   // the pass ends on an error outside a row's write
+    const char* errorLog;    // ErrorLog's word for a failed row
+    const char* rowError;    // the log's word for a failed row
+    const char* doneWord;    // the summary line
+    const char* failedWords;
+  };
+  using ValueAt = std::function<const ado::Variant&(int column)>;
+
+  // The pass adds its counts to doneTotal and failedTotal.
+  TRowWriter(TRunner& runner, const TCorvaneObject& object, const Texts& texts,
+             std::int64_t& doneTotal, std::int64_t& failedTotal)
+      : r_(runner),
+        object_(object),
+        batch_(runner.BatchRows()),
+        texts_(texts),
+        doneTotal_(doneTotal),
+        failedTotal_(failedTotal) {}
+  virtual ~TRowWriter() = default;
+  const Texts& texts() const { return texts_; }
+  // Before the source's first row is read: what the pass writes to.
+  virtual void Open() {}
+  // After the "Begin" line, once per pass.
+  virtual void Prepare(TPassRow& row) = 0;
+  // The current row: its script line, and its values set up for Write.
+  virtual void Stage(TPassRow& row) = 0;
+  // Writes the staged row, or holds it for its group. A lost connection propagates.
+  virtual void Write() = 0;
+  // Writes what is still held: at the end of the pass, also after a stop or an error.
+  virtual void Finish() {}
+  // A MySQL source streams: its progress total grows with the rows read.
+  virtual bool TotalGrowsWithRows() const { return false; }
+
+  std::int64_t done() const { return done_; }
+  std::int64_t failed() const { return failed_; }
+  void Count() {
+    doneTotal_ += done_;
+    failedTotal_ += failed_;
+  }
+
+ protected:
+  // A row that could not be written: counted and logged. True when the connection is
+  // lost, which ends the pass (the caller rethrows): every later row would fail too.
+  bool RowFailed(const std::exception& e, const ValueAt& value) {
+    ++failed_;
+    if (ado::IsConnectionLost(e)) return true;
+    ErrorLog.push_back(texts_.errorLog + std::string(e.what()));
+    r_.Log(texts_.rowError + std::string(e.what()), kRed);
+    DumpFailed(value);
+    return false;
+  }
+  // The lines after a failed row's error line.
+  virtual void DumpFailed(const ValueAt&) {}
+  // A group that fails with its connection: row by row its first row would have
+  // failed so and ended the pass, and that is what is counted.
+  bool LostWithGroup(const std::exception& e) {
+    if (!ado::IsConnectionLost(e)) return false;
+    ++failed_;
+    return true;
+  }
+  // Undoes a group's transaction before its rows are written again one by one.
+  void RollBack() {
+    try {
+      r_.dest_.rollback();
+    } catch (const std::exception&) {
+      // A lost connection cannot roll back: the server drops what was not committed.
+    }
+  }
+
+  TRunner& r_;
+  const TCorvaneObject& object_;
+  const std::int32_t batch_;  // rows in a group; 0: row by row
+  std::optional<TRowStatements> statement_;  // the row's text for the script
+  std::int64_t done_ = 0;
+  std::int64_t failed_ = 0;
+
+ private:
+  const Texts& texts_;
+  std::int64_t& doneTotal_;
+  std::int64_t& failedTotal_;
+};
+
+const TRunner::TRowWriter::Texts kTransferTexts{
+    "Begin transfer data of ", "Transfer data error. ", "Post: ", "Post    : ", " inserted, ",
+    " insert failed."};
+const TRunner::TRowWriter::Texts kUpdateTexts{
+    "Begin update data of ", "Update data error. ", "Update: ", "Update    : ", " updated, ",
+    " update failed."};
+
+// Each row appended to the destination table, its values unchanged; the INSERT is only
+// shown and saved. In groups, a group's rows go as multi-row INSERTs.
+class TRunner::TTransferWriter : public TRowWriter {
+ public:
+  TTransferWriter(TRunner& runner, const TCorvaneObject& object)
+      : TRowWriter(runner, object, kTransferTexts, runner.totals_.inserted,
+                   runner.totals_.insertFailed) {}
+
+  void Open() override {
+    r_.CloseTableDest();
+    r_.tableDest_ = r_.dest_.openTable(DestDatasetName(object_, r_.s_));
+  }
+  void Prepare(TPassRow& row) override {
+    statement_.emplace(object_, InsertTemplate(object_, r_.s_), r_.s_);
+    // The destination's columns carry the names CREATE TABLE gave them, blanks trimmed.
+    const ado::Recordset& q = *r_.query_;
+    columns_ = q.fieldCount();
+    for (int i = 0; i < columns_; ++i) {
+      const TCorvaneField* f = object_.FindField(q.fieldName(i));
+      // Columns the destination fills itself are not set.
+      if (f && IsWrittenByDestination(*f, r_.s_.DestKind)) continue;
+      written_.push_back(i);
+      fields_.emplace_back(text::TrimBlanks(q.fieldName(i)));
+    }
+    nullsZeroDates_.resize(static_cast<std::size_t>(columns_));
+    for (int i = 0; i < columns_; ++i) nullsZeroDates_[static_cast<std::size_t>(i)] = row.NullsZeroDates(i);
+  }
+  void Stage(TPassRow& row) override {
+    // Built only when shown and saved.
+    if (r_.s_.SaveScripts) r_.Script((*statement_)(row));
+    // Also in groups the first row goes through the table, so a column the table lacks
+    // ends the pass at the same row as row by row.
+    if (batch_ == 0 || !checked_) {
+      r_.tableDest_->append();
+      for (std::size_t j = 0; j < written_.size(); ++j) r_.tableDest_->setField(fields_[j], row.value(written_[j]));
+      checked_ = true;
+    }
+    if (batch_ == 0) return;
+    for (int i : written_) (void)row.value(i);  // notes the zero dates
+    if (held_.size() <= held_count_) held_.emplace_back();
+    Held& h = held_[held_count_];
+    h.values.resize(static_cast<std::size_t>(columns_));
+    for (int i = 0; i < columns_; ++i) h.values[static_cast<std::size_t>(i)] = r_.query_->value(i);
+    h.zeroDates = row.TakeNewlyNoted();
+  }
+  void Write() override {
+    if (batch_ == 0) {
+      try {
+        r_.tableDest_->post();
+        ++done_;
+      } catch (const std::exception& e) {
+        const ado::Recordset& q = *r_.query_;
+        if (RowFailed(e, [&q](int i) -> const ado::Variant& { return q.value(i); })) throw;
+      }
+      return;
+    }
+    if (++held_count_ == static_cast<std::size_t>(batch_)) Finish();
+  }
+  void Finish() override {
+    const std::size_t n = held_count_;
+    held_count_ = 0;  // taken whatever happens, so a second Finish writes nothing twice
+    if (n == 0) return;
+    values_.clear();
+    for (std::size_t r = 0; r < n; ++r)
+      for (int i : written_) values_.push_back(&Written(held_[r], i));
+    try {
+      r_.dest_.beginTransaction();
+      r_.tableDest_->postRows(fields_, values_, n);
+      r_.dest_.commit();
+    } catch (const std::exception& e) {
+      RollBack();
+      if (LostWithGroup(e)) throw;
+      for (std::size_t r = 0; r < n; ++r) PostAlone(held_[r]);
+      return;
+    }
+    for (std::size_t r = 0; r < n; ++r) r_.NoteZeroDates(held_[r].zeroDates);
+    done_ += static_cast<std::int64_t>(n);
+  }
+  bool TotalGrowsWithRows() const override { return IsMySQLDialect(r_.s_.SourceKind); }
+
+ protected:
+  void DumpFailed(const ValueAt& value) override {
+    const ado::Recordset& q = *r_.query_;
+    for (int i = 0; i < columns_; ++i) {
+      try {
+        r_.Log(q.fieldName(i) + " :" + ado::VariantToText(value(i)), kYellow);
+      } catch (const std::exception&) {
+        // A value without a text form is left out of the dump.
+      }
+    }
+  }
+
+ private:
+  // A row of a group: the source's values, and the columns whose first zero date it
+  // brought.
+  struct Held {
+    std::vector<ado::Variant> values;
+    std::vector<int> zeroDates;
+  };
+
+  const ado::Variant& Written(const Held& h, int i) const {
+    const ado::Variant& v = h.values[static_cast<std::size_t>(i)];
+    return nullsZeroDates_[static_cast<std::size_t>(i)] && IsZeroDateText(v) ? null_ : v;
+  }
+  // A held row written as row by row writes it, with its lines in their place.
+  void PostAlone(const Held& h) {
+    r_.NoteZeroDates(h.zeroDates);
+    r_.tableDest_->append();
+    for (std::size_t j = 0; j < written_.size(); ++j) r_.tableDest_->setField(fields_[j], Written(h, written_[j]));
+    try {
+      r_.tableDest_->post();
+      ++done_;
+    } catch (const std::exception& e) {
+      if (RowFailed(e, [&h](int i) -> const ado::Variant& { return h.values[static_cast<std::size_t>(i)]; }))
+        throw;
+    }
+  }
+
+  int columns_ = 0;
+  std::vector<int> written_;         // the source columns that are set
+  std::vector<std::string> fields_;  // their destination names
+  std::vector<bool> nullsZeroDates_;
+  bool checked_ = false;
+  std::vector<Held> held_;  // reused from group to group
+  std::size_t held_count_ = 0;
+  std::vector<const ado::Variant*> values_;
+  const ado::Variant null_;
+};
+
+// Each row's UPDATE executed with its values bound; the text with the values in it is
+// what the script shows. In groups, a transaction is committed once per group.
+class TRunner::TUpdateWriter : public TRowWriter {
+ public:
+  TUpdateWriter(TRunner& runner, const TCorvaneObject& object)
+      : TRowWriter(runner, object, kUpdateTexts, runner.totals_.updated,
+                   runner.totals_.updateFailed) {}
+
+  void Prepare(TPassRow& row) override {
+    statement_.emplace(object_, UpdateTemplate(object_, r_.s_), r_.s_);
+    const TUpdateCommand update = UpdateCommand(object_, r_.s_);
+    command_ = r_.dest_.prepare(update.text);
+    r_.Script("");
+    for (const TCorvaneField* f : update.parameters) columnOf_.push_back(row.IndexOf(f->FieldName));
+    values_.resize(columnOf_.size());
+  }
+  void Stage(TPassRow& row) override {
+    if (r_.s_.SaveScripts) r_.Script((*statement_)(row));
+    for (std::size_t i = 0; i < columnOf_.size(); ++i)
+      values_[i] = columnOf_[i] < 0 ? &null_ : &row.value(columnOf_[i]);
+  }
+  void Write() override {
+    if (batch_ == 0) {
+      ExecuteAlone(values_);
+      return;
+    }
+    // Kept, to be executed again if the group fails.
+    if (held_.size() <= held_count_) held_.emplace_back();
+    std::vector<ado::Variant>& h = held_[held_count_++];
+    h.resize(values_.size());
+    for (std::size_t i = 0; i < values_.size(); ++i) h[i] = *values_[i];
+    try {
+      if (held_count_ == 1) r_.dest_.beginTransaction();
+      command_->execute(values_);
+    } catch (const std::exception& e) {
+      Again(e);
+      return;
+    }
+    if (held_count_ == static_cast<std::size_t>(batch_)) Finish();
+  }
+  void Finish() override {
+    const std::size_t n = held_count_;
+    if (n == 0) return;
+    try {
+      r_.dest_.commit();
+    } catch (const std::exception& e) {
+      Again(e);
+      return;
+    }
+    held_count_ = 0;
+    done_ += static_cast<std::int64_t>(n);
+  }
+
+ private:
+  void ExecuteAlone(std::span<const ado::Variant* const> values) {
+    try {
+      command_->execute(values);
+      ++done_;
+    } catch (const std::exception& e) {
+      const ado::Variant* const* v = values.data();
+      if (RowFailed(e, [v](int i) -> const ado::Variant& { return *v[i]; })) throw;
+    }
+  }
+  // The group so far rolled back and executed again row by row, after error.
+  void Again(const std::exception& error) {
+    const std::size_t n = held_count_;
+    held_count_ = 0;
+    RollBack();
+    if (LostWithGroup(error)) throw;
+    std::vector<const ado::Variant*> values(values_.size());
+    for (std::size_t r = 0; r < n; ++r) {
+      for (std::size_t i = 0; i < values.size(); ++i) values[i] = &held_[r][i];
+      ExecuteAlone(values);
+    }
+  }
+
+  std::unique_ptr<ado::Command> command_;
+  std::vector<int> columnOf_;
+  std::vector<const ado::Variant*> values_;
+  std::vector<std::vector<ado::Variant>> held_;  // reused from group to group
+  std::size_t held_count_ = 0;
+  const ado::Variant null_;
+};
+
+void TRunner::RowPass(const TCorvaneObject& object, TRowWriter& writer) {
+  const TRowWriter::Texts& words = writer.texts();
   view_.SetBusy(true);
-  std::int64_t done = 0, failed = 0, rowsRead = 0, limitCount = 0;
+  std::int64_t rowsRead = 0, limitCount = 0;
   try {
     CloseQuery();
     query_ = source_.openStream(SourceSelect(object, s_));
-    CloseTableDest();
-    std::string tableName = AdjustObjectName(object.ObjectName, s_);
-    if (s_.DestKind == dkMySQL) tableName = Enclose(tableName, destQuote_);
-    tableDest_ = dest_.openTable(tableName);
+    writer.Open();
     query_->first();
     UpdateProgressTotal();
-    Log(Ts() + "Begin transfer data of " + object.ObjectName + ".");
-    const TRowStatements insertStatement(object, InsertTemplate(object, s_), s_);
+    Log(Ts() + words.begin + object.ObjectName + ".");
     TPassRow row(*query_, object, !IsMySQLDialect(s_.DestKind));
-    // The destination's columns carry the names CREATE TABLE gave them, blanks trimmed.
-    const int columns = query_->fieldCount();
-    std::vector<std::string> destColumns;
-    for (int i = 0; i < columns; ++i) destColumns.emplace_back(text::TrimBlanks(query_->fieldName(i)));
-    // Columns the destination fills itself are not set.
-    std::vector<bool> skip(static_cast<std::size_t>(columns));
-    for (std::size_t i = 0; i < skip.size(); ++i) {
-      const TCorvaneField* f = object.FindField(query_->fieldName(static_cast<int>(i)));
-      skip[i] = f && IsWrittenByDestination(*f, s_.DestKind);
-    }
+    writer.Prepare(row);
     while (!query_->eof()) {
       if (!NextRowAllowed(limitCount)) break;
-      // Only shown and saved (so built only then): the row itself goes through
-      // tableDest, values unchanged.
-      if (s_.SaveScripts) Script(insertStatement(row));
-      tableDest_->append();
-      for (int i = 0; i < columns; ++i)
-        if (!skip[static_cast<std::size_t>(i)]) tableDest_->setField(destColumns[i], row.value(i));
-      NoteZeroDates(row);
+      writer.Stage(row);
+      NoteZeroDates(row.TakeNewlyNoted());
       ++rowsRead;
-      if (s_.SourceKind == dkMySQL) view_.SetProgressTotal(rowsRead);
-      try {
-        tableDest_->post();
-        ++done;
-      } catch (const std::exception& e) {
-        ++failed;
-        // Every later row would fail the same way: the pass ends here.
-        if (ado::IsConnectionLost(e)) throw;
-        ErrorLog.push_back(std::string("Post: ") + e.what());
-        Log(std::string("Post    : ") + e.what(), kRed);
-        for (int i = 0; i < columns; ++i) {
-          try {
-            Log(query_->fieldName(i) + " :" + ado::VariantToText(query_->value(i)), kYellow);
-          } catch (const std::exception&) {
-            // A value without a text form is left out of the dump.
-          }
-        }
-      }
+      if (writer.TotalGrowsWithRows()) view_.SetProgressTotal(rowsRead);
+      writer.Write();
       view_.SetProgressPosition(rowsRead);
       query_->next();
     }
+    writer.Finish();
   } catch (const std::exception& e) {
-    PassFailed("Transfer data error. ", e);
+    // The rows read before the error are written, as row by row they already were.
+    try {
+      writer.Finish();
+    } catch (const std::exception& again) {
+      Failed(again);
+    }
+    PassFailed(words.passError, e);
   }
-  totals_.inserted += done;
-  totals_.insertFailed += failed;
-  EndPass(done, failed, " inserted, ", " insert failed.");
+  writer.Count();
+  EndPass(writer.done(), writer.failed(), words.doneWord, words.failedWords);
+}
+
+void TRunner::TransferPhase(const TCorvaneObject& object) {
+  TTransferWriter writer(*this, object);
+  RowPass(object, writer);
 }
 
 void TRunner::UpdatePhase(const TCorvaneObject& object) {
@@ -606,50 +901,8 @@ void TRunner::UpdatePhase(const TCorvaneObject& object) {
           " has no column outside its primary key to update, nothing to update data.");
       return;
   }
-
-  view_.SetBusy(true);
-  std::int64_t done = 0, failed = 0, rowsRead = 0, limitCount = 0;
-  try {
-    CloseQuery();
-    query_ = source_.openStream(SourceSelect(object, s_));
-    query_->first();
-    UpdateProgressTotal();
-    Log(Ts() + "Begin update data of " + object.ObjectName + ".");
-    const TRowStatements updateStatement(object, UpdateTemplate(object, s_), s_);
-    // Executed with its values bound: the text above is what the script shows.
-    const TUpdateCommand update = UpdateCommand(object, s_);
-    const std::unique_ptr<ado::Command> command = dest_.prepare(update.text);
-    Script("");
-    TPassRow row(*query_, object, !IsMySQLDialect(s_.DestKind));
-    std::vector<int> columnOf;
-    for (const TCorvaneField* f : update.parameters) columnOf.push_back(row.IndexOf(f->FieldName));
-    const ado::Variant null;
-    std::vector<const ado::Variant*> values(columnOf.size());
-    while (!query_->eof()) {
-      if (!NextRowAllowed(limitCount)) break;
-      if (s_.SaveScripts) Script(updateStatement(row));
-      for (std::size_t i = 0; i < columnOf.size(); ++i)
-        values[i] = columnOf[i] < 0 ? &null : &row.value(columnOf[i]);
-      NoteZeroDates(row);
-      ++rowsRead;
-      try {
-        command->execute(values);
-        ++done;
-      } catch (const std::exception& e) {
-        ++failed;
-        if (ado::IsConnectionLost(e)) throw;
-        ErrorLog.push_back(std::string("Update: ") + e.what());
-        Log(std::string("Update    : ") + e.what(), kRed);
-      }
-      view_.SetProgressPosition(rowsRead);
-      query_->next();
-    }
-  } catch (const std::exception& e) {
-    PassFailed("Update data error. ", e);
-  }
-  totals_.updated += done;
-  totals_.updateFailed += failed;
-  EndPass(done, failed, " updated, ", " update failed.");
+  TUpdateWriter writer(*this, object);
+  RowPass(object, writer);
 }
 
 }  // namespace

@@ -31,11 +31,6 @@ struct TJobTotals {
 // True for the log line of an object that could not be created ("Cannot create [").
 bool IsCannotCreateLine(std::string_view line);
 
-// "SELECT " + the columns (* unless SELECT * would leave some out) + " FROM " + the
-// name as the catalogue holds it, blanks included, between the source's quotes (with
-// its schema for SQL Server) + ";".
-std::string SourceSelect(const TCorvaneObject& object, const TProjectSettings& settings);
-
 // Runs one job. The caller sets StopRequested to false first (GO does). Empties
 // ErrorLog and both panes; reads the source through source, writes through dest
 // (neither is owned). Failed statements, rows and passes are logged and added to

@@ -73,20 +73,20 @@ bool BuildSourceTree(TCorvane* catalogue, TDatabaseKind sourceKind, TDatabaseKin
       object.SelectAllChildObject(false);
       continue;
     }
-    if (sourceKind != destKind) {
+    if (!SameDialect(sourceKind, destKind)) {
       TSourceNode& node =
           AddChild(tree.tables, TSourceNodeKind::Object, object.ObjectName, &object);
       AddChild(node, TSourceNodeKind::Fields, "Fields", &object);
       AddChild(node, TSourceNodeKind::Indexes, "Indexes", &object);
       AddChildren(object, node.children[0], &node.children[1]);
-    } else if (object.ObjectKind == 0) {
+    } else if (object.ObjectKind == okTable) {
       TSourceNode& node =
           AddChild(tree.tables, TSourceNodeKind::Object, object.ObjectName, &object);
       AddChild(node, TSourceNodeKind::Fields, "Fields", &object);
       const bool withIndexes = !object.Indexes.empty();
       if (withIndexes) AddChild(node, TSourceNodeKind::Indexes, "Indexes", &object);
       AddChildren(object, node.children[0], withIndexes ? &node.children[1] : nullptr);
-    } else if (object.ObjectKind == 1) {
+    } else if (object.ObjectKind == okView) {
       AddChild(tree.views, TSourceNodeKind::Object, object.ObjectName, &object);
     }
   }

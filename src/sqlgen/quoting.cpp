@@ -161,7 +161,7 @@ std::string EncloseExact(std::string_view t, std::string_view quote) {
 
 std::string AdjustObjectName(std::string_view name, const TProjectSettings& settings) {
   std::string_view t = text::TrimBlanks(name);
-  if (settings.DestKind != dkMySQL) return std::string(t);
+  if (!IsMySQLDialect(settings.DestKind)) return std::string(t);
   std::string out;
   out.reserve(t.size());
   for (char c : t) {

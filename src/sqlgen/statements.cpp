@@ -66,6 +66,21 @@ std::string DestTableName(const TCorvaneObject& object, const TProjectSettings& 
   return Enclose(AdjustObjectName(object.ObjectName, settings), DestQuotes(settings).id);
 }
 
+std::string DestDatasetName(const TCorvaneObject& object, const TProjectSettings& settings) {
+  const std::string name = AdjustObjectName(object.ObjectName, settings);
+  return IsMySQLDialect(settings.DestKind) ? Enclose(name, DestQuotes(settings).id) : name;
+}
+
+std::string SourceSelect(const TCorvaneObject& object, const TProjectSettings& settings) {
+  std::string idQuote, textQuote;
+  GetQuoteChars(settings.SourceKind, idQuote, textQuote);
+  // Exactly as the catalogue holds it: a trimmed " x" would read the table x.
+  std::string name = EncloseExact(object.ObjectName, idQuote);
+  if (IsSQLServerDialect(settings.SourceKind))
+    name = EncloseExact(object.SchemaName, idQuote) + "." + name;
+  return "SELECT " + SourceColumnList(object, settings) + " FROM " + name + ";";
+}
+
 std::string SourceColumnList(const TCorvaneObject& object, const TProjectSettings& settings) {
   bool hidden = false;
   for (const auto& f : object.Fields) hidden = hidden || f.Invisible;
@@ -95,7 +110,7 @@ const std::string& BinaryNullNote() {
 }
 
 bool CreatedAsView(const TCorvaneObject& object, const TProjectSettings& settings) {
-  return object.ObjectKind == 1 && settings.SourceKind == settings.DestKind;
+  return object.ObjectKind == okView && SameDialect(settings.SourceKind, settings.DestKind);
 }
 
 std::string DropStatement(const TCorvaneObject& object, const TProjectSettings& settings) {

@@ -69,6 +69,15 @@ class TRowStatements {
 // The destination table name: the object name adjusted for the destination, enclosed.
 std::string DestTableName(const TCorvaneObject& object, const TProjectSettings& settings);
 
+// The name the destination table is opened by to append rows: the adjusted name,
+// enclosed toward MySQL and bare otherwise (the provider quotes a bare name itself).
+std::string DestDatasetName(const TCorvaneObject& object, const TProjectSettings& settings);
+
+// "SELECT " + the columns (* unless SELECT * would leave some out) + " FROM " + the
+// name as the catalogue holds it, blanks included, between the source's quotes (with
+// its schema for SQL Server) + ";".
+std::string SourceSelect(const TCorvaneObject& object, const TProjectSettings& settings);
+
 // What the source query selects: "*", or every column by name when the object has
 // columns that SELECT * leaves out (MySQL invisible columns).
 std::string SourceColumnList(const TCorvaneObject& object, const TProjectSettings& settings);

@@ -109,6 +109,16 @@ TEST(SpecialCharFile, WorkingDirectoryFirstThenTheInstalledCopy) {
   fs::remove_all(root);
 }
 
+TEST(FillSettings, FastTransferSendsGroupsOfAThousand) {
+  TProjectSettings s;
+  TMainWindowChoices c;
+  FillSettings(c, -1, s);
+  EXPECT_EQ(s.BatchRows, 0);
+  c.fastTransfer = true;
+  FillSettings(c, -1, s);
+  EXPECT_EQ(s.BatchRows, 1000);
+}
+
 TEST(FillSettings, EveryFieldAndTheCurrentKindsButNotTheScriptName) {
   TProjectSettings s;
   s.ScriptFileName = "kept.sql";

@@ -277,6 +277,18 @@ TEST_F(MainWindow, SourceWarningComesFirstAndSettingsAreFilledBeforeIt) {
   EXPECT_EQ(window.CurrentCatalogue(), nullptr);
 }
 
+// "Fast transfer" beside the record limit: off at start, groups of 1000 when checked.
+TEST_F(MainWindow, FastTransferIsOptInAndReachesTheSettings) {
+  EXPECT_EQ(window.chkFastTransfer->text(), "Fast transfer");
+  EXPECT_FALSE(window.chkFastTransfer->isChecked());
+  EXPECT_EQ(window.chkFastTransfer->parentWidget(), window.cmbLimitations->parentWidget());
+  window.btnExecuteClick();  // stops at the connection check, after filling the settings
+  EXPECT_EQ(settings.BatchRows, 0);
+  window.chkFastTransfer->setChecked(true);
+  window.btnExecuteClick();
+  EXPECT_EQ(settings.BatchRows, 1000);
+}
+
 TEST_F(MainWindow, EmptyScriptNameStopsWithANewEmptyCatalogue) {
   Connect(TfrmMain::TSide::Source);
   Connect(TfrmMain::TSide::Destination);

@@ -39,6 +39,14 @@ TEST(CliArguments, EveryOptionReachesTheSettings) {
   EXPECT_EQ(s.DestKind, dkMySQL);
 }
 
+// Row by row unless --batch-rows asks for the fast transfer.
+TEST(CliArguments, BatchRowsReachTheSettings) {
+  EXPECT_EQ(cli::SettingsFor(ParseArguments({"--source", kJet, "--dest", kDsn})).BatchRows, 0);
+  EXPECT_EQ(cli::SettingsFor(ParseArguments({"--source", kJet, "--dest", kDsn, "--batch-rows", "1000"}))
+                .BatchRows,
+            1000);
+}
+
 TEST(CliArguments, DefaultsRunEveryPhaseOnAllRowsWithoutScript) {
   const TProjectSettings s = cli::SettingsFor(ParseArguments({"--source", kJet, "--dest", kDsn}));
   EXPECT_TRUE(s.DropIfExist && s.CreateObject && s.TransferData && s.UpdateData);
@@ -91,6 +99,10 @@ TEST(CliArguments, BadCommandLinesSayWhatIsWrong) {
        "--limit needs a whole number of rows from 0 to 2147483647, not \"10x\""},
       {{"--source", kJet, "--dest", kDsn, "--limit", "99999999999"},
        "--limit needs a whole number of rows from 0 to 2147483647, not \"99999999999\""},
+      {{"--source", kJet, "--dest", kDsn, "--batch-rows", "0"},
+       "--batch-rows needs a whole number of rows from 1 to 100000, not \"0\""},
+      {{"--source", kJet, "--dest", kDsn, "--batch-rows=100001"},
+       "--batch-rows needs a whole number of rows from 1 to 100000, not \"100001\""},
       {{"--source", kJet, "--dest", kDsn, "--dest-kind", "oracle"},
        "--dest-kind must be access, sqlserver or mysql, not \"oracle\""},
       {{"--source", kJet, "--dest", kDsn, "--objects", "a,,b"},

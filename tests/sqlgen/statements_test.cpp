@@ -400,6 +400,42 @@ TEST(DestTableName, AdjustedThenEnclosed) {
   }
 }
 
+// The table rows are appended to: adjusted like every destination name, enclosed only
+// toward MySQL, where the provider would not quote a name it is given bare.
+TEST(DestDatasetName, AdjustedAndEnclosedTowardMySQLOnly) {
+  const struct {
+    TDatabaseKind dest;
+    const char* text;
+  } cases[] = {
+      {dkMySQL, "`Order``Details`"},
+      {dkSQLServer, "Order Details"},
+      {dkAccess, "Order Details"},
+  };
+  for (const auto& c : cases) {
+    auto o = MakeObject("Order Details", dkAccess);
+    EXPECT_EQ(DestDatasetName(*o, Settings(dkAccess, c.dest, "`")), c.text) << int(c.dest);
+  }
+}
+
+// The source is read by the name the catalogue holds, blanks and quotes included, with
+// the schema for SQL Server.
+TEST(SourceSelect, NameAsTheCatalogueHoldsItInTheSourceQuotes) {
+  const struct {
+    TDatabaseKind source;
+    const char* name;
+    const char* text;
+  } cases[] = {
+      {dkAccess, "Order Details", "SELECT * FROM `Order Details`;"},
+      {dkMySQL, " a`b", "SELECT * FROM ` a``b`;"},
+      {dkSQLServer, "Orders", "SELECT * FROM \"dbo\".\"Orders\";"},
+  };
+  for (const auto& c : cases) {
+    auto o = MakeObject(c.name, c.source);
+    o->SchemaName = "dbo";
+    EXPECT_EQ(SourceSelect(*o, Settings(c.source, dkMySQL)), c.text) << c.name;
+  }
+}
+
 TEST(SourceColumnList, NamesEveryColumnWhenSomeAreInvisible) {
   auto o = MakeObject("t", dkMySQL);
   AddField(*o, {"a", 3});

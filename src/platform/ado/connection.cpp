@@ -22,6 +22,30 @@ std::unique_ptr<Command> Session::prepare(const std::string&) {
   throw DatabaseError("This provider cannot prepare statements.");
 }
 
+void Session::beginTransaction() {
+  throw DatabaseError("This provider has no transactions.");
+}
+
+void Session::commit() {
+  beginTransaction();
+}
+
+void Session::rollback() {
+  beginTransaction();
+}
+
+void TableDataset::postRows(std::span<const std::string> fields,
+                            std::span<const Variant* const> values, std::size_t rows) {
+  if (values.size() != rows * fields.size())
+    throw DatabaseError("Rows to post do not have one value per field.");
+  for (std::size_t r = 0; r < rows; ++r) {
+    append();
+    for (std::size_t i = 0; i < fields.size(); ++i)
+      setField(fields[i], *values[r * fields.size() + i]);
+    post();
+  }
+}
+
 int Recordset::fieldIndex(std::string_view name) const {
   const int n = fieldCount();
   for (int i = 0; i < n; ++i) {
@@ -85,6 +109,18 @@ std::unique_ptr<TableDataset> Connection::openTable(const std::string& name) {
 
 std::unique_ptr<Command> Connection::prepare(const std::string& sql) {
   return session().prepare(sql);
+}
+
+void Connection::beginTransaction() {
+  session().beginTransaction();
+}
+
+void Connection::commit() {
+  session().commit();
+}
+
+void Connection::rollback() {
+  session().rollback();
 }
 
 std::string Connection::identity() {

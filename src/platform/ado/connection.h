@@ -77,6 +77,14 @@ class TableDataset {
   // Throws DatabaseError with the provider's message; the row is discarded either way.
   virtual void post() = 0;
   virtual void close() = 0;
+
+  // Writes rows rows at once (the fast transfer): row r gives fields[i] the value
+  // *values[r * fields.size() + i]. A provider that can sends them as multi-row
+  // INSERTs, as many rows per statement as the database takes; this one posts them
+  // one by one. Throws the first failing statement's error, and what the statements
+  // before it wrote stays: the caller holds a transaction around it to undo that.
+  virtual void postRows(std::span<const std::string> fields,
+                        std::span<const Variant* const> values, std::size_t rows);
 };
 
 // A statement prepared once and executed many times, each "?" bound to a value, so no
@@ -107,6 +115,14 @@ class Session {
   // Throws DatabaseError when the statement cannot be prepared; a provider that
   // cannot prepare says so.
   virtual std::unique_ptr<Command> prepare(const std::string& sql);
+
+  // A transaction around many writes (the fast transfer): begin leaves every later
+  // statement uncommitted until commit or rollback, which return to committing each
+  // statement on its own. Each throws DatabaseError; this one says the provider has
+  // no transactions.
+  virtual void beginTransaction();
+  virtual void commit();
+  virtual void rollback();
 
   // What tells this database apart from every other one reachable from here: for a
   // server its identity, port and current database as it reports them, for a file
@@ -147,6 +163,9 @@ class Connection {
                                         const std::vector<Variant>& restrictions = {});
   std::unique_ptr<TableDataset> openTable(const std::string& name);
   std::unique_ptr<Command> prepare(const std::string& sql);
+  void beginTransaction();
+  void commit();
+  void rollback();
   // The open session's identity() and readOnlyMessage(); throws when closed.
   std::string identity();
   std::string readOnlyMessage();

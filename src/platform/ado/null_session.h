@@ -18,6 +18,10 @@ class NullSession : public Session {
   std::unique_ptr<TableDataset> openTable(const std::string& name) override;
   // A command that accepts every execution.
   std::unique_ptr<Command> prepare(const std::string& sql) override;
+  // Nothing is written, so there is nothing to commit or undo.
+  void beginTransaction() override {}
+  void commit() override {}
+  void rollback() override {}
 };
 
 }  // namespace ado

@@ -178,11 +178,11 @@ class EveryType : public JobDatabases {
   ui::RecordingMessages messages;
 };
 
-class DataFidelity : public EveryType, public ::testing::WithParamInterface<SourceRoute> {
+class DataFidelity : public EveryType, public RoutesAndModes {
  protected:
   void SetUp() override {
     EveryType::SetUp();
-    UseSourceRoute(GetParam());
+    UseSourceRoute(GetParam().route);
   }
   void TearDown() override {
     EveryType::TearDown();
@@ -190,9 +190,7 @@ class DataFidelity : public EveryType, public ::testing::WithParamInterface<Sour
   }
 };
 
-INSTANTIATE_TEST_SUITE_P(Routes, DataFidelity,
-                         ::testing::Values(SourceRoute::Odbc, SourceRoute::Streamed),
-                         SourceRouteName);
+INSTANTIATE_TEST_SUITE_P(RoutesAndModes, DataFidelity, RouteAndModeValues(), RouteAndModeName);
 
 TEST_P(DataFidelity, EveryValueArrivesAndTheUpdatePassKeepsIt) {
   CreateSource();
@@ -342,6 +340,7 @@ TEST_P(DataFidelity, DeclarationsThatDecideValuesAreKept) {
   EXPECT_NE(text.find("'one\\r\\ntwo\\r\\n'"), std::string::npos) << text.substr(0, 2000);
   EXPECT_EQ(text.find("one\r\ntwo"), std::string::npos);
 }
+
 
 }  // namespace
 }  // namespace jobtest

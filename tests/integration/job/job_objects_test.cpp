@@ -21,7 +21,7 @@ bool Has(const Lines& lines, const std::string& line) {
   return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
-class JobObjects : public JobDatabases {
+class JobObjects : public JobDatabases, public BothModes {
  protected:
   std::string Count(const std::string& table) {
     return Scalar("SELECT COUNT(*) FROM `" + dstDb + "`.`" + table + "`");
@@ -61,7 +61,7 @@ class JobObjects : public JobDatabases {
 
 // " x" is read as " x", not as x; of two objects with one destination name only the
 // first is copied, and two columns with one destination name keep their table out.
-TEST_F(JobObjects, NamesAreReadExactlyAndCollisionsTouchNothing) {
+TEST_P(JobObjects, NamesAreReadExactlyAndCollisionsTouchNothing) {
   OnSource({"CREATE TABLE ` x` (id INT PRIMARY KEY, v VARCHAR(10))",
             "INSERT INTO ` x` VALUES (1, 'blank x')",
             "CREATE TABLE x (id INT PRIMARY KEY, v VARCHAR(10))",
@@ -92,7 +92,7 @@ TEST_F(JobObjects, NamesAreReadExactlyAndCollisionsTouchNothing) {
 
 // Names that differ only by the case of a letter beyond ASCII are one name toward a
 // destination that ignores case: the second would drop the first's table.
-TEST_F(JobObjects, NamesThatDifferByUnicodeCaseCollideWhereCaseIsIgnored) {
+TEST_P(JobObjects, NamesThatDifferByUnicodeCaseCollideWhereCaseIsIgnored) {
   OnSource({"CREATE TABLE `\xC3\x9Cn` (id INT PRIMARY KEY)", "INSERT INTO `\xC3\x9Cn` VALUES (1)",
             "CREATE TABLE `\xC3\xBCn` (id INT PRIMARY KEY)", "INSERT INTO `\xC3\xBCn` VALUES (2)"});
   // A MySQL destination here keeps table names apart by case.
@@ -116,7 +116,7 @@ TEST_F(JobObjects, NamesThatDifferByUnicodeCaseCollideWhereCaseIsIgnored) {
 
 // A view copied as a view: created after every table and after the view it reads, no
 // rows appended through it, dropped as a view on the next run, named by the table rule.
-TEST_F(JobObjects, ViewsComeAfterTablesAndAreNeitherFilledNorUpdated) {
+TEST_P(JobObjects, ViewsComeAfterTablesAndAreNeitherFilledNorUpdated) {
   OnSource({"CREATE TABLE base (id INT PRIMARY KEY, v INT)", "INSERT INTO base VALUES (1, 10), (2, 20)",
             "CREATE TABLE plain (v INT)", "INSERT INTO plain VALUES (5)",
             "CREATE VIEW `my view` AS SELECT id, v FROM base",
@@ -167,7 +167,7 @@ TEST_F(JobObjects, ViewsComeAfterTablesAndAreNeitherFilledNorUpdated) {
 
 // Filling an existing destination whose tables check their foreign keys: parents
 // first, and a cycle with the checks off for the session, said in the log.
-TEST_F(JobObjects, AnExistingDestinationWithForeignKeysTakesEveryRow) {
+TEST_P(JobObjects, AnExistingDestinationWithForeignKeysTakesEveryRow) {
   const std::initializer_list<std::string> schema = {
       "CREATE TABLE b_parent (id INT PRIMARY KEY)",
       "CREATE TABLE a_child (id INT PRIMARY KEY, p INT, FOREIGN KEY (p) REFERENCES b_parent(id))",
@@ -205,7 +205,7 @@ TEST_F(JobObjects, AnExistingDestinationWithForeignKeysTakesEveryRow) {
 
 // A job that ends by an error in the middle of a cycle leaves the checks on: the
 // window's next job runs on the same destination session.
-TEST_F(JobObjects, ForeignKeyChecksAreOnAgainWhenACycleEndsTheJob) {
+TEST_P(JobObjects, ForeignKeyChecksAreOnAgainWhenACycleEndsTheJob) {
   OnSource(
       {"CREATE TABLE e_self (id INT PRIMARY KEY, up INT, FOREIGN KEY (up) REFERENCES "
        "e_self(id))",
@@ -225,7 +225,7 @@ TEST_F(JobObjects, ForeignKeyChecksAreOnAgainWhenACycleEndsTheJob) {
 
 // Refreshing an existing destination: every column outside the key is brought back,
 // indexed and binary ones too, and a float key finds its row.
-TEST_F(JobObjects, RefreshingAnExistingDestinationLeavesNoStaleValue) {
+TEST_P(JobObjects, RefreshingAnExistingDestinationLeavesNoStaleValue) {
   const std::initializer_list<std::string> schema = {
       "CREATE TABLE items (id INT PRIMARY KEY, code VARCHAR(10), pic BLOB, UNIQUE KEY (code))",
       "CREATE TABLE fk (k FLOAT NOT NULL PRIMARY KEY, v INT)"};
@@ -245,7 +245,7 @@ TEST_F(JobObjects, RefreshingAnExistingDestinationLeavesNoStaleValue) {
 }
 
 // MySQL's zero dates arrive unchanged MySQL to MySQL.
-TEST_F(JobObjects, ZeroDatesArriveUnchangedBetweenMySQLDatabases) {
+TEST_P(JobObjects, ZeroDatesArriveUnchangedBetweenMySQLDatabases) {
   const std::initializer_list<std::string> schema = {
       "CREATE TABLE z (id INT PRIMARY KEY, dt DATETIME NOT NULL, d DATE NOT NULL, d6 "
       "DATETIME(6), part DATE)"};
@@ -275,7 +275,7 @@ TEST_F(JobObjects, ZeroDatesArriveUnchangedBetweenMySQLDatabases) {
 
 // Toward a destination that holds no zero dates they are NULL, and each pass says
 // so once per column.
-TEST_F(JobObjects, ZeroDatesBecomeNullTowardSQLServerWithOneLinePerColumn) {
+TEST_P(JobObjects, ZeroDatesBecomeNullTowardSQLServerWithOneLinePerColumn) {
   OnSource({"CREATE TABLE z (id INT PRIMARY KEY, dt DATETIME, d DATE, ok DATE)",
             "SET SESSION sql_mode = ''",
             "INSERT INTO z VALUES (1, '0000-00-00 00:00:00', '2021-00-00', '2021-01-01'), "
@@ -298,6 +298,8 @@ TEST_F(JobObjects, ZeroDatesBecomeNullTowardSQLServerWithOneLinePerColumn) {
                           "'20210101');"))
       << script[1];
 }
+
+INSTANTIATE_TEST_SUITE_P(Modes, JobObjects, BothModeValues(), ModeName);
 
 }  // namespace
 }  // namespace jobtest

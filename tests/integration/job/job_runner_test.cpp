@@ -31,13 +31,13 @@ bool StartsWith(const std::string& s, const std::string& head) {
   return s.rfind(head, 0) == 0;
 }
 
-class JobRunner : public JobDatabases {
+class JobRunner : public JobDatabases, public BothModes {
  protected:
   RecordingView view;
   ui::RecordingMessages messages;
 };
 
-TEST_F(JobRunner, EveryPhaseCopiesATableWithACompositeKeyAndSavesTheScript) {
+TEST_P(JobRunner, EveryPhaseCopiesATableWithACompositeKeyAndSavesTheScript) {
   OnSource(
       {"CREATE TABLE orders (region VARCHAR(10) NOT NULL, num INT NOT NULL, "
        "item VARCHAR(40), qty INT, PRIMARY KEY (region, num))",
@@ -105,7 +105,7 @@ TEST_F(JobRunner, EveryPhaseCopiesATableWithACompositeKeyAndSavesTheScript) {
   EXPECT_EQ(view.busyChanges, (std::vector<bool>{true, false, true, false}));
 }
 
-TEST_F(JobRunner, RecordLimitTenOfTwentyFiveRowsInsertsAndUpdatesTen) {
+TEST_P(JobRunner, RecordLimitTenOfTwentyFiveRowsInsertsAndUpdatesTen) {
   OnSource({"CREATE TABLE t (id INT PRIMARY KEY, v VARCHAR(10))",
             "INSERT INTO t SELECT seq, CONCAT('v', seq) FROM seq_1_to_25"});
   TProjectSettings s = AllPhases(WorkDir() + "/limit.sql");
@@ -126,7 +126,7 @@ TEST_F(JobRunner, RecordLimitTenOfTwentyFiveRowsInsertsAndUpdatesTen) {
   EXPECT_EQ(updates, 10);
 }
 
-TEST_F(JobRunner, ATableWithoutKeyGetsNoUpdatePass) {
+TEST_P(JobRunner, ATableWithoutKeyGetsNoUpdatePass) {
   OnSource({"CREATE TABLE nokey (a INT, b VARCHAR(5))", "INSERT INTO nokey VALUES (1, 'x')"});
   RunMySQLJob(AllPhases(WorkDir() + "/nokey.sql"), view, messages);
   const Lines log = view.LogTexts();
@@ -138,7 +138,7 @@ TEST_F(JobRunner, ATableWithoutKeyGetsNoUpdatePass) {
 
 // Values are bound, so a binary key names its row; a table whose every column is in
 // its key has nothing to set and says so in one line.
-TEST_F(JobRunner, ABinaryKeyIsUpdatedAndATableOfKeyColumnsOnlyIsNot) {
+TEST_P(JobRunner, ABinaryKeyIsUpdatedAndATableOfKeyColumnsOnlyIsNot) {
   OnSource({"CREATE TABLE binkey (k BLOB NOT NULL, v INT, PRIMARY KEY (k(8)))",
             "INSERT INTO binkey VALUES (X'0001', 1), (X'27005C', 2)",
             "CREATE TABLE allkey (a INT NOT NULL, b INT NOT NULL, PRIMARY KEY (a, b))",
@@ -162,7 +162,7 @@ TEST_F(JobRunner, ABinaryKeyIsUpdatedAndATableOfKeyColumnsOnlyIsNot) {
             (Table{{"0001", "1"}, {"27005C", "2"}}));
 }
 
-TEST_F(JobRunner, AMissingDestinationTableWithCreateOffEndsTheTransferPass) {
+TEST_P(JobRunner, AMissingDestinationTableWithCreateOffEndsTheTransferPass) {
   OnSource({"CREATE TABLE gone (id INT PRIMARY KEY, v INT)", "INSERT INTO gone VALUES (1, 1)"});
   TProjectSettings s = AllPhases();
   s.DropIfExist = false;
@@ -179,7 +179,7 @@ TEST_F(JobRunner, AMissingDestinationTableWithCreateOffEndsTheTransferPass) {
   EXPECT_EQ(ErrorLog[0], "==>" + log[0].substr(std::string("Transfer data error. ").size()));
 }
 
-TEST_F(JobRunner, ASourceColumnTheDestinationLacksEndsThePassAtTheFirstRow) {
+TEST_P(JobRunner, ASourceColumnTheDestinationLacksEndsThePassAtTheFirstRow) {
   OnSource(
       {"CREATE TABLE t (id INT PRIMARY KEY, extra INT)", "INSERT INTO t VALUES (1, 1), (2, 2)"});
   OnDest({"CREATE TABLE t (id INT PRIMARY KEY)"});
@@ -197,7 +197,7 @@ TEST_F(JobRunner, ASourceColumnTheDestinationLacksEndsThePassAtTheFirstRow) {
   EXPECT_EQ(view.ScriptTexts(), (Lines{"", "INSERT INTO `t`(`id`, `extra`) VALUES(1, 1);"}));
 }
 
-TEST_F(JobRunner, BlanksInATableNameBecomeTheReplacementTextEverywhere) {
+TEST_P(JobRunner, BlanksInATableNameBecomeTheReplacementTextEverywhere) {
   OnSource({"CREATE TABLE `Order Details` (id INT PRIMARY KEY, v INT)",
             "INSERT INTO `Order Details` VALUES (1, 10), (2, 20)"});
   RunMySQLJob(AllPhases(WorkDir() + "/blank.sql"), view, messages);
@@ -215,7 +215,7 @@ TEST_F(JobRunner, BlanksInATableNameBecomeTheReplacementTextEverywhere) {
   EXPECT_EQ(script.back(), "UPDATE `Order_Details` SET `v` = 20 WHERE (`id`= 2)");
 }
 
-TEST_F(JobRunner, AStopAtTheNthRowEndsThePassAndTouchesNothingMore) {
+TEST_P(JobRunner, AStopAtTheNthRowEndsThePassAndTouchesNothingMore) {
   OnSource({"CREATE TABLE a (id INT PRIMARY KEY, v INT)",
             "INSERT INTO a SELECT seq, seq FROM seq_1_to_20", "CREATE TABLE b (id INT PRIMARY KEY)",
             "INSERT INTO b VALUES (1)"});
@@ -245,7 +245,7 @@ TEST_F(JobRunner, AStopAtTheNthRowEndsThePassAndTouchesNothingMore) {
             "VALUES(5, 5);\r\n");
 }
 
-TEST_F(JobRunner, FailedRowsAndUpdatesAreLoggedWithTheirValuesAndTheJobGoesOn) {
+TEST_P(JobRunner, FailedRowsAndUpdatesAreLoggedWithTheirValuesAndTheJobGoesOn) {
   OnSource({"CREATE TABLE t (id INT PRIMARY KEY, name VARCHAR(20), n INT)",
             "INSERT INTO t VALUES (1, 'short', 1), (2, 'far too long', 2), (3, NULL, 3)"});
   // The destination already holds rows 2 and 3 and takes only five characters (the
@@ -284,7 +284,7 @@ TEST_F(JobRunner, FailedRowsAndUpdatesAreLoggedWithTheirValuesAndTheJobGoesOn) {
             (Table{{"1", "short", "1"}, {"2", "old", "0"}, {"3", "NULL", "3"}}));
 }
 
-TEST_F(JobRunner, TheErrorLogHoldsOnlyTheLastJobsErrors) {
+TEST_P(JobRunner, TheErrorLogHoldsOnlyTheLastJobsErrors) {
   OnSource({"CREATE TABLE t (id INT PRIMARY KEY)", "INSERT INTO t VALUES (1)"});
   TProjectSettings failing = AllPhases();
   failing.DropIfExist = failing.CreateObject = false;
@@ -296,7 +296,7 @@ TEST_F(JobRunner, TheErrorLogHoldsOnlyTheLastJobsErrors) {
   EXPECT_TRUE(StartsWith(view.LogTexts()[0], "Cannot drop [t]. ")) << view.LogTexts()[0];
 }
 
-TEST_F(JobRunner, ObjectsNotChosenLeaveNoTrace) {
+TEST_P(JobRunner, ObjectsNotChosenLeaveNoTrace) {
   OnSource(
       {"CREATE TABLE chosen (id INT PRIMARY KEY)", "CREATE TABLE skipped (id INT PRIMARY KEY)"});
   ui::ScopedMessages scoped(messages);
@@ -317,7 +317,7 @@ TEST_F(JobRunner, ObjectsNotChosenLeaveNoTrace) {
   for (const auto& l : view.ScriptTexts()) EXPECT_EQ(l.find("skipped"), std::string::npos) << l;
 }
 
-TEST_F(JobRunner, AnUnwritableScriptFileIsReportedAndTheJobStillEnds) {
+TEST_P(JobRunner, AnUnwritableScriptFileIsReportedAndTheJobStillEnds) {
   OnSource({"CREATE TABLE t (id INT PRIMARY KEY)"});
   const std::string script = WorkDir() + "/missing/folder/x.sql";
   EXPECT_TRUE(RunMySQLJob(AllPhases(script), view, messages).scriptFailed);
@@ -328,6 +328,63 @@ TEST_F(JobRunner, AnUnwritableScriptFileIsReportedAndTheJobStillEnds) {
   EXPECT_EQ(
       Scalar("SELECT COUNT(*) FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_SCHEMA = '" + dstDb + "'"),
       "1");
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, JobRunner, BothModeValues(), ModeName);
+
+// What one job leaves behind, to hold the two modes side by side.
+struct JobTrace {
+  job::TJobTotals totals;
+  Lines log;
+  std::vector<job::TLogColor> colors;
+  Lines errorLog;
+  std::string script;
+  Table rows;
+};
+
+// Bad rows among good ones in groups of 4: a duplicate of a unique value the
+// destination holds (row 3) and a value too long for strict mode (row 6, whose key
+// the destination holds too), each in its own group, and in the update pass row 6
+// again. Row by row and in groups, the job
+// counts, logs, dumps, scripts and writes exactly the same.
+TEST_F(JobDatabases, GroupsWithBadRowsEndExactlyAsRowByRow) {
+  OnSource({"CREATE TABLE t (id INT PRIMARY KEY, code INT, name VARCHAR(20))",
+            "INSERT INTO t VALUES (1, 1, 'a'), (2, 2, 'b'), (3, 7, 'dup'), (4, 4, 'd'), "
+            "(5, 5, 'e'), (6, 6, 'far too long'), (7, 8, 'g'), (8, 9, NULL), (9, 10, 'i'), "
+            "(10, 11, 'j')"});
+  auto run = [&](std::int32_t batchRows) {
+    OnDest({"DROP TABLE IF EXISTS t",
+            "CREATE TABLE t (id INT PRIMARY KEY, code INT UNIQUE, name VARCHAR(5))",
+            "INSERT INTO t VALUES (100, 7, 'old'), (6, 60, 'x')"});
+    RecordingView view;
+    ui::RecordingMessages messages;
+    TProjectSettings s = AllPhases(WorkDir() + "/groups.sql");
+    s.DropIfExist = s.CreateObject = false;
+    s.BatchRows = batchRows;
+    JobTrace trace;
+    trace.totals = RunMySQLJob(s, view, messages);
+    trace.log = view.LogTexts();
+    trace.colors = view.LogColors();
+    trace.errorLog = ErrorLog;
+    trace.script = ReadFile(s.ScriptFileName);
+    trace.rows = Rows("SELECT id, code, name FROM `" + dstDb + "`.t ORDER BY id");
+    return trace;
+  };
+  const JobTrace rowByRow = run(0);
+  const JobTrace groups = run(4);
+  EXPECT_EQ(rowByRow.totals.inserted, 8);
+  EXPECT_EQ(rowByRow.totals.insertFailed, 2);
+  EXPECT_EQ(rowByRow.totals.updateFailed, 1);
+  EXPECT_EQ(groups.totals.inserted, rowByRow.totals.inserted);
+  EXPECT_EQ(groups.totals.insertFailed, rowByRow.totals.insertFailed);
+  EXPECT_EQ(groups.totals.updated, rowByRow.totals.updated);
+  EXPECT_EQ(groups.totals.updateFailed, rowByRow.totals.updateFailed);
+  EXPECT_EQ(groups.log, rowByRow.log);
+  EXPECT_EQ(groups.colors, rowByRow.colors);
+  EXPECT_EQ(groups.errorLog, rowByRow.errorLog);
+  EXPECT_EQ(groups.script, rowByRow.script);
+  EXPECT_EQ(groups.rows, rowByRow.rows);
+  EXPECT_EQ(rowByRow.rows.size(), 10u);
 }
 
 }  // namespace

@@ -52,6 +52,16 @@ DatabaseError Diagnostics(SQLSMALLINT handleType, SQLHANDLE handle, const std::s
   return DatabaseError(message, firstNative, firstState);
 }
 
+ConnectionHandle::ConnectionHandle() {
+  Check(SQLAllocHandle(SQL_HANDLE_DBC, Environment(), &h_), SQL_HANDLE_ENV, Environment(),
+        "Cannot create an ODBC connection");
+}
+
+ConnectionHandle::~ConnectionHandle() {
+  if (connected_) SQLDisconnect(h_);
+  if (h_ != SQL_NULL_HDBC) SQLFreeHandle(SQL_HANDLE_DBC, h_);
+}
+
 Statement::Statement(SQLHDBC dbc) {
   Check(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &h_), SQL_HANDLE_DBC, dbc,
         "Cannot create a statement");

@@ -41,6 +41,24 @@ inline void Check(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, const 
   if (!Succeeded(rc)) throw Diagnostics(handleType, handle, what);
 }
 
+// A connection handle of the process's environment, disconnected (once connected)
+// and freed with its owner, so a constructor that throws halfway leaks nothing.
+class ConnectionHandle {
+ public:
+  // Throws the environment's diagnostics when no handle can be made.
+  ConnectionHandle();
+  ~ConnectionHandle();
+  ConnectionHandle(const ConnectionHandle&) = delete;
+  ConnectionHandle& operator=(const ConnectionHandle&) = delete;
+  SQLHDBC get() const { return h_; }
+  // After a successful connect: the destructor disconnects first.
+  void setConnected() { connected_ = true; }
+
+ private:
+  SQLHDBC h_ = SQL_NULL_HDBC;
+  bool connected_ = false;
+};
+
 // A statement handle freed with its owner.
 class Statement {
  public:

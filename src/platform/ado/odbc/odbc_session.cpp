@@ -67,41 +67,31 @@ class OdbcCommand : public Command {
 
 OdbcSession::OdbcSession(const std::string& odbcConnectionString, Timeouts timeouts)
     : timeouts_(timeouts) {
-  Check(SQLAllocHandle(SQL_HANDLE_DBC, Environment(), &dbc_), SQL_HANDLE_ENV, Environment(),
-        "Cannot create an ODBC connection");
-  SQLSetConnectAttr(dbc_, SQL_ATTR_LOGIN_TIMEOUT,
+  SQLSetConnectAttr(dbc_.get(), SQL_ATTR_LOGIN_TIMEOUT,
                     reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeouts_.loginSeconds)), 0);
   std::string in = odbcConnectionString;
   SQLCHAR out[2048];
   SQLSMALLINT outLen = 0;
-  SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, reinterpret_cast<SQLCHAR*>(in.data()),
+  SQLRETURN rc = SQLDriverConnect(dbc_.get(), nullptr, reinterpret_cast<SQLCHAR*>(in.data()),
                                   static_cast<SQLSMALLINT>(in.size()), out, sizeof out, &outLen,
                                   SQL_DRIVER_NOPROMPT);
   if (!Succeeded(rc)) {
-    DatabaseError error =
-        Diagnostics(SQL_HANDLE_DBC, dbc_, "The ODBC connection could not be opened.");
-    SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
-    dbc_ = SQL_NULL_HDBC;
-    throw error;
+    throw Diagnostics(SQL_HANDLE_DBC, dbc_.get(), "The ODBC connection could not be opened.");
   }
-  connected_ = true;
-  const std::string dbms = InfoText(dbc_, SQL_DBMS_NAME);
+  dbc_.setConnected();
+  const std::string dbms = InfoText(dbc_.get(), SQL_DBMS_NAME);
   if (IsMySQLDriver(dbms))
     dialect_ = Dialect::MySQL;
   else if (text::ContainsNoCase(dbms, "SQL Server"))
     dialect_ = Dialect::SQLServer;
-  std::string quote = InfoText(dbc_, SQL_IDENTIFIER_QUOTE_CHAR);
+  std::string quote = InfoText(dbc_.get(), SQL_IDENTIFIER_QUOTE_CHAR);
   if (quote == " ") quote.clear();  // the driver's way of saying it has none
   quote_ = quote;
-  patternEscape_ = InfoText(dbc_, SQL_SEARCH_PATTERN_ESCAPE);
-  exec_ = std::make_unique<Statement>(dbc_);
+  patternEscape_ = InfoText(dbc_.get(), SQL_SEARCH_PATTERN_ESCAPE);
+  exec_ = std::make_unique<Statement>(dbc_.get());
 }
 
-OdbcSession::~OdbcSession() {
-  exec_.reset();
-  if (connected_) SQLDisconnect(dbc_);
-  if (dbc_ != SQL_NULL_HDBC) SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
-}
+OdbcSession::~OdbcSession() = default;
 
 std::string OdbcSession::identity() {
   std::string sql;
@@ -111,7 +101,7 @@ std::string OdbcSession::identity() {
     sql = "SELECT 'sqlserver', @@SERVERNAME, DB_NAME()";
   else
     return {};
-  OdbcQuery q(dbc_, sql, {}, false, timeouts_.catalogueSeconds);
+  OdbcQuery q(dbc_.get(), sql, {}, false, timeouts_.catalogueSeconds);
   std::string out;
   for (int i = 0; i < q.fieldCount(); ++i) {
     if (i > 0) out += '\n';
@@ -142,7 +132,7 @@ void OdbcSession::execute(const std::string& sql) {
 }
 
 std::unique_ptr<Recordset> OdbcSession::openQuery(const std::string& sql) {
-  return std::make_unique<OdbcQuery>(dbc_, sql, std::vector<std::string>{},
+  return std::make_unique<OdbcQuery>(dbc_.get(), sql, std::vector<std::string>{},
                                      dialect_ == Dialect::MySQL);
 }
 
@@ -155,8 +145,64 @@ std::unique_ptr<TableDataset> OdbcSession::openTable(const std::string& name) {
   return std::make_unique<OdbcTable>(*this, name);
 }
 
+namespace {
+
+void SetAutocommit(SQLHDBC dbc, bool on) {
+  Check(SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT,
+                          reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(
+                              on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)),
+                          SQL_IS_UINTEGER),
+        SQL_HANDLE_DBC, dbc, "The transaction mode could not be set.");
+}
+
+// Commits or rolls back, and commits each statement on its own again, also when
+// ending the transaction fails (the connection is then most likely gone).
+void EndTransaction(SQLHDBC dbc, SQLSMALLINT how) {
+  const SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, dbc, how);
+  if (!Succeeded(rc)) {
+    DatabaseError error = Diagnostics(SQL_HANDLE_DBC, dbc, how == SQL_COMMIT
+                                                               ? "The transaction could not be committed."
+                                                               : "The transaction could not be rolled back.");
+    SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT,
+                      reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(SQL_AUTOCOMMIT_ON)),
+                      SQL_IS_UINTEGER);
+    throw error;
+  }
+  SetAutocommit(dbc, true);
+}
+
+}  // namespace
+
+void OdbcSession::beginTransaction() {
+  SetAutocommit(dbc_.get(), false);
+}
+
+void OdbcSession::commit() {
+  EndTransaction(dbc_.get(), SQL_COMMIT);
+}
+
+void OdbcSession::rollback() {
+  EndTransaction(dbc_.get(), SQL_ROLLBACK);
+}
+
+std::size_t OdbcSession::maxStatementBytes() {
+  if (maxStatementBytes_ != 0) return maxStatementBytes_;
+  maxStatementBytes_ = 1 << 20;
+  if (dialect_ != Dialect::MySQL) return maxStatementBytes_;
+  try {
+    OdbcQuery q(dbc_.get(), "SELECT @@max_allowed_packet", {}, false, timeouts_.catalogueSeconds);
+    if (!q.eof() && !q.value(0).isNull()) {
+      const long long bytes = q.value(0).toInt();
+      if (bytes > 0) maxStatementBytes_ = static_cast<std::size_t>(bytes);
+    }
+  } catch (const std::exception&) {
+    // The smallest default serves.
+  }
+  return maxStatementBytes_;
+}
+
 std::unique_ptr<Command> OdbcSession::prepare(const std::string& sql) {
-  return std::make_unique<OdbcCommand>(dbc_, sql, dialect_ == Dialect::SQLServer);
+  return std::make_unique<OdbcCommand>(dbc_.get(), sql, dialect_ == Dialect::SQLServer);
 }
 
 }  // namespace ado::odbc

@@ -37,27 +37,36 @@ class OdbcSession : public Session {
                                         const std::vector<Variant>& restrictions) override;
   std::unique_ptr<TableDataset> openTable(const std::string& name) override;
   std::unique_ptr<Command> prepare(const std::string& sql) override;
+  void beginTransaction() override;
+  void commit() override;
+  void rollback() override;
 
   Dialect dialect() const { return dialect_; }
   const Timeouts& timeouts() const { return timeouts_; }
   // MySQL: "mysql:" + host name, port, data folder and current database; SQL Server:
   // "sqlserver:" + server name and current database; empty for other databases.
   std::string identity() override;
-  SQLHDBC handle() const { return dbc_; }
+  SQLHDBC handle() const { return dbc_.get(); }
   const std::string& identifierQuote() const { return quote_; }
   // The escape of "_" and "%" in catalogue function arguments; empty when there is none.
   const std::string& patternEscape() const { return patternEscape_; }
   // A bare name in the database's identifier quote; a name already in quotes as it is.
   std::string quoteName(const std::string& name) const;
+  // MySQL: the largest statement the server takes (max_allowed_packet), asked once;
+  // 1 MiB, the smallest default of any version, when it cannot be asked.
+  std::size_t maxStatementBytes();
 
  private:
-  SQLHDBC dbc_ = SQL_NULL_HDBC;
-  bool connected_ = false;
+  // Declared first, so every statement below is freed before the connection.
+  ConnectionHandle dbc_;
   Dialect dialect_ = Dialect::Other;
   Timeouts timeouts_;
   std::string quote_ = "\"";
   std::string patternEscape_;
+  std::size_t maxStatementBytes_ = 0;  // 0: not asked yet
   std::unique_ptr<Statement> exec_;  // reused by execute()
+  // Record sets and commands made here hold the handle, tables the session itself:
+  // each must be destroyed before the session is.
 };
 
 }  // namespace ado::odbc

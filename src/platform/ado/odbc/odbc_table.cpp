@@ -8,6 +8,22 @@
 
 namespace ado::odbc {
 
+namespace {
+
+// Executes a prepared, bound INSERT and closes it again, also when it fails; throws
+// the driver's message (fallback when it gives none).
+void ExecuteInsert(const Statement& insert, const char* fallback) {
+  const SQLRETURN rc = SQLExecute(insert.get());
+  if (rc != SQL_NO_DATA && !Succeeded(rc)) {
+    DatabaseError error = Diagnostics(SQL_HANDLE_STMT, insert.get(), fallback);
+    SQLFreeStmt(insert.get(), SQL_CLOSE);
+    throw error;
+  }
+  SQLFreeStmt(insert.get(), SQL_CLOSE);
+}
+
+}  // namespace
+
 OdbcTable::OdbcTable(OdbcSession& session, const std::string& name)
     : session_(session), name_(session.quoteName(name)) {
   wideText_ = session.dialect() == Dialect::SQLServer;
@@ -105,17 +121,98 @@ void OdbcTable::post() {
   SQLUSMALLINT number = 0;
   for (std::size_t i = 0; i < columns_.size(); ++i)
     if (set_[i]) bind(i, ++number);
-  SQLRETURN rc = SQLExecute(insert_->get());
-  if (rc != SQL_NO_DATA && !Succeeded(rc)) {
-    DatabaseError error =
-        Diagnostics(SQL_HANDLE_STMT, insert_->get(), "The row could not be posted.");
-    SQLFreeStmt(insert_->get(), SQL_CLOSE);
-    throw error;
+  ExecuteInsert(*insert_, "The row could not be posted.");
+}
+
+namespace {
+
+// What a value adds to a MySQL statement at the most: as escaped text (the driver may
+// put it into the text) or in the binary protocol, whichever is longer.
+std::size_t MySQLValueBytes(const Variant& v) {
+  switch (v.kind()) {
+    case VariantKind::Null: return 4;
+    case VariantKind::Text: return 2 * v.asText().size() + 12;
+    case VariantKind::Bytes: return 2 * v.asBytes().data.size() + 12;
+    case VariantKind::Decimal: return v.asDecimal().text.size() + 12;
+    default: return 40;
   }
-  SQLFreeStmt(insert_->get(), SQL_CLOSE);
+}
+
+constexpr std::size_t kSQLServerRows = 1000;
+// Below the server's 2100, since the call that prepares or runs it adds some of its own.
+constexpr std::size_t kSQLServerParameters = 2000;
+constexpr std::size_t kMySQLParameters = 65535;
+// Room in a MySQL packet for the packet and command headers.
+constexpr std::size_t kPacketHeadroom = 1024;
+
+}  // namespace
+
+void OdbcTable::postRows(std::span<const std::string> fields,
+                         std::span<const Variant* const> values, std::size_t rows) {
+  const std::size_t width = fields.size();
+  if (values.size() != rows * width)
+    throw DatabaseError("Rows to post do not have one value per field.");
+  // A row that sets no column has no multi-row form in every dialect.
+  if (width == 0) return TableDataset::postRows(fields, values, rows);
+  std::vector<int> columns;
+  for (const std::string& f : fields) {
+    const int i = find(f);
+    if (i < 0) throw DatabaseError("Item cannot be found in the collection: " + f);
+    columns.push_back(i);
+    hint_ = i + 1;
+  }
+  const bool mysql = session_.dialect() == Dialect::MySQL;
+  std::size_t rowLimit = std::max<std::size_t>(1, (mysql ? kMySQLParameters : kSQLServerParameters) / width);
+  if (!mysql) rowLimit = std::min(rowLimit, kSQLServerRows);
+  std::string head = "INSERT INTO " + name_ + " (";
+  for (std::size_t i = 0; i < width; ++i)
+    head += (i ? ", " : "") + quotedColumns_[static_cast<std::size_t>(columns[i])];
+  head += ") VALUES ";
+  std::string tuple = "(?";
+  for (std::size_t i = 1; i < width; ++i) tuple += ", ?";
+  tuple += ")";
+  const std::size_t budget =
+      mysql ? std::max<std::size_t>(session_.maxStatementBytes(), 2 * kPacketHeadroom) -
+                  kPacketHeadroom
+            : 0;
+
+  for (std::size_t first = 0; first < rows;) {
+    // As many rows as the limits allow, and always at least one.
+    std::size_t count = 0, bytes = head.size();
+    while (first + count < rows && count < rowLimit) {
+      std::size_t rowBytes = tuple.size() + 2;
+      if (mysql)
+        for (std::size_t i = 0; i < width; ++i)
+          rowBytes += MySQLValueBytes(*values[(first + count) * width + i]);
+      if (mysql && count > 0 && bytes + rowBytes > budget) break;
+      bytes += rowBytes;
+      ++count;
+    }
+    if (!group_ || groupRows_ != count || groupColumns_ != columns) {
+      group_.reset();
+      std::string sql = head;
+      for (std::size_t r = 0; r < count; ++r) sql += (r ? ", " : "") + tuple;
+      auto stmt = std::make_unique<Statement>(session_.handle());
+      stmt->check(SQLPrepare(stmt->get(), reinterpret_cast<SQLCHAR*>(sql.data()),
+                             static_cast<SQLINTEGER>(sql.size())),
+                  "SQLPrepare");
+      group_ = std::move(stmt);
+      groupRows_ = count;
+      groupColumns_ = columns;
+    }
+    if (groupSlots_.size() < count * width) groupSlots_.resize(count * width);
+    for (std::size_t p = 0; p < count * width; ++p)
+      BindParameter(*group_, static_cast<SQLUSMALLINT>(p + 1), *values[first * width + p],
+                    groupSlots_[p], wideText_);
+    ExecuteInsert(*group_, "The rows could not be posted.");
+    first += count;
+  }
 }
 
 void OdbcTable::close() {
+  group_.reset();
+  groupColumns_.clear();
+  groupRows_ = 0;
   insert_.reset();
   prepared_.clear();
   appending_ = false;

@@ -25,6 +25,11 @@ class OdbcTable : public TableDataset {
   void setField(std::string_view name, const Variant& value) override;
   void post() override;
   void close() override;
+  // Multi-row INSERTs: toward SQL Server at most 1000 rows and 2000 parameters a
+  // statement, toward MySQL as many rows as fit in max_allowed_packet (and 65535
+  // parameters).
+  void postRows(std::span<const std::string> fields, std::span<const Variant* const> values,
+                std::size_t rows) override;
 
   const std::string& quotedName() const { return name_; }
 
@@ -45,6 +50,11 @@ class OdbcTable : public TableDataset {
   std::vector<std::uint8_t> prepared_;  // the columns of the prepared INSERT
   std::vector<ParamSlot> params_;
   std::unique_ptr<Statement> insert_;
+  // The multi-row INSERT last prepared, for groupColumns_ and groupRows_ rows.
+  std::unique_ptr<Statement> group_;
+  std::vector<int> groupColumns_;
+  std::size_t groupRows_ = 0;
+  std::vector<ParamSlot> groupSlots_;
   bool appending_ = false;
   bool wideText_ = false;
 };
