@@ -17,46 +17,23 @@
 #include <cstdlib>
 #include <string>
 
-#include "catalog/corvane.h"
-#include "cli/terminal_view.h"
-#include "job/job_start.h"
-#include "job/process_state.h"
 #include "platform/ado/connection.h"
+#include "support/job_bench.h"
 #include "support/odbc_bench.h"
 #include "support/test_server.h"
 
 namespace {
 
-const char* const kSource = "Provider=MSDASQL.1;Data Source=qm_src";
-const char* const kDest = "Provider=MSDASQL.1;Data Source=qm_dst";
-
 // Drop, create and transfer one table, as quillmark-cli --no-update does.
 double RunTheJob(const std::string& table, std::int32_t batchRows, long long rows) {
-  std::FILE* devnull = std::fopen("/dev/null", "w");
-  cli::TTerminalView view(devnull, devnull, false, false, false);
-  const auto start = std::chrono::steady_clock::now();
-  ado::Connection source(kSource);
-  ado::Connection dest(kDest);
-  dest.open();
   TProjectSettings s;
-  s.SourceKind = s.DestKind = dkMySQL;
-  s.DropIfExist = s.CreateObject = s.TransferData = true;
   s.BatchRows = batchRows;
-  job::TJobStart jobStart(s, source, dest);
-  jobStart.NewCatalogue();
-  if (!jobStart.LoadCatalogue()) std::exit(1);
-  job::TSourceTree tree;
-  jobStart.BuildTree(tree);
-  for (auto& o : jobStart.Catalogue()->Objects)
-    if (o.ObjectName != table) o.SelectAllChildObject(false);
-  const job::TJobTotals totals = jobStart.Run(view);
-  const double seconds = Seconds(start);
-  if (!ErrorLog.empty() || totals.insertFailed || totals.inserted != rows) {
-    std::fprintf(stderr, "job failed: %s\n", ErrorLog.empty() ? "rows missing" : ErrorLog[0].c_str());
+  const TimedJob run = RunJobOnTable(s, table);
+  if (run.totals.inserted != rows) {
+    std::fprintf(stderr, "job failed: rows missing\n");
     std::exit(1);
   }
-  std::fclose(devnull);
-  return seconds;
+  return run.seconds;
 }
 
 double DumpAndLoad(const std::string& table) {
@@ -86,8 +63,8 @@ int main(int argc, char** argv) {
   const long long slice = argc > 2 ? std::atoll(argv[2]) : 50000;
   TestServer::Get().UseOdbc();
   {
-    ado::Connection src(kSource);
-    ado::Connection dst(kDest);
+    ado::Connection src(kBenchSource);
+    ado::Connection dst(kBenchDest);
     src.open();
     dst.open();
     dst.execute("SET GLOBAL innodb_flush_log_at_trx_commit = 1");
@@ -95,14 +72,7 @@ int main(int argc, char** argv) {
       src.execute(std::string("DROP TABLE IF EXISTS ") + t);
       dst.execute(std::string("DROP TABLE IF EXISTS ") + t);
     }
-    src.execute(
-        "CREATE TABLE bench_fast (id INT PRIMARY KEY, name VARCHAR(40), qty INT, amount "
-        "DECIMAL(12,2), ratio DOUBLE, created DATETIME, flag TINYINT(1), note TEXT)");
-    src.execute(
-        "INSERT INTO bench_fast SELECT seq, CONCAT('name ', seq, ' é'), seq % 1000, seq / 100, "
-        "seq / 7, '2024-01-01' + INTERVAL seq SECOND, seq % 2, "
-        "IF(seq % 7 = 0, NULL, REPEAT('x', seq % 50)) FROM seq_1_to_" +
-        std::to_string(rows));
+    MakeMixedTable(src, "bench_fast", rows);
     src.execute("CREATE TABLE bench_slice LIKE bench_fast");
     src.execute("INSERT INTO bench_slice SELECT * FROM bench_fast WHERE id <= " +
                 std::to_string(slice));
@@ -111,7 +81,7 @@ int main(int argc, char** argv) {
   const Measure fast = InChild([&] { return RunTheJob("bench_fast", 1000, rows); });
   Report("fast transfer (groups of 1000)", fast, rows);
   {
-    ado::Connection dst(kDest);
+    ado::Connection dst(kBenchDest);
     dst.open();
     dst.execute("TRUNCATE TABLE bench_fast");
   }

@@ -17,50 +17,23 @@
 #include <string>
 #include <vector>
 
-#include "catalog/corvane.h"
-#include "cli/terminal_view.h"
-#include "job/job_runner.h"
-#include "job/process_state.h"
-#include "job/source_tree.h"
 #include "platform/ado/connection.h"
+#include "support/job_bench.h"
 #include "support/odbc_bench.h"
 #include "support/test_server.h"
 
 namespace {
 
-const char* const kSource = "Provider=MSDASQL.1;Data Source=qm_src";
-const char* const kDest = "Provider=MSDASQL.1;Data Source=qm_dst";
-
 double RunTheJob(const std::string& script) {
-  std::FILE* devnull = std::fopen("/dev/null", "w");
-  cli::TTerminalView view(devnull, devnull, false, false, false);
-  const auto start = std::chrono::steady_clock::now();
-  ado::Connection source(kSource);
-  ado::Connection dest(kDest);
-  dest.open();
   TProjectSettings s;
-  s.SourceKind = s.DestKind = dkMySQL;
-  s.DropIfExist = s.CreateObject = s.TransferData = true;
   s.SaveScripts = true;
   s.ScriptFileName = script;
-  TCorvane catalogue;
-  catalogue.SetDBKind(dkMySQL);
-  catalogue.SetConnection(&source);
-  if (!catalogue.LoadDBInfo()) std::exit(1);
-  job::TSourceTree tree;
-  job::BuildSourceTree(&catalogue, dkMySQL, dkMySQL, tree);
-  // qm_src may hold other tables (of other benchmarks, of a hand-run test).
-  for (auto& o : catalogue.Objects)
-    if (o.ObjectName != "bench_job") o.SelectAllChildObject(false);
-  const job::TJobTotals totals = job::RunJob(s, source, dest, catalogue, view);
-  const double seconds = Seconds(start);
-  if (!ErrorLog.empty() || totals.insertFailed || totals.objects != 1) {
-    std::fprintf(stderr, "job failed: %s\n",
-                 ErrorLog.empty() ? "rows failed" : ErrorLog[0].c_str());
+  const TimedJob run = RunJobOnTable(s, "bench_job");
+  if (run.totals.objects != 1) {
+    std::fprintf(stderr, "job failed: the table was not copied\n");
     std::exit(1);
   }
-  std::fclose(devnull);
-  return seconds;
+  return run.seconds;
 }
 
 double BareLoop() {
@@ -128,8 +101,8 @@ double BareLoop() {
 
 double LayerLoop() {
   const auto start = std::chrono::steady_clock::now();
-  ado::Connection src(kSource);
-  ado::Connection dst(kDest);
+  ado::Connection src(kBenchSource);
+  ado::Connection dst(kBenchDest);
   src.open();
   dst.open();
   dst.execute("TRUNCATE TABLE bench_job");
@@ -152,19 +125,11 @@ int main(int argc, char** argv) {
   TestServer::Get().UseOdbc();
   const std::string script = TestDataDir() + "/job_bench.sql";
   {
-    ado::Connection src(kSource);
-    ado::Connection dst(kDest);
+    ado::Connection src(kBenchSource);
+    ado::Connection dst(kBenchDest);
     src.open();
     dst.open();
-    src.execute("DROP TABLE IF EXISTS bench_job");
-    src.execute(
-        "CREATE TABLE bench_job (id INT PRIMARY KEY, name VARCHAR(40), qty INT, amount "
-        "DECIMAL(12,2), ratio DOUBLE, created DATETIME, flag TINYINT(1), note TEXT)");
-    src.execute(
-        "INSERT INTO bench_job SELECT seq, CONCAT('name ', seq, ' é'), seq % 1000, seq / 100, "
-        "seq / 7, '2024-01-01' + INTERVAL seq SECOND, seq % 2, "
-        "IF(seq % 7 = 0, NULL, REPEAT('x', seq % 50)) FROM seq_1_to_" +
-        std::to_string(rows));
+    MakeMixedTable(src, "bench_job", rows);
     dst.execute("DROP TABLE IF EXISTS bench_job");
     dst.execute("CREATE TABLE bench_job LIKE `qm_src`.bench_job");
     // Each row commits on its own on both sides; without this the disk's flush time per
@@ -212,7 +177,7 @@ int main(int argc, char** argv) {
       "%d rows, best of %d: job %.3f s, bare ODBC %.3f s, ratio %.3f; median ratio of the pairs "
       "%.3f; peak memory job %.1f MB, bare %.1f MB\n",
       rows, runs, j, b, j / b, median, peak(job), peak(bare));
-  ado::Connection dst(kDest);
+  ado::Connection dst(kBenchDest);
   dst.open();
   dst.execute("SET GLOBAL innodb_flush_log_at_trx_commit = 1");
   return 0;

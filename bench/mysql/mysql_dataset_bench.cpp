@@ -9,36 +9,16 @@
 // SERVER_ENV is the server.env that scripts/test-server writes.
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "mysql/components/mysql_dataset.h"
 #include "mysql/driver/direct.h"
-#include "mysql/sqltext/sectioned_text.h"
 #include "support/child_run.h"
+#include "support/server_bench.h"
 
 namespace {
 
-struct Env {
-  std::string host, user, password;
-  std::uint16_t port = 0;
-};
-
-Env ReadEnv(const char* path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  const std::string lines = text.str();
-  const auto value = [&lines](const char* key) { return mysql::FindKeyValue(lines, key).value_or(""); };
-  Env e{value("QM_MYSQL_HOST"), value("QM_MYSQL_USER"), value("QM_MYSQL_PASSWORD"),
-        static_cast<std::uint16_t>(std::atoi(value("QM_MYSQL_PORT").c_str()))};
-  if (e.host.empty()) {
-    std::fprintf(stderr, "no server described in %s\n", path);
-    std::exit(2);
-  }
-  return e;
-}
+using Env = BenchServer;
 
 void Connect(TMySQLServer& server, const Env& e) {
   server.SetHost(e.host);
@@ -142,11 +122,8 @@ Outcome ReadDataset(const Env& e, long rows, TMySQLResultOptions type) {
   return o;
 }
 
-struct Run {
+struct Run : ChildMeasures {
   Outcome outcome;
-  double seconds = 0;
-  double cpuSeconds = 0;
-  long maxRssKiB = 0;
 };
 
 Run Child(const Env& e, Kind kind, long rows) {
@@ -156,26 +133,21 @@ Run Child(const Env& e, Kind kind, long rows) {
     return std::to_string(o.rows) + " " + std::to_string(o.textBytes) + " " + std::to_string(o.sum);
   });
   Run r;
+  static_cast<ChildMeasures&>(r) = c;
   if (!c.ok || std::sscanf(c.answer.c_str(), "%ld %llu %lu", &r.outcome.rows, &r.outcome.textBytes, &r.outcome.sum) != 3) {
     std::fprintf(stderr, "the %s run failed\n", kNames[kind]);
     std::exit(1);
   }
-  r.seconds = c.seconds;
-  r.cpuSeconds = c.cpuSeconds;
-  r.maxRssKiB = c.maxRssKiB;
   return r;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s SERVER_ENV [ROWS] [REPEATS]\n", argv[0]);
-    return 2;
-  }
-  const Env env = ReadEnv(argv[1]);
-  const long rows = argc > 2 ? std::atol(argv[2]) : 1000000;
-  const int repeats = argc > 3 ? std::atoi(argv[3]) : 3;
+  const ServerBenchArgs args = ReadServerBenchArgs(argc, argv);
+  const Env& env = args.server;
+  const long rows = args.rows;
+  const int repeats = args.repeats;
   try {
     Prepare(env, rows);
   } catch (const std::exception& e) {

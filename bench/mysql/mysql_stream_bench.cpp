@@ -15,8 +15,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -26,29 +24,11 @@
 #include "mysql/driver/library.h"
 #include "mysql/protocol/client.h"
 #include "support/child_run.h"
+#include "support/server_bench.h"
 
 namespace {
 
-struct Server {
-  std::string host, user, password;
-  unsigned port = 0;
-};
-
-Server ReadEnv(const char* path) {
-  std::ifstream in(path);
-  std::map<std::string, std::string> env;
-  for (std::string line; std::getline(in, line);) {
-    auto eq = line.find('=');
-    if (eq != std::string::npos) env[line.substr(0, eq)] = line.substr(eq + 1);
-  }
-  Server s{env["QM_MYSQL_HOST"], env["QM_MYSQL_USER"], env["QM_MYSQL_PASSWORD"],
-           static_cast<unsigned>(std::atoi(env["QM_MYSQL_PORT"].c_str()))};
-  if (s.host.empty()) {
-    std::fprintf(stderr, "no server described in %s\n", path);
-    std::exit(2);
-  }
-  return s;
-}
+using Server = BenchServer;
 
 const char* kTable = "qm_test.bench_rows";
 
@@ -189,10 +169,7 @@ long Stream(Client c, const Server& s, bool compress, long rows, unsigned long& 
   }
 }
 
-struct Run {
-  double seconds = 0;
-  double cpuSeconds = 0;
-  long maxRssKiB = 0;
+struct Run : ChildMeasures {
   long rows = 0;
 };
 
@@ -205,27 +182,22 @@ Run Child(const Server& s, Client client, bool compress, long rows) {
     return std::to_string(n) + " " + std::to_string(sum);
   });
   Run r;
+  static_cast<ChildMeasures&>(r) = c;
   unsigned long sum = 0;
   if (!c.ok || std::sscanf(c.answer.c_str(), "%ld %lu", &r.rows, &sum) != 2) {
     std::fprintf(stderr, "a run failed\n");
     std::exit(1);
   }
-  r.seconds = c.seconds;
-  r.cpuSeconds = c.cpuSeconds;
-  r.maxRssKiB = c.maxRssKiB;
   return r;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s SERVER_ENV [ROWS] [REPEATS]\n", argv[0]);
-    return 2;
-  }
-  const Server server = ReadEnv(argv[1]);
-  const long rows = argc > 2 ? std::atol(argv[2]) : 1000000;
-  const int repeats = argc > 3 ? std::atoi(argv[3]) : 3;
+  const ServerBenchArgs args = ReadServerBenchArgs(argc, argv);
+  const Server& server = args.server;
+  const long rows = args.rows;
+  const int repeats = args.repeats;
   Prepare(server, rows);
 
   std::printf("%ld rows of 8 columns, best of %d runs each, interleaved in a balanced order\n",

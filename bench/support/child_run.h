@@ -11,12 +11,15 @@
 #include <functional>
 #include <string>
 
-struct ChildRun {
-  bool ok = false;       // the work returned (it did not throw) and the child exited 0
-  std::string answer;    // what the work returned (one line)
-  double seconds = 0;    // the work's wall time, measured in the child
-  double cpuSeconds = 0; // the child's user and system time
-  long maxRssKiB = 0;    // the child's peak resident memory
+struct ChildMeasures {
+  double seconds = 0;     // the work's wall time, measured in the child
+  double cpuSeconds = 0;  // the child's user and system time
+  long maxRssKiB = 0;     // the child's peak resident memory
+};
+
+struct ChildRun : ChildMeasures {
+  bool ok = false;     // the work returned (it did not throw) and the child exited 0
+  std::string answer;  // what the work returned (one line)
 };
 
 // `work` runs in the child; what it throws is printed to stderr and makes the run fail.
