@@ -7,6 +7,7 @@
 
 #include "catalog/corvane.h"
 #include "platform/ado/connection.h"
+#include "platform/ado/schema_rowsets.h"
 #include "platform/text/text.h"
 #include "platform/ui/messages.h"
 
@@ -22,25 +23,20 @@ bool IsServerKind(TDatabaseKind kind) {
   return IsSQLServerDialect(kind) || IsMySQLDialect(kind);
 }
 
-// A schema rowset's restrictions in OLE DB's order: how many there are and where the
-// object's name goes. The schema is always the second.
+// A schema rowset's restrictions: how many there are and where the object's name goes.
 struct TRestrictionPositions {
   std::size_t count;
   std::size_t nameAt;
 };
-constexpr std::size_t kSchemaRestriction = 1;
-// TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, COLUMN_NAME.
-constexpr TRestrictionPositions kColumnsOfTable{4, 2};
-// TABLE_CATALOG, TABLE_SCHEMA, INDEX_NAME, TYPE, TABLE_NAME.
-constexpr TRestrictionPositions kIndexesOfTable{5, 4};
-// TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME.
-constexpr TRestrictionPositions kViewByName{3, 2};
+constexpr TRestrictionPositions kColumnsOfTable{ado::kColumnsRestrictions, ado::CR_TABLE};
+constexpr TRestrictionPositions kIndexesOfTable{ado::kIndexesRestrictions, ado::IR_TABLE};
+constexpr TRestrictionPositions kViewByName{ado::kViewsRestrictions, ado::VR_NAME};
 
 // The object's schema when it has one (so tables of one name in two schemas stay
 // apart) and its name.
 std::vector<ado::Variant> ObjectRestrictions(const TCorvaneObject& o, TRestrictionPositions at) {
   std::vector<ado::Variant> r(at.count);
-  if (!o.SchemaName.empty()) r[kSchemaRestriction] = o.SchemaName;
+  if (!o.SchemaName.empty()) r[ado::kSchemaRestriction] = o.SchemaName;
   r[at.nameAt] = o.ObjectName;
   return r;
 }

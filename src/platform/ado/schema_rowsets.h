@@ -106,6 +106,16 @@ enum TablesRestriction : std::size_t { TR_CATALOG, TR_SCHEMA, TR_NAME, TR_TYPE }
 enum ColumnsRestriction : std::size_t { CR_CATALOG, CR_SCHEMA, CR_TABLE, CR_COLUMN };
 enum IndexesRestriction : std::size_t { IR_CATALOG, IR_SCHEMA, IR_INDEX, IR_TYPE, IR_TABLE };
 enum ViewsRestriction : std::size_t { VR_CATALOG, VR_SCHEMA, VR_NAME };
+// The schema's restriction, the same in all four.
+constexpr std::size_t kSchemaRestriction = TR_SCHEMA;
+static_assert(std::size_t{CR_SCHEMA} == kSchemaRestriction &&
+              std::size_t{IR_SCHEMA} == kSchemaRestriction &&
+              std::size_t{VR_SCHEMA} == kSchemaRestriction);
+// How many restrictions each rowset takes.
+constexpr std::size_t kTablesRestrictions = TR_TYPE + 1;
+constexpr std::size_t kColumnsRestrictions = CR_COLUMN + 1;
+constexpr std::size_t kIndexesRestrictions = IR_TABLE + 1;
+constexpr std::size_t kViewsRestrictions = VR_NAME + 1;
 
 // INDEXES.TYPE (DBPROPVAL_IT_*), INDEXES.COLLATION (DB_COLLATION_*) and INDEXES.NULLS
 // (DBPROPVAL_IN_*).

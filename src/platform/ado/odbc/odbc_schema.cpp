@@ -287,7 +287,7 @@ std::unique_ptr<Recordset> OdbcViews(OdbcSession& s, const std::vector<Variant>&
   }
   // Elsewhere only the names are known.
   auto at = [&](std::size_t i) { return i < r.size() ? r[i] : Variant(); };
-  std::vector<Variant> tr(TR_TYPE + 1);
+  std::vector<Variant> tr(kTablesRestrictions);
   tr[TR_CATALOG] = at(VR_CATALOG);
   tr[TR_SCHEMA] = at(VR_SCHEMA);
   tr[TR_NAME] = at(VR_NAME);
