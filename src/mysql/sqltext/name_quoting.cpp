@@ -1,6 +1,7 @@
 #include "mysql/sqltext/name_quoting.h"
 
 #include "mysql/sqltext/text_conv.h"
+#include "platform/text/text.h"
 
 namespace mysql {
 
@@ -71,17 +72,8 @@ bool NeedsQuoting(std::string_view name, bool connected, uint32_t serverVersion)
 
 std::string QuoteName(std::string_view name, bool connected, uint32_t serverVersion) {
   if (!NeedsQuoting(name, connected, serverVersion)) return std::string(name);
+  if (name.find('.') == std::string_view::npos) return text::QuoteName(name, "`");
   std::string out;
-  if (name.find('.') == std::string_view::npos) {
-    out.reserve(name.size() + 2);
-    out += '`';
-    for (char c : name) {
-      if (c == '`') out += '`';
-      out += c;
-    }
-    out += '`';
-    return out;
-  }
   std::size_t i = 0;
   while (i < name.size()) {
     std::size_t end = name.find('.', i);

@@ -2,7 +2,6 @@
 // `mariadb --batch` does. For checking a connection, and for driving the client from
 // outside.
 #include <fcntl.h>
-#include <strings.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -21,6 +20,7 @@
 #include "mysql/tools/batch_output.h"
 #include "platform/crash/crash.h"
 #include "platform/process/standard_streams.h"
+#include "platform/text/text.h"
 
 namespace {
 
@@ -161,7 +161,7 @@ void Emit(const std::string& text) {
 }
 
 bool IsUseCommand(const std::string& text) {
-  if (text.size() < 4 || ::strncasecmp(text.c_str(), "use", 3) != 0) return false;
+  if (text.size() < 4 || !text::StartsWithNoCase(text, "use")) return false;
   return text[3] == ' ' || text[3] == '\t' || text[3] == '\n' || text[3] == '\r';
 }
 
