@@ -43,6 +43,8 @@ TEST_P(TextUnderLocales, TrimsBlanksOrControlsAtBothEndsOnly) {
 TEST_P(TextUnderLocales, CaseChangesAndComparisonsTouchAsciiLettersOnly) {
   EXPECT_EQ(text::UpperCase("varchar(10) \xc3\xa9"), "VARCHAR(10) \xc3\xa9");
   EXPECT_EQ(text::LowerCase("MSys\xc3\x89"), "msys\xc3\x89");
+  EXPECT_EQ(text::UpperCase("bigint identity"), "BIGINT IDENTITY");
+  EXPECT_EQ(text::LowerCase("MEDIUMINT"), "mediumint");
   struct Case {
     const char* a;
     const char* b;
@@ -56,6 +58,8 @@ TEST_P(TextUnderLocales, CaseChangesAndComparisonsTouchAsciiLettersOnly) {
       {"_x", "Ax", -1},  // folded to lower case, as strcasecmp folds: '_' before 'a'
       {"_x", "[x", 1},
       {"\xc3\xa9", "\xc3\x89", 1},  // é and É differ: bytes beyond ASCII are not folded
+      {"Limit", "LIMIT", 0},        // in Turkish, "i" is upper-cased to a dotted I
+      {"\xc4\xb0NT", "int", 1},     // and that dotted I is no ASCII letter
   };
   for (const Case& c : cases) {
     EXPECT_EQ(text::EqualsNoCase(c.a, c.b), c.order == 0) << c.a << " " << c.b;
@@ -65,11 +69,13 @@ TEST_P(TextUnderLocales, CaseChangesAndComparisonsTouchAsciiLettersOnly) {
   EXPECT_TRUE(text::StartsWithNoCase("VarBinary(300)", "varbinary"));
   EXPECT_FALSE(text::StartsWithNoCase("var", "varbinary"));
   EXPECT_TRUE(text::ContainsNoCase("10.11.6-MariaDB-0+deb12u1", "mariadb"));
+  EXPECT_TRUE(text::ContainsNoCase("MARIADB ODBC 3.1 DRIVER", "MariaDB"));
   EXPECT_TRUE(text::ContainsNoCase("x", ""));
   EXPECT_FALSE(text::ContainsNoCase("Microsoft SQL Server", "mysql"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Locales, TextUnderLocales, ::testing::Values("C", "de_DE.UTF-8"));
+INSTANTIATE_TEST_SUITE_P(Locales, TextUnderLocales,
+                         ::testing::Values("C", "de_DE.UTF-8", "tr_TR.UTF-8"));
 
 TEST(QuoteName, DoublesEveryQuoteInsideAndLeavesTextBareWithoutOne) {
   struct Case {
