@@ -46,6 +46,8 @@ TEST_P(TextUnderLocales, TrimsBlanksControlsOrSpacesAtBothEndsOnly) {
 TEST_P(TextUnderLocales, CaseChangesAndComparisonsTouchAsciiLettersOnly) {
   EXPECT_EQ(text::UpperCase("varchar(10) \xc3\xa9"), "VARCHAR(10) \xc3\xa9");
   EXPECT_EQ(text::LowerCase("MSys\xc3\x89"), "msys\xc3\x89");
+  EXPECT_EQ(text::UpperCase("bigint identity"), "BIGINT IDENTITY");
+  EXPECT_EQ(text::LowerCase("MEDIUMINT"), "mediumint");
   struct Case {
     std::string a;
     std::string b;
@@ -59,6 +61,8 @@ TEST_P(TextUnderLocales, CaseChangesAndComparisonsTouchAsciiLettersOnly) {
       {"_x", "Ax", -1},  // folded to lower case, as strcasecmp folds: '_' before 'a'
       {"_x", "[x", 1},
       {"\xc3\xa9", "\xc3\x89", 1},  // é and É differ: bytes beyond ASCII are not folded
+      {"Limit", "LIMIT", 0},        // in Turkish, "i" is upper-cased to a dotted I
+      {"\xc4\xb0NT", "int", 1},     // and that dotted I is no ASCII letter
       {"ab\0X"s, "AB\0x"s, 0},      // a zero byte is compared as any other, not an end
       {"ab\0x"s, "ab\0y"s, -1},
       {"ab\0"s, "ab"s, 1},
@@ -71,11 +75,13 @@ TEST_P(TextUnderLocales, CaseChangesAndComparisonsTouchAsciiLettersOnly) {
   EXPECT_TRUE(text::StartsWithNoCase("VarBinary(300)", "varbinary"));
   EXPECT_FALSE(text::StartsWithNoCase("var", "varbinary"));
   EXPECT_TRUE(text::ContainsNoCase("10.11.6-MariaDB-0+deb12u1", "mariadb"));
+  EXPECT_TRUE(text::ContainsNoCase("MARIADB ODBC 3.1 DRIVER", "MariaDB"));
   EXPECT_TRUE(text::ContainsNoCase("x", ""));
   EXPECT_FALSE(text::ContainsNoCase("Microsoft SQL Server", "mysql"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Locales, TextUnderLocales, ::testing::Values("C", "de_DE.UTF-8"));
+INSTANTIATE_TEST_SUITE_P(Locales, TextUnderLocales,
+                         ::testing::Values("C", "de_DE.UTF-8", "tr_TR.UTF-8"));
 
 TEST(QuoteName, DoublesEveryQuoteInsideAndLeavesTextBareWithoutOne) {
   struct Case {
