@@ -36,9 +36,7 @@ double ThroughLayer() {
 }
 
 double BareOdbc() {
-  SQLHENV env;
-  SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
-  SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  SQLHENV env = OdbcEnvironment();
   SQLHDBC src = OdbcConnect(env, "DSN=qm_src;");
   SQLHDBC dst = OdbcConnect(env, "DSN=qm_dst;");
   SQLHSTMT trunc;
@@ -75,13 +73,7 @@ double BareOdbc() {
     Ok(SQLExecute(ins), "insert", SQL_HANDLE_STMT, ins);
   }
   const double s = Seconds(start);
-  SQLFreeHandle(SQL_HANDLE_STMT, sel);
-  SQLFreeHandle(SQL_HANDLE_STMT, ins);
-  for (SQLHDBC d : {src, dst}) {
-    SQLDisconnect(d);
-    SQLFreeHandle(SQL_HANDLE_DBC, d);
-  }
-  SQLFreeHandle(SQL_HANDLE_ENV, env);
+  OdbcRelease(env, src, dst, sel, ins);
   return s;
 }
 

@@ -37,9 +37,7 @@ double RunTheJob(const std::string& script) {
 }
 
 double BareLoop() {
-  SQLHENV env;
-  SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
-  SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  SQLHENV env = OdbcEnvironment();
   const auto start = std::chrono::steady_clock::now();
   SQLHDBC src = OdbcConnect(env, "DSN=qm_src;");
   SQLHDBC dst = OdbcConnect(env, "DSN=qm_dst;");
@@ -89,13 +87,7 @@ double BareLoop() {
     Ok(SQLExecute(ins), "insert", SQL_HANDLE_STMT, ins);
   }
   const double seconds = Seconds(start);
-  SQLFreeHandle(SQL_HANDLE_STMT, sel);
-  SQLFreeHandle(SQL_HANDLE_STMT, ins);
-  for (SQLHDBC d : {src, dst}) {
-    SQLDisconnect(d);
-    SQLFreeHandle(SQL_HANDLE_DBC, d);
-  }
-  SQLFreeHandle(SQL_HANDLE_ENV, env);
+  OdbcRelease(env, src, dst, sel, ins);
   return seconds;
 }
 

@@ -30,6 +30,25 @@ inline void Ok(SQLRETURN rc, const char* what, SQLSMALLINT type, SQLHANDLE h) {
   if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) Die(what, type, h);
 }
 
+inline SQLHENV OdbcEnvironment() {
+  SQLHENV env;
+  SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
+  SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  return env;
+}
+
+// What a bare copy loop holds, freed: its select and insert, both connections and the
+// environment.
+inline void OdbcRelease(SQLHENV env, SQLHDBC src, SQLHDBC dst, SQLHSTMT sel, SQLHSTMT ins) {
+  SQLFreeHandle(SQL_HANDLE_STMT, sel);
+  SQLFreeHandle(SQL_HANDLE_STMT, ins);
+  for (SQLHDBC d : {src, dst}) {
+    SQLDisconnect(d);
+    SQLFreeHandle(SQL_HANDLE_DBC, d);
+  }
+  SQLFreeHandle(SQL_HANDLE_ENV, env);
+}
+
 inline SQLHDBC OdbcConnect(SQLHENV env, const char* connectionString) {
   SQLHDBC dbc;
   SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
