@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <clocale>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -128,6 +129,19 @@ TEST(MysqlDriver, OptionsTextAndEmbeddedServerArguments) {
   EXPECT_EQ(d.ClientDLL(), "libmariadbd.so.19");
   TMySQLLibrary l;
   EXPECT_EQ(l.ClientDLL(), "libmariadb.so.3");
+}
+
+// Under tr_TR the C library lower-cases 'I' to no ASCII letter: the driver's keys must
+// still be known in capitals there, and not reach the embedded server as its options.
+TEST(MysqlDriver, DriverKeysInAnyCaseUnderAnyLocale) {
+  ASSERT_NE(std::setlocale(LC_ALL, "tr_TR.UTF-8"), nullptr)
+      << "locale tr_TR.UTF-8 is missing; scripts/install-deps generates it";
+  TMySQLEmbedded d(
+      "datadir=/tmp/x\r\nPIPE\r\nConnect_Timeout=5\r\nREAD_TIMEOUT=1\r\nWrite_Timeout=1\r\n"
+      "AutoReconnect=1\r\nPROTOCOL=tcp\r\nSOCKET=/s");
+  const std::vector<std::string> arguments = d.ServerArguments();
+  std::setlocale(LC_ALL, "C");
+  EXPECT_EQ(arguments, (std::vector<std::string>{mysql::ProgramPath(), "--datadir=/tmp/x"}));
 }
 
 TEST(MysqlDriver, LibrariesThatCannotServe) {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <clocale>
 #include <memory>
 #include <optional>
 #include <string>
@@ -110,6 +111,24 @@ TEST(MysqlDriverServer, ConnectsOverTcpAndTheLocalSocket) {
       EXPECT_EQ(h, nullptr);
     }
   }
+}
+
+// The protocol option in capitals, under a locale whose C library lower-cases 'I' to no
+// ASCII letter: the direct driver still takes the socket, even with a TCP host beside it
+// (the library follows libmariadb, which takes its socket only for "localhost").
+TEST(MysqlDriverServer, ProtocolOptionInCapitalsUnderTurkishLocale) {
+  const TestServer& s = TestServer::Get();
+  ASSERT_NE(std::setlocale(LC_ALL, "tr_TR.UTF-8"), nullptr)
+      << "locale tr_TR.UTF-8 is missing; scripts/install-deps generates it";
+  auto d = MakeDriver(Kind::kDirect, "PROTOCOL=PIPE\r\nsocket=" + s.socket);
+  TMySQLHandle h =
+      d->Connect(s.host, s.user, s.password, static_cast<uint32_t>(s.port), kFlags, "qm_test");
+  std::setlocale(LC_ALL, "C");
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(Scalar(*d, h,
+                   "SELECT host FROM information_schema.processlist WHERE id = CONNECTION_ID()"),
+            "localhost");
+  d->Close(h);
 }
 
 TEST(MysqlDriverServer, CompressionByClientFlag) {
