@@ -1,6 +1,5 @@
 #include "mysql/protocol/client.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +8,7 @@
 #include "mysql/protocol/client_errors.h"
 #include "mysql/protocol/scramble.h"
 #include "mysql/protocol/wire.h"
+#include "platform/text/text.h"
 
 namespace mysql {
 
@@ -54,15 +54,14 @@ size_t SkipBlankAndComments(const std::string& s, size_t i) {
   }
 }
 
-// The next word, upper-cased, or empty.
+// The next word (ASCII letters, digits and "_"), upper-cased, or empty.
 std::string NextWord(const std::string& s, size_t& i) {
   i = SkipBlankAndComments(s, i);
-  std::string word;
-  while (i < s.size() && (std::isalnum(static_cast<unsigned char>(s[i])) || s[i] == '_')) {
-    word.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(s[i]))));
+  const size_t start = i;
+  while (i < s.size() && ((s[i] >= '0' && s[i] <= '9') || (s[i] >= 'A' && s[i] <= 'Z') ||
+                          (s[i] >= 'a' && s[i] <= 'z') || s[i] == '_'))
     ++i;
-  }
-  return word;
+  return text::UpperCase(std::string_view(s).substr(start, i - start));
 }
 
 }  // namespace
