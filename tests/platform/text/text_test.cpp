@@ -19,24 +19,27 @@ class TextUnderLocales : public ::testing::TestWithParam<const char*> {
   void TearDown() override { std::setlocale(LC_ALL, "C"); }
 };
 
-TEST_P(TextUnderLocales, TrimsBlanksOrControlsAtBothEndsOnly) {
+TEST_P(TextUnderLocales, TrimsBlanksControlsOrSpacesAtBothEndsOnly) {
   struct Case {
     std::string in;
     std::string blanks;    // TrimBlanks
     std::string controls;  // TrimControls
+    std::string spaces;    // TrimSpacesAndTabs
   } cases[] = {
-      {"", "", ""},
-      {" \t\r\n\v\f", "", ""},
-      {"  a b  ", "a b", "a b"},
-      {"\ta\n", "a", "a"},
-      {"\x01x\x1f", "\x01x\x1f", "x"},
-      {"\0x\0"s, "\0x\0"s, "x"},
-      {"voil\xc3\xa0", "voil\xc3\xa0", "voil\xc3\xa0"},  // "voilà": its last byte is 0xA0
-      {"\xc2\xa0x", "\xc2\xa0x", "\xc2\xa0x"},
+      {"", "", "", ""},
+      {" \t\r\n\v\f", "", "", "\r\n\v\f"},
+      {"  a b  ", "a b", "a b", "a b"},
+      {"\ta\n", "a", "a", "a\n"},
+      {"\x01x\x1f", "\x01x\x1f", "x", "\x01x\x1f"},
+      {"\0x\0"s, "\0x\0"s, "x", "\0x\0"s},
+      // "voilà": its last byte is 0xA0
+      {"voil\xc3\xa0", "voil\xc3\xa0", "voil\xc3\xa0", "voil\xc3\xa0"},
+      {"\xc2\xa0x", "\xc2\xa0x", "\xc2\xa0x", "\xc2\xa0x"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(text::TrimBlanks(c.in), c.blanks) << c.in;
     EXPECT_EQ(text::TrimControls(c.in), c.controls) << c.in;
+    EXPECT_EQ(text::TrimSpacesAndTabs(c.in), c.spaces) << c.in;
   }
 }
 
@@ -46,8 +49,8 @@ TEST_P(TextUnderLocales, CaseChangesAndComparisonsTouchAsciiLettersOnly) {
   EXPECT_EQ(text::UpperCase("bigint identity"), "BIGINT IDENTITY");
   EXPECT_EQ(text::LowerCase("MEDIUMINT"), "mediumint");
   struct Case {
-    const char* a;
-    const char* b;
+    std::string a;
+    std::string b;
     int order;  // CompareNoCase's sign
   } cases[] = {
       {"", "", 0},
@@ -60,6 +63,9 @@ TEST_P(TextUnderLocales, CaseChangesAndComparisonsTouchAsciiLettersOnly) {
       {"\xc3\xa9", "\xc3\x89", 1},  // é and É differ: bytes beyond ASCII are not folded
       {"Limit", "LIMIT", 0},        // in Turkish, "i" is upper-cased to a dotted I
       {"\xc4\xb0NT", "int", 1},     // and that dotted I is no ASCII letter
+      {"ab\0X"s, "AB\0x"s, 0},      // a zero byte is compared as any other, not an end
+      {"ab\0x"s, "ab\0y"s, -1},
+      {"ab\0"s, "ab"s, 1},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(text::EqualsNoCase(c.a, c.b), c.order == 0) << c.a << " " << c.b;
