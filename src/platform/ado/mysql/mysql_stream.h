@@ -91,6 +91,10 @@ class StreamSession : public Session {
     return odbc_->openTable(name);
   }
   std::unique_ptr<Command> prepare(const std::string& sql) override { return odbc_->prepare(sql); }
+  // A destination that is a MySQL data source writes its groups in transactions too.
+  void beginTransaction() override { odbc_->beginTransaction(); }
+  void commit() override { odbc_->commit(); }
+  void rollback() override { odbc_->rollback(); }
   std::string identity() override { return odbc_->identity(); }
   std::string readOnlyMessage() const override { return odbc_->readOnlyMessage(); }
 
