@@ -1,7 +1,8 @@
 // Feeds arbitrary text to the OLE DB connection-string parser, as a user pastes it into
 // --source or --dest, and to the ODBC string built from it: nothing may crash; keys come
 // out trimmed and whole; the pairs written back in the parser's own quoting read back
-// the same; an unclosed quote is refused exactly when it is reported; and the ODBC
+// the same; an unclosed quote is refused exactly when it is reported, and a text not
+// refused leaves no quote open to take a key written after it; and the ODBC
 // string holds exactly DSN, UID and PWD with the values given, whatever they contain,
 // so no pasted value can add an attribute of its own.
 #include <cstddef>
@@ -102,7 +103,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } catch (const ado::DatabaseError&) {
     refused = true;
   }
-  if (refused == parsed.unclosedQuoteKey().empty()) __builtin_trap();
+  if (refused != parsed.unclosedQuoteKey().has_value()) __builtin_trap();
+  // Unless refused, no quote is left open to swallow a key written after the text.
+  if (!refused) {
+    const ado::ConnectionString probed(std::string(text) + ";QmProbe=1");
+    if (probed.unclosedQuoteKey() || probed.value("QmProbe") != "1") __builtin_trap();
+  }
 
   for (std::size_t i = 0; i < pairs.size(); ++i) {
     const std::string& key = pairs[i].first;
@@ -117,7 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   const ado::ConnectionString again(Written(pairs));
-  if (!again.unclosedQuoteKey().empty() || again.pairs() != pairs) __builtin_trap();
+  if (again.unclosedQuoteKey() || again.pairs() != pairs) __builtin_trap();
 
   Pairs expected;
   std::string dsn = parsed.value("Data Source");

@@ -31,9 +31,9 @@ std::int32_t ParseRows(const std::string& option, const std::string& value, std:
 
 // A quote left open would swallow every key after it (a Provider, a time-out).
 void RequireClosedQuotes(const char* option, const std::string& connectionString) {
-  const std::string key = ado::ConnectionString(connectionString).unclosedQuoteKey();
-  if (!key.empty())
-    throw TUsageError(std::string(option) + ": the value of " + key +
+  const ado::ConnectionString cs(connectionString);
+  if (cs.unclosedQuoteKey())
+    throw TUsageError(std::string(option) + ": the value of " + cs.unclosedQuoteKeyName() +
                       " opens a quote that is never closed");
 }
 

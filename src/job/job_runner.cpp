@@ -613,7 +613,7 @@ class TRunner::TRowWriter {
 
   TRunner& r_;
   const TCorvaneObject& object_;
-  const std::int32_t batch_;  // rows in a group; 0: row by row
+  std::int32_t batch_;  // rows in a group; 0: row by row
   std::optional<TRowStatements> statement_;  // the row's text for the script
   std::int64_t done_ = 0;
   std::int64_t failed_ = 0;
@@ -642,6 +642,13 @@ class TRunner::TTransferWriter : public TRowWriter {
   void Open() override {
     r_.CloseTableDest();
     r_.tableDest_ = r_.dest_.openTable(DestDatasetName(object_, r_.s_));
+    // A group's rollback must undo what it wrote, or the rows written again one by one
+    // would go in twice (and strict mode would have cut a too long value instead).
+    if (batch_ > 0 && !r_.tableDest_->rollsBack()) {
+      batch_ = 0;
+      r_.Log(Ts() + object_.ObjectName +
+             ": the destination table has no transactions, its rows go in row by row.");
+    }
   }
   void Prepare(TPassRow& row) override {
     statement_.emplace(object_, InsertTemplate(object_, r_.s_), r_.s_);

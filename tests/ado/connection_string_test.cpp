@@ -36,22 +36,30 @@ TEST(ConnectionString, ParsesOleDbPairs) {
 TEST(ConnectionString, AQuoteLeftOpenIsNamedByItsKeyAndRefusedOnOpen) {
   struct Case {
     const char* text;
-    const char* key;
+    std::optional<std::string> key;
+    const char* named;  // as the message names the key
   } cases[] = {
-      {"Provider=MSDASQL.1;Password='a;b''c';Data Source=x", ""},
-      {"Provider=MSDASQL.1;Password='a;Data Source=x", "Password"},
-      {"Data Source=\"x;Provider=MSDASQL.1", "Data Source"},
-      {"User ID=a;Password= 'x'';Data Source=y", "Password"},  // the doubled quote is no end
+      {"Provider=MSDASQL.1;Password='a;b''c';Data Source=x", std::nullopt, ""},
+      {"Provider=MSDASQL.1;=\"x\";Data Source=x", std::nullopt, ""},
+      {"Provider=MSDASQL.1;Password='a;Data Source=x", "Password", "Password"},
+      {"Data Source=\"x;Provider=MSDASQL.1", "Data Source", "Data Source"},
+      {"User ID=a;Password= 'x'';Data Source=y", "Password", "Password"},  // doubled: no end
+      // An empty key is no pair, but its quote swallows what follows all the same.
+      {"=\" ;Provider=x", "", "an empty key"},
+      {";=\"x", "", "an empty key"},
+      {"= 'abc", "", "an empty key"},
+      {"Data Source=qm_src; \t='x;Provider=SQLOLEDB", "", "an empty key"},
   };
   for (const Case& c : cases) {
     const ado::ConnectionString cs(c.text);
     EXPECT_EQ(cs.unclosedQuoteKey(), c.key) << c.text;
-    if (*c.key == '\0') continue;
+    EXPECT_EQ(cs.unclosedQuoteKeyName(), c.named) << c.text;
+    if (!c.key) continue;
     try {
       ado::OpenProviderSession(c.text);
       ADD_FAILURE() << "opened " << c.text;
     } catch (const ado::DatabaseError& e) {
-      EXPECT_EQ(e.what(), std::string("The value of ") + c.key +
+      EXPECT_EQ(e.what(), std::string("The value of ") + c.named +
                               " in the connection string opens a quote that is never closed.");
     }
   }

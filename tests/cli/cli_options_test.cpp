@@ -110,6 +110,8 @@ TEST(CliArguments, BadCommandLinesSayWhatIsWrong) {
       {{"--source", kJet, "--dest", kDsn, "--object="}, "--object needs a name"},
       {{"--source", kJet, "--dest", kDsn + ";Password='x"},
        "--dest: the value of Password opens a quote that is never closed"},
+      {{"--source", kJet + ";= 'x", "--dest", kDsn},
+       "--source: the value of an empty key opens a quote that is never closed"},
       {{"--source", kJet, "--dest", kDsn, "--quiet=yes"}, "--quiet takes no value"},
       {{"--source", kJet, "--dest", kDsn, "--script="}, "--script needs a file name"},
       {{"--source", kJet, "--dest", kDsn, "extra"}, "unknown argument \"extra\""},

@@ -9,6 +9,7 @@
 #include "mysql/driver/field_layouts.h"
 #include "mysql/sqltext/name_quoting.h"
 #include "mysql/sqltext/sectioned_text.h"
+#include "platform/text/text.h"
 
 namespace mysql {
 
@@ -33,31 +34,18 @@ std::string Text(const char* s) {
   return s ? std::string(s) : std::string();
 }
 
-std::string Trim(std::string_view s) {
-  size_t b = 0, e = s.size();
-  while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
-  while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
-  return std::string(s.substr(b, e - b));
-}
-
 // A whole decimal number, or none.
 std::optional<long long> Number(std::string_view s) {
-  std::string t = Trim(s);
+  const std::string_view t = text::TrimSpacesAndTabs(s);
   long long v = 0;
   auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
   if (t.empty() || ec != std::errc() || end != t.data() + t.size()) return std::nullopt;
   return v;
 }
 
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
+// The protocol option names this transport, whatever its case and blanks.
+bool ProtocolIs(const std::optional<std::string>& protocol, std::string_view name) {
+  return protocol && text::EqualsNoCase(text::TrimSpacesAndTabs(*protocol), name);
 }
 
 // Words of a text cut at any of `separators` (and at letters when asked), empty ones
@@ -291,8 +279,8 @@ TMySQLHandle TMySQLBase::Connect(const std::string& host, const std::string& use
       return n && *n >= 0 && *n <= 0xFFFFFFFFLL ? static_cast<unsigned int>(*n) : def;
     };
     auto protocol = OptionValue("protocol");
-    const bool pipe = OptionValue("pipe") || (protocol && EqualNoCase(Trim(*protocol), "pipe"));
-    ApplyExtraOptions(handle, pipe, protocol && EqualNoCase(Trim(*protocol), "tcp"));
+    const bool pipe = OptionValue("pipe") || ProtocolIs(protocol, "pipe");
+    ApplyExtraOptions(handle, pipe, ProtocolIs(protocol, "tcp"));
     if (auto t = seconds("connect_timeout", 60)) fn_.options(handle, kOptConnectTimeout, &*t);
     if (auto t = seconds("read_timeout", 300)) fn_.options(handle, kOptReadTimeout, &*t);
     if (auto t = seconds("write_timeout", 300)) fn_.options(handle, kOptWriteTimeout, &*t);
@@ -306,8 +294,9 @@ TMySQLHandle TMySQLBase::Connect(const std::string& host, const std::string& use
     std::string socket;
     if (pipe) {
       auto s = OptionValue("socket");
+      const std::string_view named = s ? text::TrimSpacesAndTabs(*s) : std::string_view();
       const char* env = std::getenv("MYSQL_UNIX_PORT");
-      socket = s && !Trim(*s).empty() ? Trim(*s) : env && *env ? env : kDefaultSocket;
+      socket = !named.empty() ? std::string(named) : env && *env ? env : kDefaultSocket;
     }
     TMySQLHandle connected =
         fn_.real_connect(handle, host.empty() ? nullptr : host.c_str(), user.c_str(),

@@ -1,12 +1,13 @@
 #include "mysql/driver/library.h"
 
 #include <dlfcn.h>
-#include <strings.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+
+#include "platform/text/text.h"
 
 namespace mysql {
 
@@ -20,14 +21,10 @@ constexpr unsigned int kProtocolSocket = 2;
 bool IsDriverKey(const std::string& line) {
   static const char* const kKeys[] = {"connect_timeout", "read_timeout",  "write_timeout", "pipe",
                                       "protocol",        "autoreconnect", "socket"};
-  std::string key = line.substr(0, line.find('='));
-  while (!key.empty() && (key.back() == ' ' || key.back() == '\t')) key.pop_back();
-  size_t b = key.find_first_not_of(" \t");
-  key = b == std::string::npos ? std::string() : key.substr(b);
+  const std::string_view key =
+      text::TrimSpacesAndTabs(std::string_view(line).substr(0, line.find('=')));
   for (const char* k : kKeys) {
-    if (key.size() == std::strlen(k) && ::strncasecmp(key.c_str(), k, key.size()) == 0) {
-      return true;
-    }
+    if (text::EqualsNoCase(key, k)) return true;
   }
   return false;
 }

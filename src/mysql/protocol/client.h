@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -248,8 +249,24 @@ class TMysqlResult {
  private:
   friend class TMysqlClient;
   void ReadRow();
-  // Splits a binary row packet into the row's values (prepared.cpp).
-  void ReadBinaryValues(const uint8_t* packet, size_t length);
+  // Split a row packet into the row's values; false when the packet does not hold one
+  // value a column. The text format here, the binary one in prepared.cpp.
+  bool ReadTextValues(const uint8_t* packet, size_t length);
+  bool ReadBinaryValues(const uint8_t* packet, size_t length);
+  // Value i of the row: size bytes copied into the block at `used`, with a terminator,
+  // used moved past them; or NULL.
+  void StoreValue(size_t i, const uint8_t* data, size_t size, size_t& used) {
+    char* dst = block_.data() + used;
+    if (size) std::memcpy(dst, data, size);
+    dst[size] = '\0';
+    row_[i] = dst;
+    lengths_[i] = static_cast<uint32_t>(size);
+    used += size + 1;
+  }
+  void StoreNull(size_t i) {
+    row_[i] = nullptr;
+    lengths_[i] = 0;
+  }
   void End(RowRead result);
   void Detach() {
     if (!atEnd_) {

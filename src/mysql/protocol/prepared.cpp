@@ -77,7 +77,7 @@ bool DecodeTemporal(uint8_t type, const char* p, uint32_t length, BinaryTemporal
   return true;
 }
 
-void TMysqlResult::ReadBinaryValues(const uint8_t* p, size_t length) {
+bool TMysqlResult::ReadBinaryValues(const uint8_t* p, size_t length) {
   const size_t n = fields_.size();
   PacketReader in(p, length);
   // A zero byte, then the null bits, which start at bit 2.
@@ -87,13 +87,11 @@ void TMysqlResult::ReadBinaryValues(const uint8_t* p, size_t length) {
   const uint8_t* bitmap = in.Position();
   ok = ok && in.Skip(bitmapSize);
   // The caller sized the block for the packet and a terminator per column.
-  char* out = block_.data();
   size_t used = 0;
   for (size_t i = 0; ok && i < n; ++i) {
     const size_t bit = i + 2;
     if (bitmap[bit / 8] & (1u << (bit % 8))) {
-      row_[i] = nullptr;
-      lengths_[i] = 0;
+      StoreNull(i);
       continue;
     }
     const uint8_t* data = in.Position();
@@ -112,21 +110,9 @@ void TMysqlResult::ReadBinaryValues(const uint8_t* p, size_t length) {
       bool isNull = false;
       ok = in.LengthCodedText(data, size, isNull) && !isNull;
     }
-    if (!ok) break;
-    char* dst = out + used;
-    if (size) std::memcpy(dst, data, size);
-    dst[size] = '\0';
-    row_[i] = dst;
-    lengths_[i] = static_cast<uint32_t>(size);
-    used += size + 1;
+    if (ok) StoreValue(i, data, size, used);
   }
-  if (!ok || in.Remaining() != 0) {
-    session_->Malformed();
-    return End(RowRead::kError);
-  }
-  currentRow_ = static_cast<int64_t>(rowCount_);
-  ++rowCount_;
-  lastRead_ = RowRead::kRow;
+  return ok && in.Remaining() == 0;
 }
 
 PreparedQueryClient::~PreparedQueryClient() {

@@ -64,38 +64,33 @@ void TMysqlResult::ReadRow() {
       return;
     }
   }
-  if (binary_) return ReadBinaryValues(p, static_cast<size_t>(len));
-  char* out = block_.data();
-  PacketReader in(p, static_cast<size_t>(len));
-  size_t used = 0;
-  for (size_t i = 0; i < n; ++i) {
-    const uint8_t* data = nullptr;
-    size_t size = 0;
-    bool isNull = false;
-    if (!in.LengthCodedText(data, size, isNull)) {
-      session_->Malformed();
-      return End(RowRead::kError);
-    }
-    if (isNull) {
-      row_[i] = nullptr;
-      lengths_[i] = 0;
-      continue;
-    }
-    char* dst = out + used;
-    if (size) std::memcpy(dst, data, size);
-    dst[size] = '\0';
-    row_[i] = dst;
-    lengths_[i] = static_cast<uint32_t>(size);
-    used += size + 1;
-  }
-  if (in.Remaining() != 0) {
-    // More values than columns.
+  const bool whole = binary_ ? ReadBinaryValues(p, static_cast<size_t>(len))
+                             : ReadTextValues(p, static_cast<size_t>(len));
+  if (!whole) {
     session_->Malformed();
     return End(RowRead::kError);
   }
   currentRow_ = static_cast<int64_t>(rowCount_);
   ++rowCount_;
   lastRead_ = RowRead::kRow;
+}
+
+bool TMysqlResult::ReadTextValues(const uint8_t* p, size_t length) {
+  PacketReader in(p, length);
+  size_t used = 0;
+  for (size_t i = 0; i < fields_.size(); ++i) {
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+    bool isNull = false;
+    if (!in.LengthCodedText(data, size, isNull)) return false;
+    if (isNull) {
+      StoreNull(i);
+    } else {
+      StoreValue(i, data, size, used);
+    }
+  }
+  // More values than columns is as malformed as fewer.
+  return in.Remaining() == 0;
 }
 
 const char* const* TMysqlResult::FetchRow() {

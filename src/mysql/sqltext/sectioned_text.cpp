@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "mysql/sqltext/text_conv.h"
+#include "platform/text/text.h"
 
 namespace mysql {
 namespace {
@@ -26,13 +27,9 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
   return lines;
 }
 
-std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
+std::string_view KeyOf(std::string_view line) {
+  return text::TrimSpacesAndTabs(line.substr(0, line.find('=')));
 }
-
-std::string_view KeyOf(std::string_view line) { return TrimBlanks(line.substr(0, line.find('='))); }
 
 std::string_view ValueOf(std::string_view line) {
   std::size_t eq = line.find('=');
@@ -46,7 +43,7 @@ std::vector<Section> Parse(std::string_view text) {
   Section* current = nullptr;
   for (std::string_view line : SplitLines(text)) {
     if (!line.empty() && line.front() == '[') {
-      std::string_view header = TrimBlanks(line);
+      std::string_view header = text::TrimSpacesAndTabs(line);
       current = nullptr;
       for (auto& s : sections) {
         if (SameText(s.header, header)) {
@@ -79,7 +76,7 @@ const Section* FindSection(const std::vector<Section>& sections, std::string_vie
 std::optional<std::string_view> FindKey(const std::vector<std::string_view>& lines,
                                         std::string_view key) {
   for (std::string_view line : lines)
-    if (SameText(KeyOf(line), TrimBlanks(key))) return ValueOf(line);
+    if (SameText(KeyOf(line), text::TrimSpacesAndTabs(key))) return ValueOf(line);
   return std::nullopt;
 }
 
@@ -141,7 +138,7 @@ std::string WriteSectionKey(std::string_view text, std::string_view section, std
   if (!target) target = &sections.emplace_back(Section{header, {}});
   bool replaced = false;
   for (auto& l : target->lines) {
-    if (SameText(KeyOf(l), TrimBlanks(key))) {
+    if (SameText(KeyOf(l), text::TrimSpacesAndTabs(key))) {
       l = line;
       replaced = true;
       break;

@@ -3,20 +3,14 @@
 #include <charconv>
 #include <cmath>
 
+#include "platform/text/text.h"
+
 namespace mysql {
 namespace {
 
-char Upper(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
-
-std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
-
 template <typename T>
 std::optional<T> TextToInt(std::string_view text) {
-  text = TrimBlanks(text);
+  text = text::TrimSpacesAndTabs(text);
   if (!text.empty() && text.front() == '+') {
     text.remove_prefix(1);
     if (!text.empty() && text.front() == '-') return std::nullopt;
@@ -30,16 +24,11 @@ std::optional<T> TextToInt(std::string_view text) {
 }  // namespace
 
 bool SameText(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (Upper(a[i]) != Upper(b[i])) return false;
-  return true;
+  return text::EqualsNoCase(a, b);
 }
 
-std::string UpperCase(std::string_view text) {
-  std::string s(text);
-  for (char& c : s) c = Upper(c);
-  return s;
+std::string UpperCase(std::string_view s) {
+  return text::UpperCase(s);
 }
 
 std::string ExtractWord(int n, std::string_view text, std::string_view delimiters) {
@@ -59,7 +48,7 @@ std::optional<int32_t> TextToInt32(std::string_view text) { return TextToInt<int
 std::optional<int64_t> TextToInt64(std::string_view text) { return TextToInt<int64_t>(text); }
 
 std::optional<double> TextToFloat(std::string_view text) {
-  text = TrimBlanks(text);
+  text = text::TrimSpacesAndTabs(text);
   if (!text.empty() && text.front() == '+') {
     text.remove_prefix(1);
     if (!text.empty() && text.front() == '-') return std::nullopt;

@@ -10,9 +10,9 @@
 
 namespace mysql {
 
-// Equal without regard to ASCII case.
+// Equal without regard to ASCII case: text::EqualsNoCase under this layer's name.
 bool SameText(std::string_view a, std::string_view b);
-// ASCII letters in upper case; other bytes (UTF-8 included) unchanged.
+// ASCII letters in upper case; other bytes (UTF-8 included) unchanged: text::UpperCase.
 std::string UpperCase(std::string_view text);
 
 // Word n (counted from 1) of `text`, where words are the maximal runs of characters not

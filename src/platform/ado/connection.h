@@ -85,6 +85,12 @@ class TableDataset {
   // before it wrote stays: the caller holds a transaction around it to undo that.
   virtual void postRows(std::span<const std::string> fields,
                         std::span<const Variant* const> values, std::size_t rows);
+  // True when the session's rollback undoes what this table's posts wrote, so a group
+  // that fails can be written again row by row. Not so for MySQL tables of an engine
+  // without transactions (MyISAM, Aria): what a failed multi-row INSERT wrote before
+  // its bad row stays, and strict mode lets such a statement cut a later row's too
+  // long value instead of failing. This one says false.
+  virtual bool rollsBack() { return false; }
 };
 
 // A statement prepared once and executed many times, each "?" bound to a value, so no

@@ -51,8 +51,8 @@ ConnectionString::ConnectionString(std::string_view text) {
         }
         value += text[i++];
       }
-      if (!closed && unclosedQuoteKey_.empty())
-        unclosedQuoteKey_ = std::string(text::TrimBlanks(key));
+      // An empty key is no pair, but its open quote still swallows the rest.
+      if (!closed && !unclosedQuoteKey_) unclosedQuoteKey_ = std::string(text::TrimBlanks(key));
       while (i < text.size() && text[i] != ';') ++i;  // blanks after the closing quote
     } else {
       std::size_t end = text.find(';', i);
@@ -67,9 +67,14 @@ ConnectionString::ConnectionString(std::string_view text) {
   }
 }
 
+std::string ConnectionString::unclosedQuoteKeyName() const {
+  if (!unclosedQuoteKey_) return std::string();
+  return unclosedQuoteKey_->empty() ? "an empty key" : *unclosedQuoteKey_;
+}
+
 void ConnectionString::requireClosedQuotes() const {
-  if (!unclosedQuoteKey_.empty())
-    throw DatabaseError("The value of " + unclosedQuoteKey_ +
+  if (unclosedQuoteKey_)
+    throw DatabaseError("The value of " + unclosedQuoteKeyName() +
                         " in the connection string opens a quote that is never closed.");
 }
 

@@ -17,8 +17,12 @@ class ConnectionString {
   // closed takes the rest of the text as its value; unclosedQuoteKey() names its key.
   explicit ConnectionString(std::string_view text);
 
-  // The key whose value opens a quote that is never closed; empty when there is none.
-  const std::string& unclosedQuoteKey() const { return unclosedQuoteKey_; }
+  // The trimmed key whose value opens a quote that is never closed, which may be
+  // empty ("=' ..."); nullopt when every quote is closed.
+  const std::optional<std::string>& unclosedQuoteKey() const { return unclosedQuoteKey_; }
+  // That key as a message names it: the key, or "an empty key". Empty when every
+  // quote is closed.
+  std::string unclosedQuoteKeyName() const;
   // Throws DatabaseError naming that key, so the rest of the string is not taken as
   // one value.
   void requireClosedQuotes() const;
@@ -31,7 +35,7 @@ class ConnectionString {
 
  private:
   std::vector<std::pair<std::string, std::string>> pairs_;
-  std::string unclosedQuoteKey_;
+  std::optional<std::string> unclosedQuoteKey_;
 };
 
 // The provider name without its version suffix, upper-cased: "MSDASQL.1" gives

@@ -13,6 +13,8 @@ class NullTable : public TableDataset {
   void setField(std::string_view, const Variant&) override {}
   void post() override {}
   void close() override {}
+  // Nothing is written, so groups lose nothing.
+  bool rollsBack() override { return true; }
 };
 
 class NullCommand : public Command {

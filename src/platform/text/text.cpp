@@ -37,6 +37,10 @@ std::string_view TrimControls(std::string_view s) {
   return Trim(s, IsControl);
 }
 
+std::string_view TrimSpacesAndTabs(std::string_view s) {
+  return Trim(s, [](char c) { return c == ' ' || c == '\t'; });
+}
+
 std::string UpperCase(std::string_view s) {
   std::string out(s);
   for (char& c : out) c = Upper(c);

@@ -17,6 +17,9 @@ std::string_view TrimBlanks(std::string_view s);
 // The text without blanks or other control characters (every byte up to the space)
 // at either end: for what a user typed, where none of them can be seen.
 std::string_view TrimControls(std::string_view s);
+// The text without spaces or tabs at either end: for the MySQL layer's option lines and
+// numbers, where a line break or other control character is part of the value.
+std::string_view TrimSpacesAndTabs(std::string_view s);
 
 std::string UpperCase(std::string_view s);
 std::string LowerCase(std::string_view s);

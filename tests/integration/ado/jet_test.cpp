@@ -191,17 +191,37 @@ TEST(JetOpen, BadFilesFailWithAClearMessage) {
       EXPECT_NE(std::string(e.what()).find(c.path), std::string::npos) << e.what();
     }
   }
-  // Cut anywhere past the catalogue: opening or reading fails or reads what is left,
-  // and never crashes.
-  for (std::size_t n = 6144; n < whole.size(); n += 2048) {
-    const std::string path = write("cut.mdb", whole.substr(0, n));
+  // Cut anywhere, or with a page of the catalogue's or the table's rows damaged: opening
+  // or reading fails naming the file, or reads the whole table; it never crashes and never
+  // reads a table short or a row as nulls. In this file page 18 holds the catalogue's
+  // rows and page 39 those of FPdev, its rows in the second half.
+  const std::size_t page = 2048;
+  auto damaged = [&](std::size_t at, std::size_t n, char fill) {
+    std::string bytes = whole;
+    bytes.replace(at, n, n, fill);
+    return bytes;
+  };
+  std::vector<std::pair<std::string, std::string>> copies;  // label, bytes
+  for (std::size_t n = 6144; n < whole.size(); n += page / 2)
+    copies.emplace_back("cut at " + std::to_string(n), whole.substr(0, n));
+  copies.emplace_back("cut inside the last page", whole.substr(0, whole.size() - 100));
+  for (std::size_t pg : {std::size_t{18}, std::size_t{39}}) {
+    copies.emplace_back("page " + std::to_string(pg) + " zeroed", damaged(pg * page, page, '\0'));
+    copies.emplace_back("page " + std::to_string(pg) + " overwritten",
+                        damaged(pg * page, page, '\x5a'));
+  }
+  copies.emplace_back("rows of FPdev zeroed", damaged(39 * page + page / 2, page / 2, '\0'));
+  for (const auto& [label, bytes] : copies) {
+    const std::string path = write("damaged.mdb", bytes);
     try {
       ado::Connection cn(JetConnectionString(path));
       cn.open();
       auto q = cn.openQuery("SELECT * FROM FPdev");
-      for (; !q->eof(); q->next()) {
-      }
-    } catch (const ado::DatabaseError&) {
+      std::vector<std::vector<Variant>> rows;
+      for (; !q->eof(); q->next()) rows.push_back({q->value(0), q->value(1), q->value(2)});
+      EXPECT_EQ(rows, kFPdev) << label;
+    } catch (const ado::DatabaseError& e) {
+      EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << label << ": " << e.what();
     }
   }
   fs::remove_all(dir);

@@ -19,33 +19,38 @@ class TextUnderLocales : public ::testing::TestWithParam<const char*> {
   void TearDown() override { std::setlocale(LC_ALL, "C"); }
 };
 
-TEST_P(TextUnderLocales, TrimsBlanksOrControlsAtBothEndsOnly) {
+TEST_P(TextUnderLocales, TrimsBlanksControlsOrSpacesAtBothEndsOnly) {
   struct Case {
     std::string in;
     std::string blanks;    // TrimBlanks
     std::string controls;  // TrimControls
+    std::string spaces;    // TrimSpacesAndTabs
   } cases[] = {
-      {"", "", ""},
-      {" \t\r\n\v\f", "", ""},
-      {"  a b  ", "a b", "a b"},
-      {"\ta\n", "a", "a"},
-      {"\x01x\x1f", "\x01x\x1f", "x"},
-      {"\0x\0"s, "\0x\0"s, "x"},
-      {"voil\xc3\xa0", "voil\xc3\xa0", "voil\xc3\xa0"},  // "voilà": its last byte is 0xA0
-      {"\xc2\xa0x", "\xc2\xa0x", "\xc2\xa0x"},
+      {"", "", "", ""},
+      {" \t\r\n\v\f", "", "", "\r\n\v\f"},
+      {"  a b  ", "a b", "a b", "a b"},
+      {"\ta\n", "a", "a", "a\n"},
+      {"\x01x\x1f", "\x01x\x1f", "x", "\x01x\x1f"},
+      {"\0x\0"s, "\0x\0"s, "x", "\0x\0"s},
+      // "voilà": its last byte is 0xA0
+      {"voil\xc3\xa0", "voil\xc3\xa0", "voil\xc3\xa0", "voil\xc3\xa0"},
+      {"\xc2\xa0x", "\xc2\xa0x", "\xc2\xa0x", "\xc2\xa0x"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(text::TrimBlanks(c.in), c.blanks) << c.in;
     EXPECT_EQ(text::TrimControls(c.in), c.controls) << c.in;
+    EXPECT_EQ(text::TrimSpacesAndTabs(c.in), c.spaces) << c.in;
   }
 }
 
 TEST_P(TextUnderLocales, CaseChangesAndComparisonsTouchAsciiLettersOnly) {
   EXPECT_EQ(text::UpperCase("varchar(10) \xc3\xa9"), "VARCHAR(10) \xc3\xa9");
   EXPECT_EQ(text::LowerCase("MSys\xc3\x89"), "msys\xc3\x89");
+  EXPECT_EQ(text::UpperCase("bigint identity"), "BIGINT IDENTITY");
+  EXPECT_EQ(text::LowerCase("MEDIUMINT"), "mediumint");
   struct Case {
-    const char* a;
-    const char* b;
+    std::string a;
+    std::string b;
     int order;  // CompareNoCase's sign
   } cases[] = {
       {"", "", 0},
@@ -56,6 +61,11 @@ TEST_P(TextUnderLocales, CaseChangesAndComparisonsTouchAsciiLettersOnly) {
       {"_x", "Ax", -1},  // folded to lower case, as strcasecmp folds: '_' before 'a'
       {"_x", "[x", 1},
       {"\xc3\xa9", "\xc3\x89", 1},  // é and É differ: bytes beyond ASCII are not folded
+      {"Limit", "LIMIT", 0},        // in Turkish, "i" is upper-cased to a dotted I
+      {"\xc4\xb0NT", "int", 1},     // and that dotted I is no ASCII letter
+      {"ab\0X"s, "AB\0x"s, 0},      // a zero byte is compared as any other, not an end
+      {"ab\0x"s, "ab\0y"s, -1},
+      {"ab\0"s, "ab"s, 1},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(text::EqualsNoCase(c.a, c.b), c.order == 0) << c.a << " " << c.b;
@@ -65,11 +75,13 @@ TEST_P(TextUnderLocales, CaseChangesAndComparisonsTouchAsciiLettersOnly) {
   EXPECT_TRUE(text::StartsWithNoCase("VarBinary(300)", "varbinary"));
   EXPECT_FALSE(text::StartsWithNoCase("var", "varbinary"));
   EXPECT_TRUE(text::ContainsNoCase("10.11.6-MariaDB-0+deb12u1", "mariadb"));
+  EXPECT_TRUE(text::ContainsNoCase("MARIADB ODBC 3.1 DRIVER", "MariaDB"));
   EXPECT_TRUE(text::ContainsNoCase("x", ""));
   EXPECT_FALSE(text::ContainsNoCase("Microsoft SQL Server", "mysql"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Locales, TextUnderLocales, ::testing::Values("C", "de_DE.UTF-8"));
+INSTANTIATE_TEST_SUITE_P(Locales, TextUnderLocales,
+                         ::testing::Values("C", "de_DE.UTF-8", "tr_TR.UTF-8"));
 
 TEST(QuoteName, DoublesEveryQuoteInsideAndLeavesTextBareWithoutOne) {
   struct Case {

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 
@@ -40,6 +42,31 @@ void CheckFile(const std::string& path) {
   if (size < 3 * page)
     throw DatabaseError("The Access file '" + path + "' is truncated or damaged (" +
                         std::to_string(size) + " bytes).");
+}
+
+void RequireRowPagesInFile(MdbTableDef* table, const std::string& path) {
+  MdbHandle* mdb = table->entry->mdb;
+  struct stat st {};
+  if (::fstat(::fileno(mdb->f->stream), &st) != 0)
+    throw DatabaseError("Cannot read the Access file '" + path + "': " + std::strerror(errno));
+  // A page cut short is lost as well.
+  const auto pages =
+      static_cast<std::uint64_t>(st.st_size) / static_cast<std::uint64_t>(mdb->fmt->pg_size);
+  if (!table->usage_map) return;
+  const auto mapSize = static_cast<unsigned>(table->map_sz);
+  for (gint32 pg = mdb_map_find_next(mdb, table->usage_map, mapSize, 0); pg != 0;
+       pg = mdb_map_find_next(mdb, table->usage_map, mapSize, static_cast<guint32>(pg))) {
+    if (pg < 0 || static_cast<std::uint64_t>(pg) >= pages)
+      throw DatabaseError("The Access file '" + path + "' is truncated or damaged: the rows of " +
+                          "table '" + table->name + "' lie past its end.");
+  }
+}
+
+void RequireAllRowsRead(const MdbTableDef* table, unsigned read, const std::string& path) {
+  if (read < table->num_rows)
+    throw DatabaseError("The Access file '" + path + "' is damaged: table '" + table->name +
+                        "' holds " + std::to_string(table->num_rows) + " rows, of which only " +
+                        std::to_string(read) + " could be read.");
 }
 
 JetFile::~JetFile() {

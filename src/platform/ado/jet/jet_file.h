@@ -29,6 +29,15 @@ struct JetFile {
   MdbCatalogEntry* find(std::string_view name, int type) const;
 };
 
+// Throws DatabaseError naming the table and the file when a page that holds the
+// table's rows lies past the end of the file: libmdb reads such a table as shorter,
+// with a note on standard error only.
+void RequireRowPagesInFile(MdbTableDef* table, const std::string& path);
+
+// Throws DatabaseError naming the table and the file when fewer rows were read than
+// its definition counts: libmdb skips a damaged page with a note on standard error only.
+void RequireAllRowsRead(const MdbTableDef* table, unsigned read, const std::string& path);
+
 // A table definition with its columns read, freed with its owner.
 struct TableDef {
   MdbTableDef* table = nullptr;

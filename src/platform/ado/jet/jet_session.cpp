@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
+
 #include "platform/ado/jet/jet_file.h"
 #include "platform/ado/jet/jet_schema.h"
 #include "platform/ado/jet/jet_table.h"
@@ -52,6 +54,23 @@ std::string TableOfSelectAll(std::string_view sql) {
   return name;
 }
 
+namespace {
+
+// The catalogue is the table MSysObjects, whose definition is on page 2: a page of it
+// lost leaves tables out of the catalogue without an error from libmdb.
+void RequireWholeCatalogue(MdbHandle* mdb, const std::string& path) {
+  MdbCatalogEntry objects{};
+  objects.mdb = mdb;
+  objects.object_type = MDB_TABLE;
+  objects.table_pg = 2;
+  std::snprintf(objects.object_name, sizeof objects.object_name, "MSysObjects");
+  const TableDef def(&objects, path);
+  RequireRowPagesInFile(def.table, path);
+  RequireAllRowsRead(def.table, mdb->catalog ? mdb->catalog->len : 0, path);
+}
+
+}  // namespace
+
 JetSession::JetSession(const std::string& path) : path_(path) {
   CheckFile(path_);
   file_ = std::make_unique<JetFile>();
@@ -60,6 +79,7 @@ JetSession::JetSession(const std::string& path) : path_(path) {
   if (!mdb_read_catalog(file_->mdb, MDB_ANY))
     throw DatabaseError("The Access file '" + path_ +
                         "' is damaged: its catalogue cannot be read.");
+  RequireWholeCatalogue(file_->mdb, path_);
 }
 
 JetSession::~JetSession() = default;

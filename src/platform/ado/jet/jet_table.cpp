@@ -18,7 +18,7 @@ constexpr std::size_t kOleBuffer = 65536;  // above libmdb's default bind size
 class JetTable : public Recordset {
  public:
   JetTable(JetFile& file, MdbCatalogEntry* entry, const std::string& path)
-      : file_(file), def_(entry, path) {
+      : file_(file), path_(path), def_(entry, path) {
     MdbTableDef* t = def_.table;
     names_.reserve(t->num_cols);
     for (guint i = 0; i < t->num_cols; ++i) {
@@ -32,11 +32,13 @@ class JetTable : public Recordset {
     }
     values_.resize(t->num_cols);
     fields_.resize(MDB_MAX_COLS);
+    RequireRowPagesInFile(t, path);
     first();
   }
 
   void first() override {
     mdb_rewind_table(def_.table);
+    rowsRead_ = 0;
     fetch();
   }
   bool eof() const override { return eof_; }
@@ -70,9 +72,11 @@ class JetTable : public Recordset {
       if (!mdb_fetch_row(def_.table)) {
         eof_ = true;
         for (auto& v : values_) v.setNull();
+        RequireAllRowsRead(def_.table, rowsRead_, path_);
         return;
       }
       eof_ = false;
+      ++rowsRead_;
       readRow();
       if (filter_.passes(values_)) return;
     }
@@ -86,6 +90,14 @@ class JetTable : public Recordset {
     if (mdb_find_row(mdb, static_cast<int>(t->cur_row) - 1, &start, &length) != 0)
       throw DatabaseError("Cannot read a row of table '" + std::string(t->name) + "'.");
     const int count = mdb_crack_row(t, start, length, fields_.data());
+    // Every row stores how many columns it has, one at least; libmdb reads a row it
+    // cannot split, or a zeroed one, as a row of nulls.
+    const bool jet3 = mdb->f->jet_version == MDB_VER_JET3;
+    const auto* row = mdb->pg_buf + start;
+    const auto stored = length < 2 ? 0 : jet3 ? row[0] : LittleEndian(row, 2);
+    if (count <= 0 || stored == 0)
+      throw DatabaseError("The Access file '" + path_ + "' is damaged: a row of table '" +
+                          std::string(t->name) + "' cannot be read.");
     for (auto& v : values_) v.setNull();
     std::vector<int> ole;
     for (int f = 0; f < count; ++f) {
@@ -193,6 +205,7 @@ class JetTable : public Recordset {
   }
 
   JetFile& file_;
+  std::string path_;
   TableDef def_;
   std::vector<std::string> names_;
   std::vector<Variant> values_;
@@ -200,6 +213,7 @@ class JetTable : public Recordset {
   std::map<guint, std::vector<char>> ole_;
   int oleLength_ = 0;
   bool eof_ = true;
+  unsigned rowsRead_ = 0;  // by the pass since first(), filtered out or not
   BoundFilter filter_;
 };
 

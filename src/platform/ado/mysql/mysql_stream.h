@@ -91,7 +91,6 @@ class StreamSession : public Session {
     return odbc_->openTable(name);
   }
   std::unique_ptr<Command> prepare(const std::string& sql) override { return odbc_->prepare(sql); }
-  // A destination that is a MySQL data source writes its groups in transactions too.
   void beginTransaction() override { odbc_->beginTransaction(); }
   void commit() override { odbc_->commit(); }
   void rollback() override { odbc_->rollback(); }

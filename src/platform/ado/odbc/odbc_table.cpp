@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/ado/odbc/odbc_params.h"
+#include "platform/ado/odbc/odbc_query.h"
 #include "platform/ado/odbc/odbc_session.h"
 #include "platform/text/text.h"
 
@@ -46,6 +47,19 @@ OdbcTable::OdbcTable(OdbcSession& session, const std::string& name)
     byName_.emplace(key_, static_cast<int>(columns_.size()));
     quotedColumns_.push_back(text::QuoteName(column, q));
     columns_.push_back(std::move(column));
+  }
+  if (session.dialect() == Dialect::MySQL && count > 0) {
+    // The table behind the name, however it was quoted or qualified.
+    auto attribute = [&](SQLUSMALLINT field) {
+      SQLCHAR buf[512];
+      SQLSMALLINT len = 0;
+      if (!Succeeded(SQLColAttribute(probe.get(), 1, field, buf, sizeof buf, &len, nullptr)))
+        return std::string();
+      return std::string(reinterpret_cast<char*>(buf),
+                         static_cast<std::size_t>(std::clamp<SQLSMALLINT>(len, 0, sizeof buf - 1)));
+    };
+    baseDatabase_ = attribute(SQL_DESC_CATALOG_NAME);
+    baseTable_ = attribute(SQL_DESC_BASE_TABLE_NAME);
   }
   row_.resize(columns_.size());
   set_.assign(columns_.size(), 0);
@@ -207,6 +221,23 @@ void OdbcTable::postRows(std::span<const std::string> fields,
     ExecuteInsert(*group_, "The rows could not be posted.");
     first += count;
   }
+}
+
+bool OdbcTable::rollsBack() {
+  if (rollsBack_) return *rollsBack_;
+  rollsBack_ = session_.dialect() != Dialect::MySQL;
+  if (*rollsBack_) return true;
+  try {
+    OdbcQuery q(session_.handle(),
+                "SELECT e.TRANSACTIONS FROM information_schema.TABLES t JOIN "
+                "information_schema.ENGINES e ON e.ENGINE = t.ENGINE WHERE t.TABLE_SCHEMA = "
+                "COALESCE(NULLIF(?, ''), DATABASE()) AND t.TABLE_NAME = ?",
+                {baseDatabase_, baseTable_}, false, session_.timeouts().catalogueSeconds);
+    rollsBack_ = !q.eof() && ado::VariantToText(q.value(0)) == "YES";
+  } catch (const std::exception&) {
+    // Not knowing is taken as no: row by row loses nothing either way.
+  }
+  return *rollsBack_;
 }
 
 void OdbcTable::close() {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -31,6 +32,10 @@ class OdbcTable : public TableDataset {
   void postRows(std::span<const std::string> fields, std::span<const Variant* const> values,
                 std::size_t rows) override;
 
+  // Toward MySQL, whether the table's engine has transactions (asked once); toward
+  // SQL Server always.
+  bool rollsBack() override;
+
   const std::string& quotedName() const { return name_; }
 
  private:
@@ -57,6 +62,10 @@ class OdbcTable : public TableDataset {
   std::vector<ParamSlot> groupSlots_;
   bool appending_ = false;
   bool wideText_ = false;
+  // The table's own database and name as the server reports them (MySQL).
+  std::string baseDatabase_;
+  std::string baseTable_;
+  std::optional<bool> rollsBack_;
 };
 
 }  // namespace ado::odbc
