@@ -1,13 +1,11 @@
 // The connections of a streamed MySQL source: one read to its end is kept for the next
-// query, one left before its end is closed instead of read to its end. And a MySQL data
-// source that streams is still a whole connection for writing, transactions too.
+// query, one left before its end is closed instead of read to its end.
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 
 #include "integration/job/job_databases.h"
-#include "integration/job/job_run.h"
 #include "platform/ado/mysql/mysql_stream.h"
 
 namespace jobtest {
@@ -60,26 +58,6 @@ TEST_F(SourceStream, AStreamLeftBeforeItsEndClosesItsConnectionInsteadOfReadingT
   EXPECT_EQ(ado::VariantToText(q.value(0)), "1");
   q.close();
   EXPECT_TRUE(q.eof());
-}
-
-// A destination is a MySQL data source as well. Without its transactions every group of
-// a fast transfer failed at its start and went again row by row: the same rows and
-// counts, at the speed of a commit per row.
-TEST_F(SourceStream, ADataSourceThatStreamsKeepsItsTransactions) {
-  UseSourceRoute(SourceRoute::Streamed, kDestString);
-  OnDest({"CREATE TABLE t (id INT PRIMARY KEY)"});
-  ado::Connection dest(kDestString);
-  dest.open();
-  const std::string count = "SELECT COUNT(*) FROM `" + dstDb + "`.t";
-  dest.beginTransaction();
-  dest.execute("INSERT INTO t VALUES (1)");
-  EXPECT_EQ(Scalar(count), "0") << "not held for the commit";
-  dest.rollback();
-  EXPECT_EQ(Scalar(count), "0");
-  dest.beginTransaction();
-  dest.execute("INSERT INTO t VALUES (2)");
-  dest.commit();
-  EXPECT_EQ(Scalar(count), "1");
 }
 
 }  // namespace
