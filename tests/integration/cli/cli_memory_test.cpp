@@ -115,7 +115,7 @@ TEST_F(CliMemory, TwoMillionRowsCopiedWithTheirScriptStayUnder150MB) {
   std::cout << "quillmark-cli: " << seconds << " s, peak resident memory " << r.maxRssKiB / 1024
             << " MB\n";
   EXPECT_TRUE(sawTheSourceQuery);
-  EXPECT_EQ(mostSourceConnections, 2) << "the source was not read through the built-in client";
+  EXPECT_GE(mostSourceConnections, 2) << "the source was not read through the built-in client";
 
   // Every row arrived, every cell as it was.
   const auto copied = CountAndChecksum(dstDb);
