@@ -18,6 +18,18 @@ bool IsConnectionLost(const std::exception& error) {
          text::ContainsNoCase(message, "lost connection to ");
 }
 
+DatabaseError NamingCommandTimeout(const DatabaseError& error, unsigned seconds,
+                                   std::chrono::steady_clock::time_point waitStarted) {
+  if (seconds == 0 || !IsConnectionLost(error) ||
+      std::chrono::steady_clock::now() - waitStarted < std::chrono::seconds(seconds))
+    return error;
+  return DatabaseError(std::string(error.what()) + " (no answer within the Command Timeout of " +
+                           std::to_string(seconds) +
+                           " s; a larger Command Timeout in the connection string waits longer, 0 "
+                           "waits without limit)",
+                       error.nativeCode(), error.sqlState());
+}
+
 std::unique_ptr<Command> Session::prepare(const std::string&) {
   throw DatabaseError("This provider cannot prepare statements.");
 }

@@ -3,6 +3,7 @@
 // value picks the provider (ODBC for MSDASQL/SQLOLEDB/SQLNCLI, libmdb for Jet/ACE).
 #pragma once
 
+#include <chrono>
 #include <exception>
 #include <memory>
 #include <span>
@@ -32,6 +33,12 @@ class DatabaseError : public std::runtime_error {
 // True when an error says the connection itself is gone (SQLSTATE class 08, MySQL's
 // "server has gone away" and "lost connection"): every later statement on it fails too.
 bool IsConnectionLost(const std::exception& error);
+
+// A connection lost after a wait of at least the Command Timeout (seconds, 0: none) was
+// most likely ended by that time-out, not by the server: the error then says so, and
+// how to wait longer, with its code kept. Any other error comes back as it is.
+DatabaseError NamingCommandTimeout(const DatabaseError& error, unsigned seconds,
+                                   std::chrono::steady_clock::time_point waitStarted);
 
 enum class SchemaRowset { Tables, Columns, Indexes, Views };
 

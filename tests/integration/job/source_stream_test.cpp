@@ -2,10 +2,12 @@
 // query, one left before its end is closed instead of read to its end.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 
 #include "integration/job/job_databases.h"
+#include "integration/job/job_run.h"
 #include "platform/ado/mysql/mysql_stream.h"
 
 namespace jobtest {
@@ -58,6 +60,44 @@ TEST_F(SourceStream, AStreamLeftBeforeItsEndClosesItsConnectionInsteadOfReadingT
   EXPECT_EQ(ado::VariantToText(q.value(0)), "1");
   q.close();
   EXPECT_TRUE(q.eof());
+}
+
+// A source query whose first row takes longer than the connection's Command Timeout
+// fails on either route, as a lost connection that names the time-out, so a user knows
+// what to raise; with Command Timeout=0 it waits.
+TEST_F(SourceStream, ASlowSourceQueryEndsAtTheCommandTimeoutAndSaysSo) {
+  OnSource({"CREATE VIEW slow AS SELECT seq AS id, SLEEP(IF(seq = 1, 2, 0)) AS s FROM seq_1_to_3"});
+  struct Case {
+    SourceRoute route;
+    int timeout;
+    bool fails;
+  };
+  const Case cases[] = {{SourceRoute::Streamed, 1, true},
+                        {SourceRoute::Odbc, 1, true},
+                        {SourceRoute::Streamed, 0, false},
+                        {SourceRoute::Odbc, 0, false}};
+  for (const Case& c : cases) {
+    const std::string where = std::string(c.route == SourceRoute::Odbc ? "ODBC" : "streamed") +
+                              ", Command Timeout=" + std::to_string(c.timeout);
+    const std::string source = kSourceString + ";Command Timeout=" + std::to_string(c.timeout);
+    UseSourceRoute(c.route, source);
+    ado::Connection connection(source);
+    connection.open();
+    try {
+      auto rows = connection.openStream("SELECT * FROM slow");
+      int n = 0;
+      for (; !rows->eof(); rows->next()) ++n;
+      EXPECT_FALSE(c.fails) << where;
+      EXPECT_EQ(n, 3) << where;
+    } catch (const ado::DatabaseError& e) {
+      EXPECT_TRUE(c.fails) << where << ": " << e.what();
+      EXPECT_TRUE(ado::IsConnectionLost(e)) << where << ": " << e.what();
+      EXPECT_NE(std::string(e.what()).find("no answer within the Command Timeout of 1 s"),
+                std::string::npos)
+          << where << ": " << e.what();
+    }
+  }
+  unsetenv("QUILLMARK_MYSQL_STREAM");
 }
 
 }  // namespace

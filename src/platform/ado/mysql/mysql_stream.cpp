@@ -194,8 +194,9 @@ StreamQuery::~StreamQuery() {
   release();
 }
 
-void StreamQuery::fail() {
-  const DatabaseError error = ClientError(*client_);
+void StreamQuery::fail(std::chrono::steady_clock::time_point waitStarted) {
+  const DatabaseError error =
+      NamingCommandTimeout(ClientError(*client_), pool_->readTimeout(), waitStarted);
   result_.reset();
   // Whatever the failure left unread, the connection cannot go on with it.
   client_.reset();
@@ -217,11 +218,12 @@ void StreamQuery::release() {
 bool StreamQuery::run() {
   release();
   client_ = pool_->take();
-  if (client_->RunPrepared(sql_) != mysql::ClientResult::kOk) fail();
+  const auto started = std::chrono::steady_clock::now();
+  if (client_->RunPrepared(sql_) != mysql::ClientResult::kOk) fail(started);
   result_ = client_->UseResult();
   if (!result_) {
     // A statement without a result reads as no rows.
-    if (client_->ErrorNumber() != 0) fail();
+    if (client_->ErrorNumber() != 0) fail(started);
     return false;
   }
   if (fieldCount() == 0) {
@@ -238,10 +240,11 @@ void StreamQuery::rerun() {
 }
 
 bool StreamQuery::readRow(std::vector<Variant>& values) {
+  const auto started = std::chrono::steady_clock::now();
   const char* const* row = result_->FetchRow();
   if (!row) {
     // The end of the rows, or a read that failed: a lost server never reads as the end.
-    if (result_->LastReadResult() != mysql::RowRead::kEnd) fail();
+    if (result_->LastReadResult() != mysql::RowRead::kEnd) fail(started);
     release();
     return false;
   }

@@ -6,6 +6,7 @@
 // queries) stays on the ODBC connection.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,6 +39,8 @@ class ClientPool {
   // A client that is connected and has no rows pending is kept; any other is closed.
   void give(std::unique_ptr<mysql::PreparedQueryClient> client);
   const ServerAddress& address() const { return address_; }
+  // How long each read waits, in seconds; 0 for ever.
+  unsigned readTimeout() const { return timeouts_.catalogueSeconds; }
 
  private:
   ServerAddress address_;
@@ -63,7 +66,8 @@ class StreamQuery : public ForwardQuery {
   bool run();
   // Gives the client back (kept when it read to the end) and forgets the result.
   void release();
-  [[noreturn]] void fail();
+  // The wait that failed started at `waitStarted`.
+  [[noreturn]] void fail(std::chrono::steady_clock::time_point waitStarted);
 
   std::shared_ptr<ClientPool> pool_;
   std::string sql_;

@@ -132,8 +132,15 @@ void OdbcSession::execute(const std::string& sql) {
 }
 
 std::unique_ptr<Recordset> OdbcSession::openQuery(const std::string& sql) {
-  return std::make_unique<OdbcQuery>(dbc_.get(), sql, std::vector<std::string>{},
-                                     dialect_ == Dialect::MySQL);
+  // MariaDB Connector/ODBC reads the whole result here, under its READ_TIMEOUT.
+  const auto started = std::chrono::steady_clock::now();
+  try {
+    return std::make_unique<OdbcQuery>(dbc_.get(), sql, std::vector<std::string>{},
+                                       dialect_ == Dialect::MySQL);
+  } catch (const DatabaseError& e) {
+    throw NamingCommandTimeout(e, dialect_ == Dialect::MySQL ? timeouts_.catalogueSeconds : 0,
+                               started);
+  }
 }
 
 std::unique_ptr<Recordset> OdbcSession::openSchema(SchemaRowset rowset,
